@@ -1,0 +1,111 @@
+#include "platform/objc/AutoreleasePool.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/objc/Object.h"
+
+namespace qv {
+namespace {
+
+struct ThreadPools {
+  std::vector<id> objects;
+  std::vector<std::size_t> marks;
+  bool warnedNoPool = false;
+
+  void releaseDownTo(std::size_t mark) {
+    // A dealloc may autorelease again: keep going until the stack is back at the mark.
+    while (objects.size() > mark) {
+      id object = objects.back();
+      objects.pop_back();
+      release(object);
+    }
+  }
+
+  ~ThreadPools() { releaseDownTo(0); }
+};
+
+ThreadPools& pools() {
+  thread_local ThreadPools threadPools;
+  return threadPools;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::size_t pushPool() {
+  ThreadPools& p = pools();
+  p.marks.push_back(p.objects.size());
+  return p.objects.size();
+}
+
+void popPool(std::size_t mark) {
+  ThreadPools& p = pools();
+  p.releaseDownTo(mark);
+  while (!p.marks.empty() && p.marks.back() >= mark) p.marks.pop_back();
+}
+
+void addToPool(id object) {
+  ThreadPools& p = pools();
+  if (p.marks.empty()) {
+    if (!p.warnedNoPool) {
+      std::fprintf(stderr, "*** %s autoreleased with no pool in place - just leaking\n",
+                   object_getClassName(object));
+      p.warnedNoPool = true;
+    }
+    return;
+  }
+  p.objects.push_back(object);
+}
+
+}  // namespace detail
+
+AutoreleasePool::AutoreleasePool() : mark_(detail::pushPool()) {}
+
+AutoreleasePool::~AutoreleasePool() { detail::popPool(mark_); }
+
+void AutoreleasePool::drain() { pools().releaseDownTo(mark_); }
+
+std::size_t pendingAutoreleases() { return pools().objects.size(); }
+
+namespace {
+
+struct PoolState {
+  std::size_t mark = 0;
+};
+
+id poolInit(id self, SEL) {
+  stateOf<PoolState>(self).mark = detail::pushPool();
+  return self;
+}
+
+void poolDrain(id self, SEL) {
+  detail::popPool(stateOf<PoolState>(self).mark);
+  send(self, "dealloc"_sel);
+}
+
+id poolAutorelease(id self, SEL) {
+  raise("NSInvalidArgumentException", methodName(self, "autorelease"_sel) +
+                                           ": Cannot autorelease an autorelease pool");
+}
+
+id poolRetain(id self, SEL) {
+  raise("NSInvalidArgumentException",
+        methodName(self, "retain"_sel) + ": Cannot retain an autorelease pool");
+}
+
+}  // namespace
+
+void registerAutoreleasePoolClass(Class root) {
+  ClassBuilder("NSAutoreleasePool", root)
+      .state<PoolState>()
+      .method("init", &poolInit)
+      .method("drain", &poolDrain)
+      .method("release", &poolDrain)
+      .method("autorelease", &poolAutorelease)
+      .method("retain", &poolRetain)
+      .registerClass();
+}
+
+}  // namespace qv

@@ -1,0 +1,34 @@
+// Autorelease pools, one stack per thread. `AutoreleasePool` is the scope for C++ code; the
+// NSAutoreleasePool class (alloc, init, drain) is the same stack seen from messages.
+#pragma once
+
+#include <objc/runtime.h>
+
+#include <cstddef>
+
+namespace qv {
+
+class AutoreleasePool {
+ public:
+  AutoreleasePool();
+  ~AutoreleasePool();
+  AutoreleasePool(const AutoreleasePool&) = delete;
+  AutoreleasePool& operator=(const AutoreleasePool&) = delete;
+
+  // Releases what was autoreleased since the pool began; the pool stays in place.
+  void drain();
+
+ private:
+  std::size_t mark_;
+};
+
+// Objects waiting in this thread's pools (tests).
+std::size_t pendingAutoreleases();
+
+namespace detail {
+std::size_t pushPool();
+void popPool(std::size_t mark);
+void addToPool(id object);
+}  // namespace detail
+
+}  // namespace qv

@@ -1,0 +1,77 @@
+// Type encodings of C++ types, as the runtime writes them in method type strings.
+//
+// Encodings follow the 64-bit conventions of the device: `long` is 'q' and `unsigned long` 'Q'
+// (NSInteger, NSUInteger), so a type string written by hand ("v@:@q") and one derived from a C++
+// signature agree. Struct types declare their encoding with QV_OBJC_STRUCT_ENCODING.
+#pragma once
+
+#include <objc/runtime.h>
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace qv {
+
+template <typename T, typename Enable = void>
+struct Encoding;  // a type without an encoding cannot cross a message send
+
+#define QV_OBJC_ENCODING(Type, text)                \
+  template <>                                       \
+  struct Encoding<Type> {                           \
+    static constexpr std::string_view value = text; \
+  }
+
+QV_OBJC_ENCODING(void, "v");
+QV_OBJC_ENCODING(bool, "B");
+QV_OBJC_ENCODING(char, "c");
+QV_OBJC_ENCODING(signed char, "c");
+QV_OBJC_ENCODING(unsigned char, "C");
+QV_OBJC_ENCODING(short, "s");
+QV_OBJC_ENCODING(unsigned short, "S");
+QV_OBJC_ENCODING(int, "i");
+QV_OBJC_ENCODING(unsigned int, "I");
+QV_OBJC_ENCODING(long, "q");
+QV_OBJC_ENCODING(unsigned long, "Q");
+QV_OBJC_ENCODING(long long, "q");
+QV_OBJC_ENCODING(unsigned long long, "Q");
+QV_OBJC_ENCODING(float, "f");
+QV_OBJC_ENCODING(double, "d");
+QV_OBJC_ENCODING(id, "@");
+QV_OBJC_ENCODING(Class, "#");
+QV_OBJC_ENCODING(SEL, ":");
+QV_OBJC_ENCODING(const char*, "*");
+QV_OBJC_ENCODING(char*, "*");
+
+// Any other pointer is an untyped pointer, as "^v" in the platform's type strings.
+// (Exact specializations above, such as id and SEL, take precedence.)
+template <typename T>
+struct Encoding<T*> {
+  static constexpr std::string_view value = "^v";
+};
+
+// Callables stand where the platform passes blocks.
+template <typename R, typename... A>
+struct Encoding<std::function<R(A...)>> {
+  static constexpr std::string_view value = "@?";
+};
+
+#define QV_OBJC_STRUCT_ENCODING(Type, text) QV_OBJC_ENCODING(Type, text)
+
+template <typename R, typename... Args>
+std::string methodEncoding() {
+  std::string types{Encoding<std::remove_cvref_t<R>>::value};
+  types += "@:";
+  ((types += Encoding<std::remove_cvref_t<Args>>::value), ...);
+  return types;
+}
+
+// Whether two method type strings describe the same call: offsets and qualifiers are ignored,
+// and integer types of the same size and signedness match ('q' and 'l' on LP64; BOOL written as
+// 'B', 'C' or 'c').
+bool encodingsCompatible(std::string_view declared, std::string_view called);
+
+}  // namespace qv
