@@ -6,10 +6,13 @@
 // platform, the hosts and the tests.
 #pragma once
 
+#include <climits>
 #include <cstdarg>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/objc/Object.h"
 
@@ -17,9 +20,12 @@ using NSInteger = long;
 using NSUInteger = unsigned long;
 using NSTimeInterval = double;
 
+// What indexOfObject: answers for an absent object.
+constexpr NSUInteger NSNotFound = LONG_MAX;
+
 namespace qv {
 
-// A new string (+1 reference).
+// A new string (+1 reference). Malformed UTF-8 sequences become U+FFFD.
 Ref<> makeString(std::string_view utf8);
 
 // The UTF-8 text of a string; empty for nil.
@@ -40,6 +46,18 @@ Ref<> makeNumber(long long value);
 Ref<> makeNumber(unsigned long long value);
 Ref<> makeNumber(float value);
 Ref<> makeNumber(double value);
+// Integer literals and NSInteger values would otherwise be ambiguous among the overloads above.
+Ref<> makeNumber(int value);
+Ref<> makeNumber(long value);
+Ref<> makeNumber(unsigned long value);
+
+// Arrays and dictionaries (+1 reference); they retain their elements, dictionaries copy keys.
+Ref<> makeArray(const std::vector<id>& elements);
+Ref<> makeDictionary(const std::vector<std::pair<id, id>>& entries);
+
+// The elements of an NSArray in order, as the array holds them now (empty for nil or another
+// kind of object). The array keeps them alive while it is not changed.
+std::vector<id> arrayElements(id array);
 
 }  // namespace qv
 

@@ -1,0 +1,39 @@
+// Foundation's runtime classes, registered on first use (and at load, so that lookups by name
+// find them), and what the classes share among themselves.
+#pragma once
+
+#include <objc/runtime.h>
+
+#include <string>
+
+namespace qv::foundation {
+
+class NumberValue;
+
+Class stringClass();
+Class numberClass();
+Class arrayClass();
+Class mutableArrayClass();
+Class dictionaryClass();
+Class mutableDictionaryClass();
+Class dataClass();
+Class dateClass();
+
+// The text behind an NSString, without a copy.
+const std::string& stringText(id string);
+
+// The value behind an NSNumber.
+const NumberValue& numberValue(id number);
+
+// A new autoreleased string of valid UTF-8.
+id autoreleasedString(std::string text);
+
+// How an object reads inside a collection's description: nested collections indented by
+// `level`, strings quoted where the old property-list syntax needs quotes.
+std::string nestedDescription(id object, int level);
+std::string indentation(int level);
+
+// -[NSObject description] and +[NSObject description], which Foundation gives the root class.
+void addRootDescriptions();
+
+}  // namespace qv::foundation

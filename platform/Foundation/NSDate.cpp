@@ -1,0 +1,106 @@
+// NSDate: an instant, kept as seconds since 1970-01-01 00:00:00 UTC.
+#include <cmath>
+#include <functional>
+#include <string>
+
+#include "platform/Foundation/Classes.h"
+#include "platform/Foundation/Foundation.h"
+
+namespace qv::foundation {
+namespace {
+
+struct DateState {
+  NSTimeInterval since1970 = 0;
+};
+
+NSTimeInterval secondsOf(id date) {
+  return stateOf<DateState>(date).since1970;
+}
+
+id initWithTimeIntervalSince1970(id self, SEL, NSTimeInterval seconds) {
+  stateOf<DateState>(self).since1970 = seconds;
+  return self;
+}
+
+id dateWithTimeIntervalSince1970(id cls, SEL, NSTimeInterval seconds) {
+  return autorelease(
+      send<id>(send<id>(cls, "alloc"_sel), "initWithTimeIntervalSince1970:"_sel, seconds));
+}
+
+NSTimeInterval timeIntervalSince1970(id self, SEL) {
+  return secondsOf(self);
+}
+
+NSTimeInterval timeIntervalSinceDate(id self, SEL selector, id other) {
+  if (!isKindOf(other, dateClass())) {
+    raise("NSInvalidArgumentException",
+          methodName(self, selector) + ": " + (other == nil ? "nil argument" : "not a date"));
+  }
+  return secondsOf(self) - secondsOf(other);
+}
+
+BOOL isEqualToDate(id self, SEL, id other) {
+  return self == other || (isKindOf(other, dateClass()) && secondsOf(self) == secondsOf(other));
+}
+
+NSUInteger hash(id self, SEL) {
+  return std::hash<double>{}(secondsOf(self));
+}
+id copyWithZone(id self, SEL, void*) {
+  return retain(self);
+}
+
+struct CivilDate {
+  long long year;
+  unsigned month;
+  unsigned day;
+};
+
+// Days since 1970-01-01 to a proleptic Gregorian date (H. Hinnant's days_from_civil inverse).
+CivilDate civilFromDays(long long days) {
+  days += 719468;
+  const long long era = (days >= 0 ? days : days - 146096) / 146097;
+  const auto dayOfEra = static_cast<unsigned long long>(days - era * 146097);
+  const auto yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const auto dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const auto shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const auto day = static_cast<unsigned>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+  const auto month = static_cast<unsigned>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+  const long long year = static_cast<long long>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+  return {year, month, day};
+}
+
+// "2015-06-01 12:30:00 +0000"; whole seconds, rounded down.
+id description(id self, SEL) {
+  const double seconds = std::floor(secondsOf(self));
+  // Beyond about ±3 × 10^10 years the calendar arithmetic would overflow.
+  if (!(std::fabs(seconds) < 1e18)) return autoreleasedString(formatString("%g", seconds));
+  const auto whole = static_cast<long long>(seconds);
+  const long long days = whole >= 0 ? whole / 86400 : (whole - 86399) / 86400;
+  const long long secondOfDay = whole - days * 86400;
+  const CivilDate date = civilFromDays(days);
+  return autoreleasedString(formatString("%04lld-%02u-%02u %02lld:%02lld:%02lld +0000", date.year,
+                                         date.month, date.day, secondOfDay / 3600,
+                                         secondOfDay / 60 % 60, secondOfDay % 60));
+}
+
+}  // namespace
+
+Class dateClass() {
+  static const Class cls =
+      ClassBuilder("NSDate", NSObjectClass())
+          .state<DateState>("_time")
+          .classMethod("dateWithTimeIntervalSince1970:", &dateWithTimeIntervalSince1970)
+          .method("initWithTimeIntervalSince1970:", &initWithTimeIntervalSince1970)
+          .method("timeIntervalSince1970", &timeIntervalSince1970)
+          .method("timeIntervalSinceDate:", &timeIntervalSinceDate)
+          .method("isEqual:", &isEqualToDate)
+          .method("isEqualToDate:", &isEqualToDate)
+          .method("hash", &hash)
+          .method("description", &description)
+          .method("copyWithZone:", &copyWithZone)
+          .registerClass();
+  return cls;
+}
+
+}  // namespace qv::foundation
