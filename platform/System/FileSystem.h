@@ -1,0 +1,22 @@
+// The file-system root. Code keeps the device's paths ("/var/mobile/Library/..."); the platform
+// opens every absolute path under a root directory, so the simulator and the tests each run in a
+// sandbox of their own.
+#pragma once
+
+#include <string>
+
+namespace qv {
+
+// The root: the one set with setFileSystemRoot, else the environment variable QUORVANE_ROOT,
+// else "/".
+std::string fileSystemRoot();
+
+// Seam for the simulator and the tests. An empty path goes back to the default above.
+void setFileSystemRoot(const std::string& path);
+
+// Where a device path lives on this machine. An absolute path is taken as seen from the device,
+// so "." and ".." are resolved first and ".." never climbs above the root; relative paths are
+// returned unchanged.
+std::string resolvePath(const std::string& devicePath);
+
+}  // namespace qv
