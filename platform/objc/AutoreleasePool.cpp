@@ -63,11 +63,17 @@ void addToPool(id object) {
 
 AutoreleasePool::AutoreleasePool() : mark_(detail::pushPool()) {}
 
-AutoreleasePool::~AutoreleasePool() { detail::popPool(mark_); }
+AutoreleasePool::~AutoreleasePool() {
+  detail::popPool(mark_);
+}
 
-void AutoreleasePool::drain() { pools().releaseDownTo(mark_); }
+void AutoreleasePool::drain() {
+  pools().releaseDownTo(mark_);
+}
 
-std::size_t pendingAutoreleases() { return pools().objects.size(); }
+std::size_t pendingAutoreleases() {
+  return pools().objects.size();
+}
 
 namespace {
 
@@ -86,8 +92,8 @@ void poolDrain(id self, SEL) {
 }
 
 id poolAutorelease(id self, SEL) {
-  raise("NSInvalidArgumentException", methodName(self, "autorelease"_sel) +
-                                           ": Cannot autorelease an autorelease pool");
+  raise("NSInvalidArgumentException",
+        methodName(self, "autorelease"_sel) + ": Cannot autorelease an autorelease pool");
 }
 
 id poolRetain(id self, SEL) {

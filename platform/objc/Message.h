@@ -58,7 +58,9 @@ class SignatureMismatch : public std::logic_error {
 
 [[noreturn]] void raise(const std::string& name, const std::string& reason);
 
-inline id asId(Class cls) { return reinterpret_cast<id>(cls); }
+inline id asId(Class cls) {
+  return reinterpret_cast<id>(cls);
+}
 
 template <typename T>
 class Ref;
@@ -140,8 +142,7 @@ R sendSuper(id self, Class definingClass, SEL selector, Args&&... args) {
 // Calls a saved implementation, such as the one a hook replaced.
 template <typename R = void, typename... Args>
 R invoke(IMP imp, id self, SEL selector, Args&&... args) {
-  return detail::call<R, detail::WireOf<Args>...>(imp, self, selector,
-                                                  std::forward<Args>(args)...);
+  return detail::call<R, detail::WireOf<Args>...>(imp, self, selector, std::forward<Args>(args)...);
 }
 
 // A message whose method takes a variable argument list after `Fixed` arguments, such as

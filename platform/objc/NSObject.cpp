@@ -53,18 +53,25 @@ StateLayouts& stateLayouts() {
   return *layouts;
 }
 
-char* bytes(id object) { return reinterpret_cast<char*>(object); }
+char* bytes(id object) {
+  return reinterpret_cast<char*>(object);
+}
 
 id allocInstance(Class cls) {
   id object = class_createInstance(cls, 0);
-  for (const auto& layout : stateLayouts().chain(cls)) layout.construct(bytes(object) + layout.offset);
+  for (const auto& layout : stateLayouts().chain(cls))
+    layout.construct(bytes(object) + layout.offset);
   return object;
 }
 
 // Instance methods of the root class.
 
-id nsInit(id self, SEL) { return self; }
-id nsSelf(id self, SEL) { return self; }
+id nsInit(id self, SEL) {
+  return self;
+}
+id nsSelf(id self, SEL) {
+  return self;
+}
 
 id nsRetain(id self, SEL) {
   stateOf<RootState>(self).extraReferences.fetch_add(1, std::memory_order_relaxed);
@@ -94,35 +101,67 @@ void nsDealloc(id self, SEL) {
   object_dispose(self);
 }
 
-Class nsClass(id self, SEL) { return object_getClass(self); }
-Class nsSuperclass(id self, SEL) { return class_getSuperclass(object_getClass(self)); }
+Class nsClass(id self, SEL) {
+  return object_getClass(self);
+}
+Class nsSuperclass(id self, SEL) {
+  return class_getSuperclass(object_getClass(self));
+}
 
-BOOL nsIsKindOfClass(id self, SEL, Class cls) { return isKindOf(self, cls); }
-BOOL nsIsMemberOfClass(id self, SEL, Class cls) { return object_getClass(self) == cls; }
-BOOL nsRespondsToSelector(id self, SEL, SEL selector) { return responds(self, selector); }
-BOOL nsIsEqual(id self, SEL, id other) { return self == other; }
-unsigned long nsHash(id self, SEL) { return reinterpret_cast<unsigned long>(self); }
+BOOL nsIsKindOfClass(id self, SEL, Class cls) {
+  return isKindOf(self, cls);
+}
+BOOL nsIsMemberOfClass(id self, SEL, Class cls) {
+  return object_getClass(self) == cls;
+}
+BOOL nsRespondsToSelector(id self, SEL, SEL selector) {
+  return responds(self, selector);
+}
+BOOL nsIsEqual(id self, SEL, id other) {
+  return self == other;
+}
+unsigned long nsHash(id self, SEL) {
+  return reinterpret_cast<unsigned long>(self);
+}
 
-id nsCopy(id self, SEL) { return send<id>(self, "copyWithZone:"_sel, static_cast<void*>(nullptr)); }
+id nsCopy(id self, SEL) {
+  return send<id>(self, "copyWithZone:"_sel, static_cast<void*>(nullptr));
+}
 id nsMutableCopy(id self, SEL) {
   return send<id>(self, "mutableCopyWithZone:"_sel, static_cast<void*>(nullptr));
 }
 
-id nsPerform(id self, SEL, SEL selector) { return send<id>(self, selector); }
-id nsPerformWith(id self, SEL, SEL selector, id object) { return send<id>(self, selector, object); }
+id nsPerform(id self, SEL, SEL selector) {
+  return send<id>(self, selector);
+}
+id nsPerformWith(id self, SEL, SEL selector, id object) {
+  return send<id>(self, selector, object);
+}
 id nsPerformWithWith(id self, SEL, SEL selector, id first, id second) {
   return send<id>(self, selector, first, second);
 }
 
 // Class methods of the root class. Classes are not reference counted.
 
-id classAlloc(id self, SEL) { return allocInstance(reinterpret_cast<Class>(self)); }
-id classAllocWithZone(id self, SEL, void*) { return allocInstance(reinterpret_cast<Class>(self)); }
-id classNew(id self, SEL) { return send<id>(send<id>(self, "alloc"_sel), "init"_sel); }
-id classRetain(id self, SEL) { return self; }
+id classAlloc(id self, SEL) {
+  return allocInstance(reinterpret_cast<Class>(self));
+}
+id classAllocWithZone(id self, SEL, void*) {
+  return allocInstance(reinterpret_cast<Class>(self));
+}
+id classNew(id self, SEL) {
+  return send<id>(send<id>(self, "alloc"_sel), "init"_sel);
+}
+id classRetain(id self, SEL) {
+  return self;
+}
 void classRelease(id, SEL) {}
-Class classClass(id self, SEL) { return reinterpret_cast<Class>(self); }
-Class classSuperclass(id self, SEL) { return class_getSuperclass(reinterpret_cast<Class>(self)); }
+Class classClass(id self, SEL) {
+  return reinterpret_cast<Class>(self);
+}
+Class classSuperclass(id self, SEL) {
+  return class_getSuperclass(reinterpret_cast<Class>(self));
+}
 BOOL classIsSubclassOfClass(id self, SEL, Class cls) {
   for (Class c = reinterpret_cast<Class>(self); c != Nil; c = class_getSuperclass(c)) {
     if (c == cls) return YES;
@@ -141,8 +180,8 @@ thread_local SEL unrecognizedSelector;
 void raiseUnrecognized() {
   id receiver = unrecognizedReceiver;
   const char* kind = class_isMetaClass(object_getClass(receiver)) ? "class" : "instance";
-  raise("NSInvalidArgumentException", methodName(receiver, unrecognizedSelector) +
-                                           ": unrecognized selector sent to " + kind);
+  raise("NSInvalidArgumentException",
+        methodName(receiver, unrecognizedSelector) + ": unrecognized selector sent to " + kind);
 }
 
 IMP forwardUnrecognized(id receiver, SEL selector) {
@@ -195,7 +234,9 @@ Class makeRootClass() {
 }  // namespace
 
 namespace detail {
-void registerStateLayout(Class cls, const StateLayout& layout) { stateLayouts().add(cls, layout); }
+void registerStateLayout(Class cls, const StateLayout& layout) {
+  stateLayouts().add(cls, layout);
+}
 }  // namespace detail
 
 Class NSObjectClass() {
@@ -208,15 +249,27 @@ Class NSObjectClass() {
 }
 
 // The platform's classes exist before any host or library code runs.
-__attribute__((constructor(101))) static void registerRootClass() { NSObjectClass(); }
+__attribute__((constructor(101))) static void registerRootClass() {
+  NSObjectClass();
+}
 
-id retain(id object) { return send<id>(object, "retain"_sel); }
-void release(id object) { send(object, "release"_sel); }
-id autorelease(id object) { return send<id>(object, "autorelease"_sel); }
+id retain(id object) {
+  return send<id>(object, "retain"_sel);
+}
+void release(id object) {
+  send(object, "release"_sel);
+}
+id autorelease(id object) {
+  return send<id>(object, "autorelease"_sel);
+}
 
-Ref<> make(Class cls) { return adopt(send<id>(send<id>(cls, "alloc"_sel), "init"_sel)); }
+Ref<> make(Class cls) {
+  return adopt(send<id>(send<id>(cls, "alloc"_sel), "init"_sel));
+}
 
-std::uint64_t retainCount(id object) { return send<unsigned long>(object, "retainCount"_sel); }
+std::uint64_t retainCount(id object) {
+  return send<unsigned long>(object, "retainCount"_sel);
+}
 
 bool isKindOf(id object, Class cls) {
   if (object == nil) return false;

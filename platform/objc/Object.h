@@ -48,8 +48,8 @@ struct StateSlot {
 
 template <typename State>
 State& stateOf(id object) {
-  return *std::launder(reinterpret_cast<State*>(reinterpret_cast<char*>(object) +
-                                                StateSlot<State>::offset));
+  return *std::launder(
+      reinterpret_cast<State*>(reinterpret_cast<char*>(object) + StateSlot<State>::offset));
 }
 
 class ClassBuilder {
@@ -77,8 +77,7 @@ class ClassBuilder {
 
   template <typename R, typename... Args>
   ClassBuilder& method(const char* selector, R (*implementation)(id, SEL, Args...)) {
-    return addMethod(cls_, selector, toIMP(implementation),
-                     methodEncoding<R, Args...>());
+    return addMethod(cls_, selector, toIMP(implementation), methodEncoding<R, Args...>());
   }
 
   template <typename R, typename... Args>

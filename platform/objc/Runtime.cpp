@@ -19,7 +19,8 @@ bool responds(id receiver, SEL selector) {
 std::string methodName(id receiver, SEL selector) {
   Class cls = object_getClass(receiver);
   const bool isClass = class_isMetaClass(cls);
-  const char* name = isClass ? class_getName(reinterpret_cast<Class>(receiver)) : class_getName(cls);
+  const char* name =
+      isClass ? class_getName(reinterpret_cast<Class>(receiver)) : class_getName(cls);
   return std::string(isClass ? "+[" : "-[") + name + " " + sel_getName(selector) + "]";
 }
 
@@ -31,7 +32,8 @@ std::string canonicalEncoding(std::string_view types) {
   std::string canonical;
   std::size_t i = 0;
   while (i < types.size()) {
-    while (i < types.size() && std::string_view("rnNoORV").find(types[i]) != std::string_view::npos) {
+    while (i < types.size() &&
+           std::string_view("rnNoORV").find(types[i]) != std::string_view::npos) {
       ++i;
     }
     if (i >= types.size()) break;
@@ -114,8 +116,8 @@ void checkSignature(id receiver, SEL selector, const std::string& callTypes) {
   const char* declared = method_getTypeEncoding(method);
   if (declared == nullptr || encodingsCompatible(declared, callTypes)) return;
   const std::string line = "Calling " + methodName(receiver, selector) +
-                           " with incorrect signature: method has '" + declared +
-                           "', call has '" + callTypes + "'";
+                           " with incorrect signature: method has '" + declared + "', call has '" +
+                           callTypes + "'";
   std::fprintf(stderr, "%s\n", line.c_str());
   throw SignatureMismatch(line);
 }

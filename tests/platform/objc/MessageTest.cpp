@@ -16,13 +16,27 @@ QV_OBJC_STRUCT_ENCODING(Point3, "{Point3=ddd}");
 
 namespace {
 
-int answer(id, SEL) { return 42; }
-float half(id, SEL, float value) { return value / 2; }
-double twice(id, SEL, double value) { return value * 2; }
-Point3 point(id, SEL, long n) { return {double(n), double(n + 1), double(n + 2)}; }
-BOOL yes(id, SEL) { return YES; }
-id selfOf(id self, SEL) { return self; }
-long sum(id, SEL, long a, unsigned long b) { return a + long(b); }
+int answer(id, SEL) {
+  return 42;
+}
+float half(id, SEL, float value) {
+  return value / 2;
+}
+double twice(id, SEL, double value) {
+  return value * 2;
+}
+Point3 point(id, SEL, long n) {
+  return {double(n), double(n + 1), double(n + 2)};
+}
+BOOL yes(id, SEL) {
+  return YES;
+}
+id selfOf(id self, SEL) {
+  return self;
+}
+long sum(id, SEL, long a, unsigned long b) {
+  return a + long(b);
+}
 
 Class messageTarget() {
   static Class cls = ClassBuilder("MessageTarget", NSObjectClass())
@@ -72,8 +86,7 @@ TEST(Send, UnknownSelectorRaisesNamingClassAndSelector) {
     FAIL() << "no exception";
   } catch (const ObjCException& e) {
     EXPECT_EQ(e.name(), "NSInvalidArgumentException");
-    EXPECT_EQ(e.reason(),
-              "-[MessageTarget frobnicate:]: unrecognized selector sent to instance");
+    EXPECT_EQ(e.reason(), "-[MessageTarget frobnicate:]: unrecognized selector sent to instance");
   }
   // A struct-returning call site shifts the arguments of the forwarding function.
   EXPECT_THROW(send<Point3>(target, "unknownPoint"_sel), ObjCException);
@@ -81,8 +94,7 @@ TEST(Send, UnknownSelectorRaisesNamingClassAndSelector) {
     send(messageTarget(), "classFrobnicate"_sel);
     FAIL() << "no exception";
   } catch (const ObjCException& e) {
-    EXPECT_EQ(e.reason(),
-              "+[MessageTarget classFrobnicate]: unrecognized selector sent to class");
+    EXPECT_EQ(e.reason(), "+[MessageTarget classFrobnicate]: unrecognized selector sent to class");
   }
 }
 

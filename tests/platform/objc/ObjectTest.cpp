@@ -24,12 +24,16 @@ struct Derived {
   ~Derived() { trace() += "derived;"; }
 };
 
-void setName(id self, SEL, const char* name) { stateOf<Counted>(self).name = name; }
+void setName(id self, SEL, const char* name) {
+  stateOf<Counted>(self).name = name;
+}
 void derivedDealloc(id self, SEL) {
   trace() += "dealloc;";
   sendSuper(self, objc_getClass("DerivedCounted"), "dealloc"_sel);
 }
-const char* who(id, SEL) { return "base"; }
+const char* who(id, SEL) {
+  return "base";
+}
 const char* derivedWho(id self, SEL) {
   return sendSuper<const char*>(self, objc_getClass("DerivedCounted"), "who"_sel);
 }
