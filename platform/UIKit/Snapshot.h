@@ -1,0 +1,20 @@
+// Snapshots: a view tree rendered as the screen shows it, to an image in memory or a PNG file.
+//
+// The root view fills the image (its bounds, one point per pixel) and clips everything to it.
+// Each view draws its background colour, then its drawRect: (sent as a message, so subclasses
+// and hooks are reached), then its children back to front, with alpha, hidden and transforms
+// (about the view's centre) applied, using the presentation values of running animations.
+#pragma once
+
+#include <string>
+
+#include "platform/CoreGraphics/Bitmap.h"
+
+namespace qv::ui {
+
+Bitmap snapshot(id view);
+
+// Writes the snapshot as PNG; false when it cannot be written.
+bool writeSnapshot(id view, const std::string& path);
+
+}  // namespace qv::ui

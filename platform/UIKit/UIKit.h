@@ -1,0 +1,116 @@
+// UIKit: views and the view tree, windows, view controllers, labels, activity indicators,
+// colours, fonts, gesture recognizers, the application and its screen, view animations, string
+// drawing and the current drawing context, with the platform's selectors.
+//
+// Messages are the interface; this header gives the C functions, the constants, the block
+// types that stand in for the platform's blocks, and a few C++ seams for the hosts, the
+// simulator and tests.
+//
+// Views lay out and draw in passes on the main run loop: setNeedsLayout and setNeedsDisplay
+// mark a view, and one layout pass (layoutSubviews, parents first) then one display pass
+// (drawRect: into the view's backing store) serve every mark made before they run.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/CoreGraphics/CGContext.h"
+#include "platform/Foundation/Foundation.h"
+
+// The current drawing context: a stack per thread. Push retains, pop releases.
+CGContextRef UIGraphicsGetCurrentContext();
+void UIGraphicsPushContext(CGContextRef context);
+void UIGraphicsPopContext();
+
+// Blocks of the animation calls: animations:, completion: (with the finished flag).
+using UIViewAnimationsBlock = std::function<void()>;
+using UIViewAnimationCompletionBlock = std::function<void(BOOL)>;
+using UIViewAnimationOptions = NSUInteger;
+
+enum : NSInteger {
+  NSTextAlignmentLeft = 0,
+  NSTextAlignmentCenter = 1,
+  NSTextAlignmentRight = 2,
+};
+
+enum : NSInteger {
+  NSLineBreakByWordWrapping = 0,
+  NSLineBreakByCharWrapping = 1,
+  NSLineBreakByClipping = 2,
+  NSLineBreakByTruncatingHead = 3,
+  NSLineBreakByTruncatingTail = 4,
+  NSLineBreakByTruncatingMiddle = 5,
+};
+
+enum : NSInteger { NSStringDrawingUsesLineFragmentOrigin = 1 };
+
+enum : NSInteger {
+  UIViewContentModeScaleToFill = 0,
+  UIViewContentModeRedraw = 3,
+  UIViewContentModeCenter = 4,
+};
+
+enum : NSUInteger {
+  UIViewAutoresizingNone = 0,
+  UIViewAutoresizingFlexibleLeftMargin = 1,
+  UIViewAutoresizingFlexibleWidth = 2,
+  UIViewAutoresizingFlexibleRightMargin = 4,
+  UIViewAutoresizingFlexibleTopMargin = 8,
+  UIViewAutoresizingFlexibleHeight = 16,
+  UIViewAutoresizingFlexibleBottomMargin = 32,
+};
+
+enum : NSInteger {
+  UIActivityIndicatorViewStyleWhiteLarge = 0,
+  UIActivityIndicatorViewStyleWhite = 1,
+  UIActivityIndicatorViewStyleGray = 2,
+};
+
+enum : NSInteger {
+  UIInterfaceOrientationPortrait = 1,
+  UIInterfaceOrientationPortraitUpsideDown = 2,
+  UIInterfaceOrientationLandscapeLeft = 4,
+  UIInterfaceOrientationLandscapeRight = 3,
+};
+
+enum : NSInteger {
+  UIGestureRecognizerStatePossible = 0,
+  UIGestureRecognizerStateBegan = 1,
+  UIGestureRecognizerStateChanged = 2,
+  UIGestureRecognizerStateEnded = 3,
+  UIGestureRecognizerStateRecognized = 3,
+  UIGestureRecognizerStateCancelled = 4,
+  UIGestureRecognizerStateFailed = 5,
+};
+
+// String attribute names ("NSFont", "NSColor") and the orientation notification's name.
+extern id NSFontAttributeName;
+extern id NSForegroundColorAttributeName;
+extern id UIApplicationDidChangeStatusBarOrientationNotification;
+
+namespace qv::ui {
+
+// The main screen's bounds in points (default 320 × 568); the host sets its device's.
+void setScreenBounds(CGRect bounds);
+
+// How often the passes called layoutSubviews and drawRect: of one view (tests).
+struct PassCounts {
+  unsigned layouts = 0;
+  unsigned displays = 0;
+};
+PassCounts passCounts(id view);
+
+// Runs the pending layout and display passes now (the run loop runs them otherwise).
+void runPendingPasses();
+
+// View animations in flight (their completions not yet run), and the presentation values a
+// view shows at the clock's current instant (the model value when nothing animates it).
+std::size_t animationsInFlight();
+double presentationAlpha(id view);
+CGAffineTransform presentationTransform(id view);
+
+// Recognises a gesture: sets the state to recognized, sends every target its action with the
+// recognizer, then returns the state to possible (the simulator's taps).
+void recognize(id gestureRecognizer);
+
+}  // namespace qv::ui
