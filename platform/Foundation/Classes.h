@@ -28,10 +28,17 @@ const NumberValue& numberValue(id number);
 // A new autoreleased string of valid UTF-8.
 id autoreleasedString(std::string text);
 
+// Descriptions built without messages, so that describing Foundation's values needs no
+// autorelease pool. A collection at `level` starts with that level's indentation.
+std::string arrayDescription(id array, int level);
+std::string dictionaryDescription(id dictionary, int level);
+std::string dataDescription(id data);
+std::string dateDescription(id date);
+std::string indentation(int level);
+
 // How an object reads inside a collection's description: nested collections indented by
 // `level`, strings quoted where the old property-list syntax needs quotes.
 std::string nestedDescription(id object, int level);
-std::string indentation(int level);
 
 // -[NSObject description] and +[NSObject description], which Foundation gives the root class.
 void addRootDescriptions();

@@ -1,10 +1,13 @@
 // Descriptions: describe() for C++ code, the root class's own description, and how objects read
 // inside the descriptions of collections.
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/Foundation/Classes.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Foundation/NumberValue.h"
 #include "platform/objc/AutoreleasePool.h"
 
 namespace qv {
@@ -63,14 +66,32 @@ std::string indentation(int level) {
 }
 
 std::string nestedDescription(id object, int level) {
-  if (isKindOf(object, arrayClass()) || isKindOf(object, dictionaryClass())) {
-    AutoreleasePool pool;
-    return utf8(send<id>(object, "descriptionWithLocale:indent:"_sel, id{nil},
-                         static_cast<NSUInteger>(level)));
-  }
+  if (isKindOf(object, arrayClass())) return arrayDescription(object, level);
+  if (isKindOf(object, dictionaryClass())) return dictionaryDescription(object, level);
   if (isKindOf(object, stringClass())) return quotedIfNeeded(stringText(object));
   return describe(object);
 }
+
+namespace {
+
+// The descriptions of Foundation's own value classes, read without a message. Subclasses
+// may describe themselves differently and go through the message.
+std::optional<std::string> ownDescription(id object) {
+  const Class cls = object_getClass(object);
+  if (cls == stringClass() || class_getSuperclass(cls) == stringClass()) {
+    return stringText(object);  // the class itself or its literals
+  }
+  if (cls == numberClass()) return numberValue(object).text();
+  if (cls == dataClass()) return dataDescription(object);
+  if (cls == dateClass()) return dateDescription(object);
+  if (cls == arrayClass() || cls == mutableArrayClass()) return arrayDescription(object, 0);
+  if (cls == dictionaryClass() || cls == mutableDictionaryClass()) {
+    return dictionaryDescription(object, 0);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 void addRootDescriptions() {
   const Class root = NSObjectClass();
@@ -84,6 +105,7 @@ void addRootDescriptions() {
 
 std::string describe(id object) {
   if (object == nil) return "(null)";
+  if (auto text = foundation::ownDescription(object)) return std::move(*text);
   if (!responds(object, "description"_sel)) return foundation::addressDescription(object);
   // The description is usually autoreleased: it goes with this pool, after its text is read.
   AutoreleasePool pool;

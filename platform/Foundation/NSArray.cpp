@@ -129,18 +129,11 @@ NSUInteger hash(id self, SEL) {
 }
 
 id descriptionWithLocaleIndent(id self, SEL, id, NSUInteger level) {
-  const int depth = static_cast<int>(level);
-  const auto& items = itemsOf(self);
-  std::string text = indentation(depth) + "(\n";
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    text += indentation(depth + 1) + nestedDescription(items[i], depth + 1);
-    text += i + 1 < items.size() ? ",\n" : "\n";
-  }
-  return autoreleasedString(text + indentation(depth) + ")");
+  return autoreleasedString(arrayDescription(self, static_cast<int>(level)));
 }
 
 id description(id self, SEL) {
-  return descriptionWithLocaleIndent(self, nullptr, nil, 0);
+  return autoreleasedString(arrayDescription(self, 0));
 }
 
 id copyWithZone(id self, SEL, void*) {
@@ -207,6 +200,16 @@ void removeAllObjects(id self, SEL) {
 }
 
 }  // namespace
+
+std::string arrayDescription(id array, int level) {
+  const auto& items = itemsOf(array);
+  std::string text = indentation(level) + "(\n";
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    text += indentation(level + 1) + nestedDescription(items[i], level + 1);
+    text += i + 1 < items.size() ? ",\n" : "\n";
+  }
+  return text + indentation(level) + ")";
+}
 
 Class arrayClass() {
   static const Class cls =

@@ -59,20 +59,24 @@ NSUInteger hash(id self, SEL) {
       std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
-// "<01020304 05>": hexadecimal, a space after every four bytes.
 id description(id self, SEL) {
-  static constexpr char digits[] = "0123456789abcdef";
-  const auto& data = bytesOf(self);
-  std::string text = "<";
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    if (i > 0 && i % 4 == 0) text += ' ';
-    text += digits[data[i] >> 4];
-    text += digits[data[i] & 0xF];
-  }
-  return autoreleasedString(text + ">");
+  return autoreleasedString(dataDescription(self));
 }
 
 }  // namespace
+
+// "<01020304 05>": hexadecimal, a space after every four bytes.
+std::string dataDescription(id data) {
+  static constexpr char digits[] = "0123456789abcdef";
+  const auto& bytes = bytesOf(data);
+  std::string text = "<";
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i > 0 && i % 4 == 0) text += ' ';
+    text += digits[bytes[i] >> 4];
+    text += digits[bytes[i] & 0xF];
+  }
+  return text + ">";
+}
 
 Class dataClass() {
   static const Class cls = ClassBuilder("NSData", NSObjectClass())

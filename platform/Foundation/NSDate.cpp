@@ -70,21 +70,24 @@ CivilDate civilFromDays(long long days) {
   return {year, month, day};
 }
 
-// "2015-06-01 12:30:00 +0000"; whole seconds, rounded down.
 id description(id self, SEL) {
-  const double seconds = std::floor(secondsOf(self));
-  // Beyond about ±3 × 10^10 years the calendar arithmetic would overflow.
-  if (!(std::fabs(seconds) < 1e18)) return autoreleasedString(formatString("%g", seconds));
-  const auto whole = static_cast<long long>(seconds);
-  const long long days = whole >= 0 ? whole / 86400 : (whole - 86399) / 86400;
-  const long long secondOfDay = whole - days * 86400;
-  const CivilDate date = civilFromDays(days);
-  return autoreleasedString(formatString("%04lld-%02u-%02u %02lld:%02lld:%02lld +0000", date.year,
-                                         date.month, date.day, secondOfDay / 3600,
-                                         secondOfDay / 60 % 60, secondOfDay % 60));
+  return autoreleasedString(dateDescription(self));
 }
 
 }  // namespace
+
+// "2015-06-01 12:30:00 +0000"; whole seconds, rounded down.
+std::string dateDescription(id date) {
+  const double seconds = std::floor(secondsOf(date));
+  // Beyond about ±3 × 10^10 years the calendar arithmetic would overflow.
+  if (!(std::fabs(seconds) < 1e18)) return formatString("%g", seconds);
+  const auto whole = static_cast<long long>(seconds);
+  const long long days = whole >= 0 ? whole / 86400 : (whole - 86399) / 86400;
+  const long long secondOfDay = whole - days * 86400;
+  const CivilDate civil = civilFromDays(days);
+  return formatString("%04lld-%02u-%02u %02lld:%02lld:%02lld +0000", civil.year, civil.month,
+                      civil.day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60);
+}
 
 Class dateClass() {
   static const Class cls =

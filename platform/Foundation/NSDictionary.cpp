@@ -135,34 +135,12 @@ NSUInteger hash(id self, SEL) {
   return entriesOf(self).size();
 }
 
-// Entries in key order when every key is a string, as the platform lists them.
-std::vector<std::pair<id, id>> entriesForDescription(id self) {
-  std::vector<std::pair<id, id>> entries;
-  bool allStrings = true;
-  for (const auto& [key, value] : entriesOf(self)) {
-    entries.emplace_back(key.get(), value.get());
-    allStrings = allStrings && isKindOf(key, stringClass());
-  }
-  if (allStrings) {
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-      return stringText(a.first) < stringText(b.first);
-    });
-  }
-  return entries;
-}
-
 id descriptionWithLocaleIndent(id self, SEL, id, NSUInteger level) {
-  const int depth = static_cast<int>(level);
-  std::string text = indentation(depth) + "{\n";
-  for (const auto& [key, value] : entriesForDescription(self)) {
-    text += indentation(depth + 1) + nestedDescription(key, depth + 1) + " = " +
-            nestedDescription(value, depth + 1) + ";\n";
-  }
-  return autoreleasedString(text + indentation(depth) + "}");
+  return autoreleasedString(dictionaryDescription(self, static_cast<int>(level)));
 }
 
 id description(id self, SEL) {
-  return descriptionWithLocaleIndent(self, nullptr, nil, 0);
+  return autoreleasedString(dictionaryDescription(self, 0));
 }
 
 id copyWithZone(id self, SEL, void*) {
@@ -209,7 +187,32 @@ void removeAllObjects(id self, SEL) {
   Entries removed = std::exchange(entriesOf(self), {});
 }
 
+// Entries in key order when every key is a string, as the platform lists them.
+std::vector<std::pair<id, id>> entriesForDescription(id dictionary) {
+  std::vector<std::pair<id, id>> entries;
+  bool allStrings = true;
+  for (const auto& [key, value] : entriesOf(dictionary)) {
+    entries.emplace_back(key.get(), value.get());
+    allStrings = allStrings && isKindOf(key, stringClass());
+  }
+  if (allStrings) {
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+      return stringText(a.first) < stringText(b.first);
+    });
+  }
+  return entries;
+}
+
 }  // namespace
+
+std::string dictionaryDescription(id dictionary, int level) {
+  std::string text = indentation(level) + "{\n";
+  for (const auto& [key, value] : entriesForDescription(dictionary)) {
+    text += indentation(level + 1) + nestedDescription(key, level + 1) + " = " +
+            nestedDescription(value, level + 1) + ";\n";
+  }
+  return text + indentation(level) + "}";
+}
 
 Class dictionaryClass() {
   static const Class cls =

@@ -99,20 +99,55 @@ Ref<> arrayFrom(plist_t node, int depth) {
   return makeArray(std::vector<id>(items.begin(), items.end()));
 }
 
+// libplist 2.2 aborts in plist_get_key_val (and so in plist_dict_next_item) on a key with an
+// embedded NUL, which a corrupted binary file can hold. Its XML writer reads a key as a C string
+// instead, so the key is taken from there, up to any NUL.
+std::optional<std::string> keyText(plist_t keyNode) {
+  char* xml = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(keyNode, &xml, &length);
+  const Malloced<char> owned(xml);
+  const std::string_view text(xml != nullptr ? xml : "", xml != nullptr ? length : 0);
+  constexpr std::string_view open = "<key>";
+  const std::size_t start = text.find(open);
+  const std::size_t end = text.rfind("</key>");
+  if (start == std::string_view::npos || end == std::string_view::npos ||
+      end < start + open.size()) {
+    return std::nullopt;
+  }
+  std::string key;
+  for (std::size_t at = start + open.size(); at < end; ++at) {
+    // The writer escapes exactly these three.
+    const std::string_view rest = text.substr(at, end - at);
+    if (rest.starts_with("&lt;")) {
+      key += '<';
+      at += 3;
+    } else if (rest.starts_with("&gt;")) {
+      key += '>';
+      at += 3;
+    } else if (rest.starts_with("&amp;")) {
+      key += '&';
+      at += 4;
+    } else {
+      key += text[at];
+    }
+  }
+  return key;
+}
+
 Ref<> dictionaryFrom(plist_t node, int depth) {
   plist_dict_iter rawIterator = nullptr;
   plist_dict_new_iter(node, &rawIterator);
   const Malloced<void> iterator(rawIterator);
   std::vector<std::pair<Ref<>, Ref<>>> entries;
   while (iterator) {
-    char* rawKey = nullptr;
     plist_t child = nullptr;
-    plist_dict_next_item(node, iterator.get(), &rawKey, &child);
-    const Malloced<char> key(rawKey);
+    plist_dict_next_item(node, iterator.get(), nullptr, &child);
     if (child == nullptr) break;
+    const std::optional<std::string> key = keyText(plist_dict_item_get_key(child));
     Ref<> value = objectFrom(child, depth + 1);
-    if (key == nullptr || !value) return nullptr;
-    entries.emplace_back(makeString(key.get()), std::move(value));
+    if (!key || !value) return nullptr;
+    entries.emplace_back(makeString(*key), std::move(value));
   }
   std::vector<std::pair<id, id>> pairs(entries.begin(), entries.end());
   return makeDictionary(pairs);
