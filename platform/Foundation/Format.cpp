@@ -124,7 +124,10 @@ void resolveStars(Conversion& c, va_list& arguments) {
 std::string cSpec(const Conversion& c, std::string_view lengthText, char letter) {
   std::string spec = "%" + c.flags;
   if (c.width >= 0) spec += std::to_string(c.width);
-  if (c.precision >= 0) spec += "." + std::to_string(c.precision);
+  if (c.precision >= 0) {
+    spec += '.';
+    spec += std::to_string(c.precision);
+  }
   spec += lengthText;
   spec += letter;
   return spec;
