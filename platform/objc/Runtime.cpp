@@ -146,7 +146,10 @@ ClassBuilder& ClassBuilder::addMethod(Class target, const char* selector, IMP im
 }
 
 std::string ClassBuilder::byteArrayEncoding(std::size_t size) {
-  return "[" + std::to_string(size) + "C]";
+  std::string types = "[";  // built in steps: gcc 12 misreads the one-expression form
+  types += std::to_string(size);
+  types += "C]";
+  return types;
 }
 
 Class ClassBuilder::registerClass() {
