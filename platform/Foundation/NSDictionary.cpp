@@ -261,8 +261,8 @@ Ref<> makeDictionary(const std::vector<std::pair<id, id>>& entries) {
     objects.push_back(object);
   }
   return adopt(send<id>(send<id>(foundation::dictionaryClass(), "alloc"_sel),
-                        "initWithObjects:forKeys:count:"_sel, objects.data(), keys.data(),
-                        static_cast<NSUInteger>(entries.size())));
+                        "initWithObjects:forKeys:count:"_sel, std::as_const(objects).data(),
+                        std::as_const(keys).data(), static_cast<NSUInteger>(entries.size())));
 }
 
 }  // namespace qv
