@@ -1,10 +1,13 @@
-// NSDate: an instant, kept as seconds since 1970-01-01 00:00:00 UTC.
+// NSDate: an instant, kept as seconds since 1970-01-01 00:00:00 UTC. "Now" is the platform's
+// clock, virtual unless the simulator paces it with the wall clock.
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "platform/Foundation/Classes.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/dispatch/Clock.h"
 
 namespace qv::foundation {
 namespace {
@@ -17,6 +20,14 @@ NSTimeInterval secondsOf(id date) {
   return stateOf<DateState>(date).since1970;
 }
 
+// Whole seconds and the rest apart, so that no nanosecond is lost to rounding at 1.7e18.
+NSTimeInterval now() {
+  constexpr std::int64_t perSecond = 1'000'000'000;
+  const std::int64_t instant = Clock::now();
+  return static_cast<double>(instant / perSecond) +
+         static_cast<double>(instant % perSecond) / perSecond;
+}
+
 id initWithTimeIntervalSince1970(id self, SEL, NSTimeInterval seconds) {
   stateOf<DateState>(self).since1970 = seconds;
   return self;
@@ -25,6 +36,22 @@ id initWithTimeIntervalSince1970(id self, SEL, NSTimeInterval seconds) {
 id dateWithTimeIntervalSince1970(id cls, SEL, NSTimeInterval seconds) {
   return autorelease(
       send<id>(send<id>(cls, "alloc"_sel), "initWithTimeIntervalSince1970:"_sel, seconds));
+}
+
+id init(id self, SEL) {
+  return initWithTimeIntervalSince1970(self, nullptr, now());
+}
+
+id date(id cls, SEL) {
+  return dateWithTimeIntervalSince1970(cls, nullptr, now());
+}
+
+id dateWithTimeIntervalSinceNow(id cls, SEL, NSTimeInterval seconds) {
+  return dateWithTimeIntervalSince1970(cls, nullptr, now() + seconds);
+}
+
+NSTimeInterval timeIntervalSinceNow(id self, SEL) {
+  return secondsOf(self) - now();
 }
 
 NSTimeInterval timeIntervalSince1970(id self, SEL) {
@@ -93,8 +120,12 @@ Class dateClass() {
   static const Class cls =
       ClassBuilder("NSDate", NSObjectClass())
           .state<DateState>("_time")
+          .classMethod("date", &date)
           .classMethod("dateWithTimeIntervalSince1970:", &dateWithTimeIntervalSince1970)
+          .classMethod("dateWithTimeIntervalSinceNow:", &dateWithTimeIntervalSinceNow)
+          .method("init", &init)
           .method("initWithTimeIntervalSince1970:", &initWithTimeIntervalSince1970)
+          .method("timeIntervalSinceNow", &timeIntervalSinceNow)
           .method("timeIntervalSince1970", &timeIntervalSince1970)
           .method("timeIntervalSinceDate:", &timeIntervalSinceDate)
           .method("isEqual:", &isEqualToDate)
