@@ -35,6 +35,11 @@ void notifyObservers(id object, const char* key);
 // How many observations are registered on the object (tests and diagnostics).
 std::size_t observationCount(id object);
 
+// Drops every observation of the object and every one it makes, for an object that goes away
+// while still registered (the platform would later call a dead observer). UIView's dealloc
+// calls it.
+void forgetObservations(id object);
+
 // Key-value coding through accessors: the getter `getKey`, `key` or `isKey`, the setter
 // `setKey:`. Scalars (float, double, BOOL, integers) are boxed in and unboxed from NSNumber.
 // An unknown key raises NSUnknownKeyException; nil for a scalar raises

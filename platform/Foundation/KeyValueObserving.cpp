@@ -9,7 +9,6 @@
 
 #include "platform/Foundation/FoundationRuntime.h"
 #include "platform/Foundation/RootAdditions.h"
-#include "platform/objc/AutoreleasePool.h"
 
 id NSKeyValueChangeNewKey = nil;
 id NSKeyValueChangeOldKey = nil;
@@ -69,6 +68,15 @@ class Registry {
       if (o.serial == serial) return true;
     }
     return false;
+  }
+
+  void forget(id object) {
+    std::lock_guard lock(mutex_);
+    byObject_.erase(object);
+    for (auto it = byObject_.begin(); it != byObject_.end();) {
+      std::erase_if(it->second, [object](const Observation& o) { return o.observer == object; });
+      it = it->second.empty() ? byObject_.erase(it) : std::next(it);
+    }
   }
 
   std::size_t count(id object) {
@@ -133,38 +141,35 @@ std::string objectLabel(id object) {
             ".");
 }
 
-id autoreleased(Ref<> value) {
-  return autorelease(value.leak());
-}
-
-id boxedValue(id object, SEL getter, char type) {
+// The value behind a getter as an owned object. Observation works on owned values, without an
+// autorelease pool of its own, since ending a nested pool can end the caller's too.
+Ref<> boxedValue(id object, SEL getter, char type) {
   switch (type) {
     case '@':
-      return send<id>(object, getter);
+      return Ref<>(send<id>(object, getter));
     case 'f':
-      return autoreleased(makeNumber(send<float>(object, getter)));
+      return makeNumber(send<float>(object, getter));
     case 'd':
-      return autoreleased(makeNumber(send<double>(object, getter)));
+      return makeNumber(send<double>(object, getter));
     case 'B':
-      return autoreleased(makeNumber(send<bool>(object, getter)));
+      return makeNumber(send<bool>(object, getter));
     case 'C':
     case 'c':
-      return autoreleased(makeNumber(send<unsigned char>(object, getter) != 0));
+      return makeNumber(send<unsigned char>(object, getter) != 0);
     case 's':
-      return autoreleased(makeNumber(static_cast<long long>(send<short>(object, getter))));
+      return makeNumber(static_cast<long long>(send<short>(object, getter)));
     case 'S':
-      return autoreleased(makeNumber(static_cast<long long>(send<unsigned short>(object, getter))));
+      return makeNumber(static_cast<long long>(send<unsigned short>(object, getter)));
     case 'i':
-      return autoreleased(makeNumber(static_cast<long long>(send<int>(object, getter))));
+      return makeNumber(static_cast<long long>(send<int>(object, getter)));
     case 'I':
-      return autoreleased(makeNumber(static_cast<long long>(send<unsigned int>(object, getter))));
+      return makeNumber(static_cast<long long>(send<unsigned int>(object, getter)));
     case 'q':
     case 'l':
-      return autoreleased(makeNumber(static_cast<long long>(send<long>(object, getter))));
+      return makeNumber(static_cast<long long>(send<long>(object, getter)));
     case 'Q':
     case 'L':
-      return autoreleased(
-          makeNumber(static_cast<unsigned long long>(send<unsigned long>(object, getter))));
+      return makeNumber(static_cast<unsigned long long>(send<unsigned long>(object, getter)));
     default:
       raise("NSInvalidArgumentException", methodName(object, getter) + ": values of type '" +
                                               std::string(1, type) + "' cannot be boxed");
@@ -204,6 +209,19 @@ void setUnboxed(id object, SEL setter, char type, id value) {
   }
 }
 
+Ref<> ownedValue(id object, const char* key) {
+  if (object == nil) return nullptr;
+  const std::string name = capitalised(key);
+  for (const std::string& getter : {"get" + name, std::string(key), "is" + name}) {
+    SEL selector = sel_registerName(getter.c_str());
+    Method method = class_getInstanceMethod(object_getClass(object), selector);
+    if (method != nullptr) {
+      return boxedValue(object, selector, leadingType(method_getTypeEncoding(method)));
+    }
+  }
+  raiseUnknownKey(object, "valueForUndefinedKey:", key);
+}
+
 bool wantsOld(id object, std::string_view key) {
   for (const Observation& o : registry().observing(object, key)) {
     if ((o.options & NSKeyValueObservingOptionOld) != 0) return true;
@@ -234,8 +252,7 @@ void addObserver(id self, SEL, id observer, id keyPath, NSUInteger options, void
   Observation observation{0, observer, utf8(keyPath), options, context};
   registry().add(self, observation);
   if ((options & NSKeyValueObservingOptionInitial) != 0) {
-    AutoreleasePool pool;
-    deliver(self, observation, valueForKey(self, observation.keyPath.c_str()), nil);
+    deliver(self, observation, ownedValue(self, observation.keyPath.c_str()), nil);
   }
 }
 
@@ -292,7 +309,7 @@ __attribute__((constructor(120))) void addObservationToRootClass() {
 
 void willChangeValue(id object, const char* key) {
   if (object == nil || !wantsOld(object, key)) return;
-  pendingOlds.push_back({object, key, Ref<>(valueForKey(object, key))});
+  pendingOlds.push_back({object, key, ownedValue(object, key)});
 }
 
 void notifyObservers(id object, const char* key) {
@@ -300,11 +317,10 @@ void notifyObservers(id object, const char* key) {
   const std::vector<Observation> observations = registry().observing(object, key);
   Ref<> oldValue = takePendingOld(object, key);
   if (observations.empty()) return;
-  AutoreleasePool pool;
   bool wantsNew = false;
   for (const Observation& o : observations)
     wantsNew |= (o.options & NSKeyValueObservingOptionNew) != 0;
-  Ref<> newValue(wantsNew ? valueForKey(object, key) : nil);
+  Ref<> newValue = wantsNew ? ownedValue(object, key) : nullptr;
   for (const Observation& observation : observations) {
     // An earlier observer may have removed a later one.
     if (!registry().stillRegistered(object, observation.serial)) continue;
@@ -316,16 +332,13 @@ std::size_t observationCount(id object) {
   return registry().count(object);
 }
 
+void forgetObservations(id object) {
+  registry().forget(object);
+  std::erase_if(pendingOlds, [object](const PendingOld& p) { return p.object == object; });
+}
+
 id valueForKey(id object, const char* key) {
-  if (object == nil) return nil;
-  const std::string name = capitalised(key);
-  for (const std::string& getter : {"get" + name, std::string(key), "is" + name}) {
-    SEL selector = sel_registerName(getter.c_str());
-    Method method = class_getInstanceMethod(object_getClass(object), selector);
-    if (method != nullptr)
-      return boxedValue(object, selector, leadingType(method_getTypeEncoding(method)));
-  }
-  raiseUnknownKey(object, "valueForUndefinedKey:", key);
+  return autorelease(ownedValue(object, key).leak());
 }
 
 void setValueForKey(id object, id value, const char* key) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Foundation/FoundationRuntime.h"
 #include "platform/UIKit/UIKitPrivate.h"
 
 namespace qv::ui {
@@ -356,6 +357,7 @@ id init(id self, SEL) {
 
 void dealloc(id self, SEL) {
   forgetPendingPasses(self);
+  forgetObservations(self);
   for (const Ref<>& child : state(self).subviews) state(child).superview = nil;
   for (const Ref<>& recognizer : state(self).gestureRecognizers) {
     send(recognizer, "qv_setView:"_sel, nil);

@@ -101,6 +101,8 @@ class KeyValueObserving : public ::testing::Test {
     send(subject, "addObserver:forKeyPath:options:context:"_sel, who != nil ? who : observer.get(),
          makeString(key).get(), options, context);
   }
+  // Observations must end before their objects do, as on the platform.
+  void TearDown() override { forgetObservations(subject); }
   std::string& trace() { return stateOf<Observer>(observer).trace; }
 
   AutoreleasePool pool;
@@ -158,6 +160,16 @@ TEST_F(KeyValueObserving, AnObserverRemovedDuringDeliveryIsNotCalled) {
   EXPECT_EQ(trace(), "progress=3;");
   EXPECT_EQ(stateOf<Observer>(second).trace, "");
   send(subject, "removeObserver:forKeyPath:"_sel, observer.get(), makeString("progress").get());
+}
+
+TEST_F(KeyValueObserving, ForgettingAnObjectDropsItsObservationsBothWays) {
+  Ref<> other = make(classes().subject);
+  observeKey("progress", NSKeyValueObservingOptionNew);
+  send(other, "addObserver:forKeyPath:options:context:"_sel, subject.get(),
+       makeString("text").get(), NSKeyValueObservingOptionNew, static_cast<void*>(nullptr));
+  forgetObservations(subject);
+  EXPECT_EQ(observationCount(subject), 0u);
+  EXPECT_EQ(observationCount(other), 0u) << "the subject no longer observes anything";
 }
 
 TEST_F(KeyValueObserving, RemovingAnUnregisteredObserverRaises) {

@@ -93,6 +93,8 @@ TEST(ViewPasses, LayoutIfNeededRunsAtOnceAndOnlyWhenNeeded) {
     Ref<> view = makeView(3);
     MainRunLoop::runUntilIdle();
     trace().clear();
+    // A pool of its own: the run above may have popped the enclosing one with its own.
+    AutoreleasePool pool;
     send(view, "layoutIfNeeded"_sel);
     send(view, "setNeedsLayout"_sel);
     send(view, "layoutIfNeeded"_sel);
