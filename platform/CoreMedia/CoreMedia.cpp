@@ -19,9 +19,13 @@ const qv::Replaceable<CMTime(CMTimeValue, CMTimeScale)> cmTimeMake("CMTimeMake",
 
 }  // namespace
 
-CMTime CMTimeMake(CMTimeValue value, CMTimeScale timescale) { return cmTimeMake(value, timescale); }
+CMTime CMTimeMake(CMTimeValue value, CMTimeScale timescale) {
+  return cmTimeMake(value, timescale);
+}
 
-bool CMTIME_IS_VALID(CMTime time) { return (time.flags & kCMTimeFlags_Valid) != 0; }
+bool CMTIME_IS_VALID(CMTime time) {
+  return (time.flags & kCMTimeFlags_Valid) != 0;
+}
 
 double CMTimeGetSeconds(CMTime time) {
   if (!CMTIME_IS_VALID(time)) return std::numeric_limits<double>::quiet_NaN();

@@ -38,4 +38,6 @@ void setGestaltAnswers(std::map<std::string, bool> values) {
 
 }  // namespace qv
 
-BOOL MGGetBoolAnswer(id question) { return qv::mgGetBoolAnswer(question); }
+BOOL MGGetBoolAnswer(id question) {
+  return qv::mgGetBoolAnswer(question);
+}

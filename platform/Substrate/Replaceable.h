@@ -9,8 +9,7 @@ namespace qv {
 
 namespace detail {
 using ErasedFunction = void (*)();
-void registerReplaceable(const char* name, void* publicFunction,
-                         std::atomic<ErasedFunction>* slot);
+void registerReplaceable(const char* name, void* publicFunction, std::atomic<ErasedFunction>* slot);
 }  // namespace detail
 
 template <typename Signature>
