@@ -37,13 +37,15 @@ namespace detail {
 std::size_t pushPool() {
   ThreadPools& p = pools();
   p.marks.push_back(p.objects.size());
-  return p.objects.size();
+  return p.marks.size() - 1;
 }
 
-void popPool(std::size_t mark) {
+void popPool(std::size_t depth) {
   ThreadPools& p = pools();
-  p.releaseDownTo(mark);
-  while (!p.marks.empty() && p.marks.back() >= mark) p.marks.pop_back();
+  if (depth >= p.marks.size()) return;  // already ended with a pool around it
+  // Ending a pool ends the pools begun inside it too, as on the platform.
+  p.releaseDownTo(p.marks[depth]);
+  p.marks.resize(depth);
 }
 
 void addToPool(id object) {
@@ -61,14 +63,15 @@ void addToPool(id object) {
 
 }  // namespace detail
 
-AutoreleasePool::AutoreleasePool() : mark_(detail::pushPool()) {}
+AutoreleasePool::AutoreleasePool() : depth_(detail::pushPool()) {}
 
 AutoreleasePool::~AutoreleasePool() {
-  detail::popPool(mark_);
+  detail::popPool(depth_);
 }
 
 void AutoreleasePool::drain() {
-  pools().releaseDownTo(mark_);
+  ThreadPools& p = pools();
+  if (depth_ < p.marks.size()) p.releaseDownTo(p.marks[depth_]);
 }
 
 std::size_t pendingAutoreleases() {
@@ -78,16 +81,16 @@ std::size_t pendingAutoreleases() {
 namespace {
 
 struct PoolState {
-  std::size_t mark = 0;
+  std::size_t depth = 0;
 };
 
 id poolInit(id self, SEL) {
-  stateOf<PoolState>(self).mark = detail::pushPool();
+  stateOf<PoolState>(self).depth = detail::pushPool();
   return self;
 }
 
 void poolDrain(id self, SEL) {
-  detail::popPool(stateOf<PoolState>(self).mark);
+  detail::popPool(stateOf<PoolState>(self).depth);
   send(self, "dealloc"_sel);
 }
 

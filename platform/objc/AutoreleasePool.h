@@ -19,15 +19,16 @@ class AutoreleasePool {
   void drain();
 
  private:
-  std::size_t mark_;
+  std::size_t depth_;  // this pool's place in the thread's stack of pools
 };
 
 // Objects waiting in this thread's pools (tests).
 std::size_t pendingAutoreleases();
 
 namespace detail {
+// Begins a pool and answers its depth; popping a depth ends that pool and every pool inside it.
 std::size_t pushPool();
-void popPool(std::size_t mark);
+void popPool(std::size_t depth);
 void addToPool(id object);
 }  // namespace detail
 

@@ -98,6 +98,17 @@ TEST(Object, AutoreleasedObjectsGoWhenTheirPoolDrains) {
   EXPECT_EQ(pendingAutoreleases(), 0u);
 }
 
+TEST(Object, AnEmptyInnerPoolLeavesTheOuterOneInPlace) {
+  trace().clear();
+  {
+    AutoreleasePool outer;
+    { AutoreleasePool inner; }  // nothing autoreleased: both pools begin at the same object
+    autorelease(make(classes().base).leak());
+    EXPECT_EQ(pendingAutoreleases(), 1u) << "the object went to the outer pool";
+  }
+  EXPECT_EQ(trace(), "construct;destroy:made;");
+}
+
 TEST(Object, RootMethodsAnswerAsThePlatformDoes) {
   Ref<> object = make(classes().derived);
   EXPECT_TRUE(send<BOOL>(object, "isKindOfClass:"_sel, classes().base));
