@@ -1,0 +1,71 @@
+#include "platform/dispatch/dispatch.h"
+
+#include <stdexcept>
+
+#include "tests/platform/dispatch/LoopFixture.h"
+
+namespace qv::test {
+namespace {
+
+using DispatchTest = MainLoopTest;
+
+TEST_F(DispatchTest, GlobalQueuesExistForTheFourPrioritiesOnly) {
+  dispatch_queue_t high = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0);
+  dispatch_queue_t normal = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0);
+  dispatch_queue_t low = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_LOW, 0);
+  dispatch_queue_t background = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_BACKGROUND, 0);
+  for (dispatch_queue_t queue : {high, normal, low, background}) {
+    EXPECT_NE(queue, nullptr);
+    EXPECT_NE(queue, dispatch_get_main_queue());
+  }
+  EXPECT_NE(high, normal);
+  EXPECT_NE(low, background);
+  EXPECT_EQ(normal, dispatch_get_global_queue(0, 0));
+  EXPECT_EQ(dispatch_get_global_queue(1, 0), nullptr);
+  EXPECT_EQ(dispatch_get_global_queue(0x15, 0), nullptr);
+  EXPECT_EQ(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 1), nullptr);
+}
+
+TEST_F(DispatchTest, DispatchTimeCountsFromNowOrFromAnInstant) {
+  const auto now = static_cast<dispatch_time_t>(start);
+  EXPECT_EQ(dispatch_time(DISPATCH_TIME_NOW, 0), now);
+  EXPECT_EQ(dispatch_time(DISPATCH_TIME_NOW, 2 * NSEC_PER_SEC), now + 2 * NSEC_PER_SEC);
+  EXPECT_EQ(dispatch_time(DISPATCH_TIME_NOW, -static_cast<std::int64_t>(NSEC_PER_MSEC)),
+            now - NSEC_PER_MSEC);
+  EXPECT_EQ(dispatch_time(now + 5, 10), now + 15);
+}
+
+TEST_F(DispatchTest, DispatchTimeSaturatesAtBothEnds) {
+  EXPECT_EQ(dispatch_time(DISPATCH_TIME_FOREVER, -1), DISPATCH_TIME_FOREVER);
+  EXPECT_EQ(dispatch_time(DISPATCH_TIME_NOW, INT64_MAX), DISPATCH_TIME_FOREVER);
+  EXPECT_EQ(dispatch_time(DISPATCH_TIME_FOREVER - 1, 0), DISPATCH_TIME_FOREVER);
+  EXPECT_EQ(dispatch_time(DISPATCH_TIME_NOW, INT64_MIN), 1u);
+  EXPECT_EQ(dispatch_time(5, -10), 1u);
+}
+
+TEST_F(DispatchTest, MainQueueWorkRunsInOrderOfItsTime) {
+  Trace trace;
+  dispatch_queue_t main = dispatch_get_main_queue();
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 2 * NSEC_PER_SEC), main,
+                 [&] { trace.add("after2" + at()); });
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC / 2), main,
+                 [&] { trace.add("after0.5" + at()); });
+  dispatch_async(main, [&] { trace.add("async" + at()); });
+  dispatch_after(DISPATCH_TIME_NOW, main, [&] { trace.add("now" + at()); });
+  dispatch_after(DISPATCH_TIME_FOREVER, main, [&] { trace.add("never"); });
+  MainRunLoop::runFor(3);
+  EXPECT_EQ(trace.str(), "async@0 now@0 after0.5@0.5 after2@2");
+  EXPECT_EQ(MainRunLoop::pendingCount(), 0u);
+}
+
+TEST_F(DispatchTest, MissingQueueOrBlockIsRefused) {
+  EXPECT_THROW(dispatch_async(nullptr, [] {}), std::invalid_argument);
+  EXPECT_THROW(dispatch_async(dispatch_get_main_queue(), {}), std::invalid_argument);
+  EXPECT_THROW(dispatch_after(DISPATCH_TIME_NOW, nullptr, [] {}), std::invalid_argument);
+  EXPECT_THROW(dispatch_after(DISPATCH_TIME_FOREVER, dispatch_get_main_queue(), {}),
+               std::invalid_argument);
+  EXPECT_EQ(MainRunLoop::pendingCount(), 0u);
+}
+
+}  // namespace
+}  // namespace qv::test

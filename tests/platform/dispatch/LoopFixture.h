@@ -1,0 +1,54 @@
+// What the run-loop tests share: a trace of events in order, and a fixture that owns the main
+// thread and leaves the process-wide loop empty for the next case.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+
+namespace qv::test {
+
+constexpr std::int64_t kSecond = 1'000'000'000;
+
+// Events recorded from any thread, read back as one string: "a b c".
+class Trace {
+ public:
+  void add(const std::string& event) {
+    std::lock_guard lock(mutex_);
+    text_ += text_.empty() ? event : " " + event;
+  }
+  std::string str() const {
+    std::lock_guard lock(mutex_);
+    return text_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::string text_;
+};
+
+class MainLoopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MainRunLoop::adoptCurrentThread();
+    start = Clock::now();
+  }
+  // Work left behind would outlive the case's locals that it captures.
+  void TearDown() override { EXPECT_EQ(MainRunLoop::pendingCount(), 0u) << "work left behind"; }
+
+  // Seconds since the case began, on the platform clock: "@2.5".
+  std::string at() const {
+    char text[32];
+    std::snprintf(text, sizeof text, "@%g", static_cast<double>(Clock::now() - start) / kSecond);
+    return text;
+  }
+
+  std::int64_t start = 0;
+};
+
+}  // namespace qv::test

@@ -1,0 +1,212 @@
+// The main loop with real threads: global queues, detached threads, and the virtual clock
+// waiting for them. Run under ThreadSanitizer too.
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/dispatch/GlobalQueue.h"
+#include "platform/dispatch/Threads.h"
+#include "platform/dispatch/dispatch.h"
+#include "platform/objc/AutoreleasePool.h"
+#include "platform/objc/Object.h"
+#include "tests/platform/dispatch/LoopFixture.h"
+
+namespace qv::test {
+namespace {
+
+// A gate that background work waits at; a test that would hang fails after a while instead.
+class Gate {
+ public:
+  void open() {
+    {
+      std::lock_guard lock(mutex_);
+      open_ = true;
+    }
+    changed_.notify_all();
+  }
+  bool wait() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = false;
+};
+
+// Counts arrivals; `waitFor(n)` blocks until n have arrived (or fails after a while).
+class Arrivals {
+ public:
+  void arrive() {
+    {
+      std::lock_guard lock(mutex_);
+      ++count_;
+    }
+    changed_.notify_all();
+  }
+  bool waitFor(int count) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return count_ >= count; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int count_ = 0;
+};
+
+dispatch_queue_t globalQueue() {
+  return dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0);
+}
+
+using ThreadsTest = MainLoopTest;
+
+TEST_F(ThreadsTest, GlobalQueueRunsWorkConcurrentlyOffTheMainThread) {
+  Arrivals arrivals;
+  Trace trace;
+  for (int i = 0; i < 2; ++i) {
+    dispatch_async(globalQueue(), [&] {
+      arrivals.arrive();
+      // Each item waits for the other: only two threads at once can both finish.
+      trace.add(arrivals.waitFor(2) && !MainRunLoop::isMainThread() ? "met" : "alone");
+    });
+  }
+  MainRunLoop::runUntilIdle();
+  EXPECT_EQ(trace.str(), "met met");
+}
+
+TEST_F(ThreadsTest, GlobalQueueStartsWorkInFifoOrder) {
+  // All threads but one are held, so the rest runs one at a time in the order it started.
+  const int held = detail::globalQueueWidth() - 1;
+  Gate release;
+  Arrivals holding;
+  for (int i = 0; i < held; ++i) {
+    dispatch_async(globalQueue(), [&] {
+      holding.arrive();
+      release.wait();
+    });
+  }
+  ASSERT_TRUE(holding.waitFor(held));
+  Trace trace;
+  for (int i = 0; i < 8; ++i) {
+    dispatch_async(globalQueue(), [&, i] {
+      trace.add(std::to_string(i));
+      if (i == 7) release.open();
+    });
+  }
+  MainRunLoop::runUntilIdle();
+  EXPECT_EQ(trace.str(), "0 1 2 3 4 5 6 7");
+}
+
+// The clock may not pass the instant at which background work began until that work is done:
+// its post reaches the main thread before the timer one second later.
+TEST_F(ThreadsTest, BackgroundWorkHoldsTheVirtualClock) {
+  Trace trace;
+  dispatch_async(globalQueue(), [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    trace.add("background" + at());
+    dispatch_async(dispatch_get_main_queue(), [&] { trace.add("posted" + at()); });
+  });
+  MainRunLoop::schedule(start + kSecond, [&] { trace.add("timer" + at()); });
+  MainRunLoop::runFor(2);
+  EXPECT_EQ(trace.str(), "background@0 posted@0 timer@1");
+}
+
+TEST_F(ThreadsTest, SleepingThreadsWakeAtTheirVirtualTimeAmongTimers) {
+  Trace trace;
+  dispatch_async(globalQueue(), [&] {
+    Clock::sleepFor(1.5);
+    trace.add("a" + at());
+    Clock::sleepFor(1.5);
+    trace.add("a" + at());
+  });
+  startThread([&] {
+    Clock::sleepUntil(start + 2 * kSecond);
+    trace.add("b" + at());
+  });
+  MainRunLoop::schedule(start + kSecond, [&] { trace.add("t" + at()); });
+  MainRunLoop::schedule(start + 4 * kSecond, [&] { trace.add("t" + at()); });
+  const auto realStart = std::chrono::steady_clock::now();
+  MainRunLoop::runFor(5);
+  EXPECT_EQ(trace.str(), "t@1 a@1.5 b@2 a@3 t@4");
+  EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::seconds(2));
+}
+
+TEST_F(ThreadsTest, MainThreadSleepWakesBackgroundSleepersOnTheWay) {
+  Trace trace;
+  startThread([&] {
+    Clock::sleepFor(1);
+    trace.add("b" + at());
+  });
+  Clock::sleepFor(2);
+  trace.add("main" + at());
+  EXPECT_EQ(trace.str(), "b@1 main@2");
+}
+
+TEST_F(ThreadsTest, PostsFromManyThreadsArriveInEachThreadsOrder) {
+  constexpr int kThreads = 4;
+  constexpr int kPosts = 500;
+  std::map<int, std::vector<int>> received;  // touched on the main thread only
+  for (int t = 0; t < kThreads; ++t) {
+    startThread([&received, t] {
+      for (int i = 0; i < kPosts; ++i) {
+        MainRunLoop::post([&received, t, i] { received[t].push_back(i); });
+      }
+    });
+  }
+  MainRunLoop::runUntilIdle();
+  ASSERT_EQ(received.size(), static_cast<std::size_t>(kThreads));
+  for (const auto& [thread, sequence] : received) {
+    ASSERT_EQ(sequence.size(), static_cast<std::size_t>(kPosts)) << "thread " << thread;
+    for (int i = 0; i < kPosts; ++i) ASSERT_EQ(sequence[i], i) << "thread " << thread;
+  }
+}
+
+TEST_F(ThreadsTest, BackgroundWorkRunsInsideAnAutoreleasePool) {
+  Ref<> object = make(NSObjectClass());
+  startThread([&] { autorelease(retain(object)); });
+  dispatch_async(globalQueue(), [&] { autorelease(retain(object)); });
+  MainRunLoop::runUntilIdle();
+  EXPECT_EQ(retainCount(object), 1u);
+}
+
+TEST_F(ThreadsTest, BackgroundExceptionsAreRaisedOnTheMainThread) {
+  Trace trace;
+  dispatch_async(globalQueue(), [] { throw std::runtime_error("global"); });
+  try {
+    MainRunLoop::runUntilIdle();
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& error) {
+    trace.add(error.what());
+  }
+  startThread([] { throw std::runtime_error("thread"); });
+  try {
+    MainRunLoop::runUntilIdle();
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& error) {
+    trace.add(error.what());
+  }
+  MainRunLoop::post([&] { trace.add("usable"); });
+  MainRunLoop::runUntilIdle();
+  EXPECT_EQ(trace.str(), "global thread usable");
+}
+
+TEST_F(ThreadsTest, DispatchAfterToAGlobalQueueRunsInTheBackgroundOnTime) {
+  Trace trace;
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), globalQueue(),
+                 [&] { trace.add((MainRunLoop::isMainThread() ? "main" : "background") + at()); });
+  MainRunLoop::runFor(2);
+  EXPECT_EQ(trace.str(), "background@1");
+}
+
+TEST_F(ThreadsTest, EmptyThreadBodyIsRefused) {
+  EXPECT_THROW(startThread({}), std::invalid_argument);
+  MainRunLoop::runUntilIdle();  // returns at once: nothing was counted
+}
+
+}  // namespace
+}  // namespace qv::test
