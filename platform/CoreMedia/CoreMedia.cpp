@@ -31,3 +31,28 @@ double CMTimeGetSeconds(CMTime time) {
   if (!CMTIME_IS_VALID(time)) return std::numeric_limits<double>::quiet_NaN();
   return static_cast<double>(time.value) / time.timescale;
 }
+
+namespace {
+
+// Where a time stands among the kinds of time, earliest first. A time marked valid whose
+// timescale is not positive was not made by CMTimeMake and counts as invalid.
+int orderOfKind(CMTime time) {
+  if (!CMTIME_IS_VALID(time) || time.timescale <= 0) return 4;
+  if (time.flags & kCMTimeFlags_Indefinite) return 3;
+  if (time.flags & kCMTimeFlags_PositiveInfinity) return 2;
+  if (time.flags & kCMTimeFlags_NegativeInfinity) return 0;
+  return 1;
+}
+
+}  // namespace
+
+std::int32_t CMTimeCompare(CMTime a, CMTime b) {
+  const int kindA = orderOfKind(a);
+  const int kindB = orderOfKind(b);
+  if (kindA != kindB) return kindA < kindB ? -1 : 1;
+  if (kindA != 1) return 0;
+  // 63-bit values times 31-bit timescales fit in 128 bits.
+  const __int128 left = static_cast<__int128>(a.value) * b.timescale;
+  const __int128 right = static_cast<__int128>(b.value) * a.timescale;
+  return left < right ? -1 : (left > right ? 1 : 0);
+}

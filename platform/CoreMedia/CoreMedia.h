@@ -1,9 +1,10 @@
-// CoreMedia's rational time.
+// CoreMedia: rational time and video format descriptions.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/objc/Encoding.h"
+#include "platform/objc/Ref.h"
 
 using CMTimeValue = std::int64_t;
 using CMTimeScale = std::int32_t;
@@ -25,9 +26,21 @@ struct CMTime {
   CMTimeEpoch epoch;
 };
 
+// A video format: what CMVideoFormatDescriptionGetDimensions reads. The object behind the
+// reference is a runtime object, retained and released as any other.
+struct opaqueCMFormatDescription;
+using CMFormatDescriptionRef = opaqueCMFormatDescription*;
+using CMVideoFormatDescriptionRef = CMFormatDescriptionRef;
+
+struct CMVideoDimensions {
+  std::int32_t width;
+  std::int32_t height;
+};
+
 namespace qv {
 QV_OBJC_STRUCT_ENCODING(CMTime, "{CMTime=qiIq}");
-}
+QV_OBJC_ENCODING(CMFormatDescriptionRef, "^{opaqueCMFormatDescription=}");
+}  // namespace qv
 
 extern const CMTime kCMTimeInvalid;
 extern const CMTime kCMTimeZero;
@@ -40,3 +53,16 @@ bool CMTIME_IS_VALID(CMTime time);
 
 // The time in seconds (NaN for an invalid time).
 double CMTimeGetSeconds(CMTime time);
+
+// -1, 0 or 1 as `a` is earlier than, equal to or later than `b`, compared exactly whatever their
+// timescales. As on the platform, invalid times equal each other and are later than any other
+// time; positive infinity is later and negative infinity earlier than every numeric time.
+std::int32_t CMTimeCompare(CMTime a, CMTime b);
+
+// Width and height in pixels; zero for nil or for an object that is not a video format.
+CMVideoDimensions CMVideoFormatDescriptionGetDimensions(CMVideoFormatDescriptionRef description);
+
+namespace qv {
+// A new video format description (+1 reference).
+Ref<opaqueCMFormatDescription> makeVideoFormatDescription(CMVideoDimensions dimensions);
+}  // namespace qv
