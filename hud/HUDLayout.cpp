@@ -2,8 +2,9 @@
 // and centres the panel and places the children in it, the drawing of the dimmed background and
 // the rounded panel, and the rotation to the interface orientation in a window on old systems.
 //
-// Products of the float margin are formed in single precision and widened, and rounding takes
-// halves away from zero, so every figure matches the platform's to the last bit.
+// Products of the float margin are formed in single precision and widened, sums are taken one
+// term at a time, and rounding takes halves away from zero, so every figure matches the
+// platform's to the last bit.
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -160,20 +161,26 @@ void layoutSubviews(id self, SEL) {
   const bool aboveDetails = ih > 0 || lh > 0;
 
   double totalWidth = std::max({0.0, iw, lw});
-  double totalHeight = ih + lh + (ih > 0 && lh > 0 ? kPadding : 0);
+  const bool padAfterIndicator = ih > 0 && lh > 0;
+  double totalHeight = ih + lh;
+  if (padAfterIndicator) totalHeight += kPadding;
   const double remainingHeight = H - totalHeight - kPadding - static_cast<double>(4 * m);
   const CGSize details = wrappedSize(s.detailsLabel, {maxWidth, remainingHeight});
   const double dw = details.width, dh = details.height;
   totalWidth = std::max(totalWidth, dw);
-  totalHeight += dh + (dh > 0 && aboveDetails ? kPadding : 0);
+  const bool padBeforeDetails = dh > 0 && aboveDetails;
+  totalHeight += dh;
+  if (padBeforeDetails) totalHeight += kPadding;
   totalWidth += static_cast<double>(2 * m);
   totalHeight += static_cast<double>(2 * m);
 
   double y = std::round((H - totalHeight) / 2) + m + yOffset;
   setFrame(indicator, std::round((W - iw) / 2) + xOffset, y, iw, ih);
-  y += ih + (ih > 0 && lh > 0 ? kPadding : 0);
+  y += ih;
+  if (padAfterIndicator) y += kPadding;
   setFrame(s.label, std::round((W - lw) / 2) + xOffset, y, lw, lh);
-  y += lh + (dh > 0 && aboveDetails ? kPadding : 0);
+  y += lh;
+  if (padBeforeDetails) y += kPadding;
   setFrame(s.detailsLabel, std::round((W - dw) / 2) + xOffset, y, dw, dh);
 
   if (load(s.square)) {
