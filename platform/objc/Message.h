@@ -154,6 +154,11 @@ R sendVarargs(id receiver, SEL selector, Fixed... fixed, Rest... rest) {
   return fromIMP<R (*)(id, SEL, Fixed..., ...)>(imp)(receiver, selector, fixed..., rest...);
 }
 
+template <typename R, typename... Fixed, typename... Rest>
+R sendVarargs(Class receiver, SEL selector, Fixed... fixed, Rest... rest) {
+  return sendVarargs<R, Fixed...>(asId(receiver), selector, fixed..., rest...);
+}
+
 // Whether the receiver answers the selector, without sending it.
 bool responds(id receiver, SEL selector);
 

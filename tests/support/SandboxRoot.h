@@ -5,6 +5,7 @@
 #include <plist/plist.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace qv::test {
@@ -15,6 +16,10 @@ struct PlistFree {
 using Plist = std::unique_ptr<void, PlistFree>;
 
 enum class PlistFormat { Xml, Binary };
+
+inline void PrintTo(PlistFormat format, std::ostream* out) {
+  *out << (format == PlistFormat::Xml ? "XML" : "binary");
+}
 
 class SandboxRoot {
  public:

@@ -1,0 +1,81 @@
+// The hook table as data: one row per replaced function, replaced method or added method, in
+// installation order. Consecutive method rows on one class form a group that shares one class
+// lookup. One loop installs any table (Installation.h).
+#pragma once
+
+#include <objc/runtime.h>
+
+#include <span>
+#include <string>
+
+#include "core/Original.h"
+#include "platform/objc/Encoding.h"
+
+namespace quorvane {
+
+struct FunctionHook {
+  void* function;
+  void* replacement;
+  void** slot;
+};
+
+enum class HookKind {
+  InstanceMethod,  // replaced on the class
+  ClassMethod,     // replaced on the class's metaclass
+  AddedMethod,     // added to the class with its type encoding
+};
+
+struct MethodHook {
+  HookKind kind;
+  const char* selector;
+  IMP replacement;
+  IMP* slot;          // nullptr for an added method
+  const char* types;  // the method's type encoding
+};
+
+struct HookGroup {
+  const char* className;
+  std::span<const MethodHook> hooks;
+};
+
+struct HookTable {
+  std::span<const FunctionHook> functions;
+  std::span<const HookGroup> groups;
+};
+
+namespace detail {
+template <typename R, typename... Args>
+const char* typesOf() {
+  static const std::string types = qv::methodEncoding<R, Args...>();
+  return types.c_str();
+}
+}  // namespace detail
+
+template <typename R, typename... Args>
+MethodHook instanceHook(const char* selector, R (*replacement)(id, SEL, Args...),
+                        Original<R(Args...)>& original) {
+  return {HookKind::InstanceMethod, selector, qv::toIMP(replacement), original.slot(),
+          detail::typesOf<R, Args...>()};
+}
+
+template <typename R, typename... Args>
+MethodHook classHook(const char* selector, R (*replacement)(id, SEL, Args...),
+                     Original<R(Args...)>& original) {
+  return {HookKind::ClassMethod, selector, qv::toIMP(replacement), original.slot(),
+          detail::typesOf<R, Args...>()};
+}
+
+// `types` is the encoding the platform declares for the added method, such as "v@:@q".
+template <typename R, typename... Args>
+MethodHook addedMethod(const char* selector, R (*implementation)(id, SEL, Args...),
+                       const char* types) {
+  return {HookKind::AddedMethod, selector, qv::toIMP(implementation), nullptr, types};
+}
+
+template <typename R, typename... Args>
+FunctionHook functionHook(R (*function)(Args...), R (*replacement)(Args...),
+                          OriginalFunction<R(Args...)>& original) {
+  return {reinterpret_cast<void*>(function), reinterpret_cast<void*>(replacement), original.slot()};
+}
+
+}  // namespace quorvane
