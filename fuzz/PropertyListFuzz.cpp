@@ -6,12 +6,8 @@
 //
 //   mkdir -p build/fuzz && clang++ -std=c++20 -g -O1 \
 //     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
-//     -I. -isystem /usr/lib/gcc/x86_64-linux-gnu/12/include \
-//     fuzz/PropertyListFuzz.cpp platform/objc/*.cpp platform/System/FileSystem.cpp \
-//     platform/System/ForkSafety.cpp
-//     platform/Foundation/{Description,Format,Foundation,NSArray}.cpp \
-//     platform/Foundation/{NSData,NSDate,NSDictionary,NSNumber,NSString,NumberValue}.cpp \
-//     platform/Foundation/{NumericText,PropertyList}.cpp \
+//     -I. -isystem /usr/lib/gcc/x86_64-linux-gnu/12/include fuzz/PropertyListFuzz.cpp \
+//     platform/{objc,System,dispatch,Foundation}/*.cpp \
 //     -L/usr/lib/gcc/x86_64-linux-gnu/12 -lobjc $(pkg-config --cflags --libs libplist-2.0) \
 //     -o build/fuzz/PropertyListFuzz
 //

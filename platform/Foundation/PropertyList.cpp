@@ -21,6 +21,7 @@
 #include "platform/Foundation/Classes.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/Foundation/NumberValue.h"
+#include "platform/Foundation/PropertyListShape.h"
 #include "platform/System/FileSystem.h"
 
 namespace qv::foundation {
@@ -343,6 +344,10 @@ bool writeAtomically(const std::string& path, std::string_view bytes) {
 
 Ref<> propertyListFromBytes(std::string_view bytes) {
   if (bytes.empty() || bytes.size() > static_cast<std::size_t>(maximumFileSize)) return nullptr;
+  // Without shared arrays or dictionaries a binary list expands to at most one object per
+  // byte; a little sharing is allowed beyond that.
+  const ShapeLimits limits{maximumDepth, std::max<std::uint64_t>(bytes.size(), 4096)};
+  if (!withinShapeLimits(bytes, limits)) return nullptr;
   plist_t root = nullptr;
   plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);
   const Plist owned(root);

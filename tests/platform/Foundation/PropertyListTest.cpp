@@ -202,17 +202,52 @@ TEST_F(SettingsFileTest, AKeyWithANulInsideReadsUpToIt) {
   EXPECT_EQ(describe(settings), "{\n    \"rate<\" = 0.5;\n}");
 }
 
-std::string nestedArrays(int depth) {
+std::string nestedXmlArrays(int depth) {
   std::string xml = "<plist><dict><key>a</key>";
   for (int i = 0; i < depth; ++i) xml += "<array>";
   for (int i = 0; i < depth; ++i) xml += "</array>";
   return xml + "</dict></plist>";
 }
 
-TEST_F(SettingsFileTest, NestingHasALimit) {
-  sandbox_.writeFile(kSettingsPath, nestedArrays(100));
+std::string bigEndian(std::uint64_t value, int size) {
+  std::string bytes;
+  for (int shift = 8 * (size - 1); shift >= 0; shift -= 8)
+    bytes += static_cast<char>(value >> shift);
+  return bytes;
+}
+
+// A binary list of `count` arrays in which array i holds `references` references to array
+// i + 1 (the last one is empty): a chain `count` deep, of 2^count objects when references = 2.
+std::string chainedBinaryArrays(std::uint64_t count, int references) {
+  constexpr int size = 4;  // of offsets and references
+  std::string bytes = "bplist00";
+  std::string table;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    table += bigEndian(bytes.size(), size);
+    const bool last = i + 1 == count;
+    bytes += static_cast<char>(0xA0 | (last ? 0 : references));
+    for (int r = 0; !last && r < references; ++r) bytes += bigEndian(i + 1, size);
+  }
+  const std::uint64_t tableOffset = bytes.size();
+  return bytes + table + std::string(6, '\0') + static_cast<char>(size) + static_cast<char>(size) +
+         bigEndian(count, 8) + bigEndian(0, 8) + bigEndian(tableOffset, 8);
+}
+
+// Regression: libplist 2.2 recurses per level when it parses a binary list and when it frees a
+// tree, and copies a binary object at every reference to it; these files crashed or exhausted
+// memory before reaching it.
+TEST_F(SettingsFileTest, DeepOrExplosiveFilesAreTurnedAway) {
+  sandbox_.writeFile(kSettingsPath, nestedXmlArrays(100));
   EXPECT_NE(readDictionary(kSettingsPath), nil);
-  sandbox_.writeFile(kSettingsPath, nestedArrays(1000));
+  for (const std::string& bytes :
+       {nestedXmlArrays(300), nestedXmlArrays(1'000'000), chainedBinaryArrays(300, 1),
+        chainedBinaryArrays(200'000, 1), chainedBinaryArrays(60, 2)}) {
+    sandbox_.writeFile(kSettingsPath, bytes);
+    EXPECT_EQ(readDictionary(kSettingsPath), nil);
+  }
+  // An array that holds itself.
+  sandbox_.writeFile(kSettingsPath, "bplist00\xA1\x00\x08" + std::string(6, '\0') + "\x01\x01" +
+                                        bigEndian(1, 8) + bigEndian(0, 8) + bigEndian(10, 8));
   EXPECT_EQ(readDictionary(kSettingsPath), nil);
 }
 
