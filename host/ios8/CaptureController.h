@@ -1,0 +1,45 @@
+// The camera app's capture controller, CAMCaptureController, with the stock behaviour that the
+// tweak's hooks change and that the simulator observes.
+//
+// Messages (NSInteger modes and camera devices, double frame rates):
+//   +sharedInstance                 one controller per class, on the back camera
+//   -currentDevice                  the AVCaptureDevice it configures
+//   -delegate -setDelegate:         not retained
+//   -mogulFrameRate                 the device's own slow-motion rate (120 or 240), or 0 when
+//                                   the gestalt says it has none
+//   -_mogulFormatFromDevice:frameRate:
+//                                   the first 1280×720 video format whose ranges reach the
+//                                   rate, else nil
+//   -_configureSessionWithCameraMode:cameraDevice:options:
+//                                   slow motion (mode 2): the format from the call above at
+//                                   mogulFrameRate, both frame durations CMTimeMake(1, the
+//                                   format's best rate); other modes: the largest video format
+//                                   that allows 30 fps, at CMTimeMake(1, 30). Answers NO, and
+//                                   leaves the device alone, without a format or for a camera
+//                                   other than the back one (0)
+//   -setCameraMode:device:          configures the session for the mode
+//   -cameraMode                     the last mode configured
+//   -startPreview -stopPreview      start through _startPreview:, which runs the preview
+//   -isPreviewRunning
+#pragma once
+
+#include "host/devices/Catalog.h"
+
+namespace qv::host {
+
+enum CameraMode : long {
+  kCameraModePhoto = 0,
+  kCameraModeVideo = 1,
+  kCameraModeSlowMotion = 2,
+};
+
+// iOS 8: CAMCaptureController defines the methods.
+void registerCaptureControllerIOS8();
+
+// iOS 9: CMKCaptureController defines them, and CAMCaptureController is an empty subclass.
+void registerCaptureControllerIOS9();
+
+// The capture controller of the generation; iOS 7's (PLCameraController) lives in host/ios7.
+void registerCaptureController(HostGeneration generation);
+
+}  // namespace qv::host

@@ -1,0 +1,38 @@
+#include "tests/host/CameraHost.h"
+
+#include <gtest/gtest.h>
+
+#include "host/DeviceSetup.h"
+#include "host/ios8/CaptureController.h"
+#include "platform/CoreMedia/CoreMedia.h"
+#include "platform/objc/Message.h"
+
+namespace qv::test {
+
+const host::Catalog& shippedCatalog() {
+  static const host::Catalog catalog = host::Catalog::load(host::defaultCatalogFolder());
+  return catalog;
+}
+
+void startCameraHost(const std::string& deviceName, const std::string& system) {
+  const host::Device* found = shippedCatalog().device(deviceName);
+  ASSERT_NE(found, nullptr) << deviceName;
+  host::Device device = *found;
+  if (!system.empty()) device.system = *shippedCatalog().system(system);
+  host::applyDevice(device);
+  host::registerCaptureController(device.system.generation);
+}
+
+id captureController() {
+  return send<id>(objc_getClass("CAMCaptureController"), "sharedInstance"_sel);
+}
+
+std::string activeFormatSize(id device) {
+  id format = send<id>(device, "activeFormat"_sel);
+  if (format == nil) return "none";
+  const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
+      send<CMFormatDescriptionRef>(format, "formatDescription"_sel));
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+}  // namespace qv::test

@@ -1,0 +1,25 @@
+// A camera app process for tests: the shipped catalog's device applied and the capture
+// controller of its generation registered. Call inside a forked test body.
+#pragma once
+
+#include <objc/runtime.h>
+
+#include <string>
+
+#include "host/devices/Catalog.h"
+
+namespace qv::test {
+
+const host::Catalog& shippedCatalog();
+
+// Applies the named device (on another system release when `system` is given) and registers
+// its capture controller.
+void startCameraHost(const std::string& deviceName, const std::string& system = "");
+
+// CAMCaptureController's shared instance.
+id captureController();
+
+// The active format's width and height as "1280x720"; "none" without one.
+std::string activeFormatSize(id device);
+
+}  // namespace qv::test
