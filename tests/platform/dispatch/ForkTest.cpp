@@ -4,13 +4,13 @@
 #include <unistd.h>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 #include "platform/dispatch/Threads.h"
 #include "platform/dispatch/dispatch.h"
 #include "tests/platform/dispatch/LoopFixture.h"
-#include "tests/support/Forked.h"
 
 namespace qv::test {
 namespace {
@@ -33,6 +33,21 @@ class Gate {
   bool open_ = false;
 };
 
+// Runs the body in a forked child and fails the case with it. Unlike runForked it skips the
+// child's leak check: what the parent's busy threads hold (their thread-locals) has no owner in
+// the child and would be reported as leaked.
+void inChild(const std::function<void()>& body) {
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    body();
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child failed, see above";
+}
+
 using ForkTest = MainLoopTest;
 
 TEST_F(ForkTest, ChildHasWorkingQueuesWhileParentThreadsAreBusy) {
@@ -43,7 +58,7 @@ TEST_F(ForkTest, ChildHasWorkingQueuesWhileParentThreadsAreBusy) {
   startThread([&] { Clock::sleepFor(100); });
   startThread([&] { release.wait(); });
 
-  runForked([&] {
+  inChild([&] {
     EXPECT_TRUE(MainRunLoop::isMainThread());
     Trace trace;
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0), [&] {
@@ -62,17 +77,13 @@ TEST_F(ForkTest, ChildHasWorkingQueuesWhileParentThreadsAreBusy) {
 TEST(ForkMainThreadTest, ChildForkedOffTheMainThreadMakesItsOwnMainThread) {
   MainRunLoop::adoptCurrentThread();
   std::thread forker([] {
-    const pid_t child = fork();
-    if (child == 0) {
-      const bool isMain = MainRunLoop::isMainThread();
+    inChild([] {
+      EXPECT_TRUE(MainRunLoop::isMainThread());
       bool ran = false;
       MainRunLoop::post([&] { ran = true; });
       MainRunLoop::runUntilIdle();
-      _exit(isMain && ran ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+      EXPECT_TRUE(ran);
+    });
   });
   forker.join();
   EXPECT_TRUE(MainRunLoop::isMainThread());
