@@ -1,10 +1,9 @@
 // printf-style formatting with %@. Each C conversion is handed to snprintf on its own, with its
 // argument read at the exact promoted type its length modifier names, so every flag, width and
 // precision behaves as the C library's; %@ is %s of the object's description.
-#include <locale.h>
-
 #include <sys/types.h>
 #include <wchar.h>
+
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include <string_view>
 
 #include "platform/Foundation/Foundation.h"
+#include "platform/Foundation/NumericText.h"
 
 namespace qv {
 namespace {
@@ -136,16 +136,13 @@ std::string cSpec(const Conversion& c, std::string_view lengthText, char letter)
 class ClassicNumerics {
  public:
   // Decimal points and digits as the C locale writes them, whatever locale the process uses.
-  ClassicNumerics() : previous_(uselocale(classic())) {}
+  // (uselocale of 0 changes nothing.)
+  ClassicNumerics() : previous_(uselocale(foundation::classicLocale())) {}
   ~ClassicNumerics() { uselocale(previous_); }
   ClassicNumerics(const ClassicNumerics&) = delete;
   ClassicNumerics& operator=(const ClassicNumerics&) = delete;
 
  private:
-  static locale_t classic() {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return locale != static_cast<locale_t>(0) ? locale : LC_GLOBAL_LOCALE;
-  }
   locale_t previous_;
 };
 

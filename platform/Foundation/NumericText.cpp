@@ -1,6 +1,5 @@
 #include "platform/Foundation/NumericText.h"
 
-#include <locale.h>
 #include <stdlib.h>
 
 #include <cstddef>
@@ -52,12 +51,12 @@ std::size_t decimalEnd(std::string_view text, std::size_t start) {
   return at;
 }
 
+}  // namespace
+
 locale_t classicLocale() {
   static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   return locale;
 }
-
-}  // namespace
 
 long long readInteger(std::string_view text, long long minimum, long long maximum) {
   std::size_t at = skipSpace(text);
@@ -84,7 +83,9 @@ double readDouble(std::string_view text) {
   if (end == start) return 0.0;
   // strtod rounds correctly and saturates to infinity; it only ever sees the checked prefix.
   const std::string number(text.substr(start, end - start));
-  return strtod_l(number.c_str(), nullptr, classicLocale());
+  const locale_t classic = classicLocale();
+  return classic != static_cast<locale_t>(0) ? strtod_l(number.c_str(), nullptr, classic)
+                                             : strtod(number.c_str(), nullptr);
 }
 
 bool readBool(std::string_view text) {
