@@ -121,16 +121,17 @@ void resolveStars(Conversion& c, va_list& arguments) {
   }
 }
 
-std::string cSpec(const Conversion& c, std::string_view lengthText, char letter) {
-  std::string spec = "%" + c.flags;
-  if (c.width >= 0) spec += std::to_string(c.width);
+// The one conversion as a format of its own for snprintf, stars resolved.
+std::string cFormat(const Conversion& c, std::string_view lengthText, char letter) {
+  std::string format = "%" + c.flags;
+  if (c.width >= 0) format += std::to_string(c.width);
   if (c.precision >= 0) {
-    spec += '.';
-    spec += std::to_string(c.precision);
+    format += '.';
+    format += std::to_string(c.precision);
   }
-  spec += lengthText;
-  spec += letter;
-  return spec;
+  format += lengthText;
+  format += letter;
+  return format;
 }
 
 class ClassicNumerics {
@@ -178,13 +179,13 @@ class Formatter {
  private:
   template <typename T>
   void print(const Conversion& c, std::string_view written, T value) {
-    printSpec(cSpec(c, c.lengthText, c.letter), written, value);
+    printFormatted(cFormat(c, c.lengthText, c.letter), written, value);
   }
 
   template <typename T>
-  void printSpec(const std::string& spec, std::string_view written, T value) {
+  void printFormatted(const std::string& format, std::string_view written, T value) {
     char buffer[256];
-    const int size = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+    const int size = std::snprintf(buffer, sizeof buffer, format.c_str(), value);
     if (size < 0) {
       // A width beyond INT_MAX, or a wide character the C locale cannot encode.
       out_.append(written);
@@ -193,7 +194,7 @@ class Formatter {
     } else {
       const std::size_t start = out_.size();
       out_.resize(start + size + 1);
-      std::snprintf(out_.data() + start, size + 1, spec.c_str(), value);
+      std::snprintf(out_.data() + start, size + 1, format.c_str(), value);
       out_.resize(start + size);
     }
   }
@@ -275,7 +276,7 @@ class Formatter {
         --c.precision;
       }
     }
-    printSpec(cSpec(c, "", 's'), written, text.c_str());
+    printFormatted(cFormat(c, "", 's'), written, text.c_str());
   }
 
   va_list arguments_;
