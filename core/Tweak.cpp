@@ -2,8 +2,10 @@
 // constructor that the loader runs when it maps the library into Camera or Photos.
 #include <array>
 
+#include "capture/CaptureHooks.h"
 #include "core/Installation.h"
 #include "hud/RuvelProgressHUD.h"
+#include "platform/MobileGestalt/MobileGestalt.h"
 
 namespace quorvane {
 namespace {
@@ -11,8 +13,26 @@ namespace {
 constexpr LibraryIdentity kLibrary{"QuorvaneiOS8", "Tweak", 432, true};
 
 const HookTable& hookTable() {
-  static const std::array<FunctionHook, 0> functions{};
-  static const std::array<HookGroup, 0> groups{};
+  static const std::array<FunctionHook, 2> functions{
+      functionHook(&MGGetBoolAnswer, &replaced_MGGetBoolAnswer, original_MGGetBoolAnswer),
+      functionHook(&CMTimeMake, &replaced_CMTimeMake, original_CMTimeMake),
+  };
+  namespace capture = CAMCaptureController;
+  static const std::array<MethodHook, 4> captureController{
+      instanceHook("_startPreview:", &capture::replaced__startPreview_,
+                   capture::original__startPreview_),
+      instanceHook("mogulFrameRate", &capture::replaced_mogulFrameRate,
+                   capture::original_mogulFrameRate),
+      instanceHook("_configureSessionWithCameraMode:cameraDevice:options:",
+                   &capture::replaced__configureSessionWithCameraMode_cameraDevice_options_,
+                   capture::original__configureSessionWithCameraMode_cameraDevice_options_),
+      instanceHook(
+          "_mogulFormatFromDevice:frameRate:", &capture::replaced__mogulFormatFromDevice_frameRate_,
+          capture::original__mogulFormatFromDevice_frameRate_),
+  };
+  static const std::array<HookGroup, 1> groups{
+      HookGroup{"CAMCaptureController", captureController},
+  };
   static const HookTable table{functions, groups};
   return table;
 }

@@ -1,0 +1,32 @@
+#include "capture/DeviceFormats.h"
+
+#include "platform/AVFoundation/AVFoundation.h"
+#include "platform/Foundation/Foundation.h"
+
+namespace quorvane {
+
+std::vector<id> elementsOf(id array) {
+  const auto count = qv::send<NSUInteger>(array, "count"_sel);
+  std::vector<id> elements;
+  elements.reserve(count);
+  for (NSUInteger i = 0; i < count; ++i) {
+    elements.push_back(qv::send<id>(array, "objectAtIndexedSubscript:"_sel, i));
+  }
+  return elements;
+}
+
+FormatRecord formatRecordOf(id format) {
+  FormatRecord record{};
+  record.isVideo = qv::send<BOOL>(qv::send<id>(format, "mediaType"_sel), "isEqualToString:"_sel,
+                                  AVMediaTypeVideo);
+  for (id range : elementsOf(qv::send<id>(format, "videoSupportedFrameRateRanges"_sel))) {
+    record.maxFrameRates.push_back(qv::send<double>(range, "maxFrameRate"_sel));
+  }
+  const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
+      qv::send<CMFormatDescriptionRef>(format, "formatDescription"_sel));
+  record.width = size.width;
+  record.height = size.height;
+  return record;
+}
+
+}  // namespace quorvane
