@@ -1,4 +1,4 @@
-// NSTimer on the main run loop, and NSDate's readings of the platform clock.
+// NSTimer on the main run loop.
 //
 // A scheduled timer is held by the run loop until it fires (one-shot) or is invalidated, and it
 // holds its target and user info until then, as on the platform.
@@ -150,31 +150,8 @@ Class timerClass() {
   return cls;
 }
 
-// NSDate's readings of the clock.
-
-double secondsNow() {
-  return static_cast<double>(Clock::now()) / 1e9;
-}
-
-id dateNow(id cls, SEL) {
-  return send<id>(cls, "dateWithTimeIntervalSince1970:"_sel, secondsNow());
-}
-
-id dateSinceNow(id cls, SEL, double seconds) {
-  return send<id>(cls, "dateWithTimeIntervalSince1970:"_sel, secondsNow() + seconds);
-}
-
-double timeIntervalSinceNow(id self, SEL) {
-  return send<double>(self, "timeIntervalSince1970"_sel) - secondsNow();
-}
-
-__attribute__((constructor(130))) void registerTimerAndClockReadings() {
+__attribute__((constructor(130))) void registerTimer() {
   timerClass();
-  Class date = foundation::dateClass();
-  foundation::addMethod(object_getClass(asId(date)), "date", &dateNow);
-  foundation::addMethod(object_getClass(asId(date)),
-                        "dateWithTimeIntervalSinceNow:", &dateSinceNow);
-  foundation::addMethod(date, "timeIntervalSinceNow", &timeIntervalSinceNow);
 }
 
 }  // namespace
