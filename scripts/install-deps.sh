@@ -6,7 +6,7 @@ packages=(
   build-essential g++ cmake ninja-build pkg-config git
   libobjc-12-dev
   libplist-dev
-  libcairo2-dev libpango1.0-dev fonts-dejavu-core
+  libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-symbola
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libcli11-dev libyaml-cpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev

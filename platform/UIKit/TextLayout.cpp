@@ -23,6 +23,8 @@ namespace qv::text {
 namespace {
 
 constexpr const char* kFontFolder = "/usr/share/fonts/truetype/dejavu";
+constexpr const char* kSymbolFallbackFont =
+    "/usr/share/fonts/truetype/ancient-scripts/Symbola_hint.ttf";
 // Only the pinned folder; the cache goes where the user's fontconfig cache goes.
 constexpr const char* kFontConfig =
     "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig>"
@@ -55,6 +57,11 @@ PangoFontMap* makeFontMap() {
                                       FcTrue) ||
       !FcConfigBuildFonts(config) || FcConfigGetFonts(config, FcSetSystem) == nullptr) {
     std::fprintf(stderr, "Quorvane: no fonts in %s; install fonts-dejavu-core\n", kFontFolder);
+  }
+  // DejaVu has no glyph for U+2757, the mark that opens every refusal notice: one pinned file
+  // supplies it and other symbols DejaVu lacks.
+  if (!FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(kSymbolFallbackFont))) {
+    std::fprintf(stderr, "Quorvane: no %s; install fonts-symbola\n", kSymbolFallbackFont);
   }
   PangoFontMap* fontMap = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
   pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(fontMap), config);
@@ -215,6 +222,20 @@ CGSize lineSize(std::string_view text, const Font& font) {
   return logicalSize(layout);
 }
 
+// How many whole lines of the laid-out text fit in the height; 0 for no limit.
+int linesFitting(PangoLayout* layout, double height) {
+  if (!limited(height)) return 0;
+  std::unique_ptr<PangoLayoutIter, LayoutIterDeleter> iter(pango_layout_get_iter(layout));
+  int lines = 0;
+  do {
+    PangoRectangle logical;
+    pango_layout_iter_get_line_extents(iter.get(), nullptr, &logical);
+    if (points(logical.y + logical.height) > height) break;
+    ++lines;
+  } while (pango_layout_iter_next_line(iter.get()));
+  return std::max(lines, 1);
+}
+
 CGSize wrappedSize(std::string_view text, const Font& font, CGSize maxSize, int maxLines) {
   if (text.empty()) return CGSizeZero;
   Engine& engine = Engine::shared();
@@ -258,20 +279,20 @@ void draw(CGContextRef context, std::string_view text, const Font& font, CGColor
   if (limited(rect.size.width)) {
     pango_layout_set_width(layout.get(), pangoUnits(std::min(rect.size.width, kMaxExtent)));
   }
-  if (options.truncate) {
-    pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
-    if (!oneLine) {
-      pango_layout_set_height(layout.get(), options.maxLines > 0 ? -options.maxLines
-                                            : limited(rect.size.height)
-                                                ? pangoUnits(std::min(rect.size.height, kMaxExtent))
-                                                : -1);
-    }
-  }
   static constexpr PangoAlignment kAlignments[] = {PANGO_ALIGN_LEFT, PANGO_ALIGN_CENTER,
                                                    PANGO_ALIGN_RIGHT};
   pango_layout_set_alignment(layout.get(),
                              kAlignments[std::clamp(static_cast<int>(options.alignment), 0, 2)]);
   setText(layout.get(), text, font);
+  if (options.truncate) {
+    // The lines are counted here: Pango's own height limit estimates every line from the first,
+    // and a taller first line (a glyph from the fallback font) would cost a line that fits.
+    const int lines = oneLine                ? 1
+                      : options.maxLines > 0 ? options.maxLines
+                                             : linesFitting(layout.get(), rect.size.height);
+    pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
+    if (!oneLine && lines > 0) pango_layout_set_height(layout.get(), -lines);
+  }
 
   cairo_save(cairo);
   setSourceColor(cairo, color);

@@ -30,9 +30,11 @@ TEST(TextLayout, EmptyTextHasNoSize) {
 TEST(TextLayout, LineBreaksStartNewLinesOnlyWhenWrapped) {
   const std::string message = "\xE2\x9D\x97 Unsupported FPS: 240\nHead to settings to change this.";
   const CGSize wrapped = wrappedSize(message, kBold12, {260, 1000});
-  EXPECT_EQ(wrapped.height, 2 * 13.96875);
+  // DejaVu has no U+2757: the pinned symbol font draws it, and its taller line raises the first.
+  EXPECT_EQ(wrapped.height, 15.240234375 + 13.96875);
   EXPECT_EQ(wrapped.width, 217.98046875);
-  EXPECT_EQ(lineSize(message, kBold12).height, 13.96875);
+  EXPECT_EQ(lineSize(message, kBold12).height, 15.240234375);
+  EXPECT_EQ(lineSize("\xE2\x9D\x97", kBold12).width, 4.921875) << "a glyph, not a missing-glyph box";
   EXPECT_GT(lineSize(message, kBold12).width, wrapped.width);
 }
 
