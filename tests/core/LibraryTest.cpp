@@ -59,6 +59,18 @@ TEST(Library, ASettingsChangeReachesItsObserver) {
   });
 }
 
+TEST(Library, WithSlalomOffItLogsNothingButStillOffersItsHUDClass) {
+  qv::test::runForked([] {
+    qv::test::SandboxRoot root;
+    qv::test::Plist settings(plist_new_dict());
+    plist_dict_set_item(settings.get(), "EnableSlalom", plist_new_bool(0));
+    root.writePlist(qv::test::kSettingsPath, settings.get(), qv::test::PlistFormat::Xml);
+    mapLibrary();
+    EXPECT_TRUE(qv::processLog().empty());
+    EXPECT_NE(objc_getClass("RuvelProgressHUD"), Nil);
+  });
+}
+
 std::set<std::string> definedDynamicSymbols(const char* path) {
   std::set<std::string> names;
   const std::string command = std::string("nm -D --defined-only ") + path;
