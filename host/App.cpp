@@ -1,0 +1,112 @@
+#include "host/App.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "host/AppWindow.h"
+#include "host/DeviceSetup.h"
+#include "host/ios8/CameraApp.h"
+#include "host/ios8/CaptureController.h"
+#include "host/ios8/PhotosApp.h"
+#include "platform/UIKit/UIKit.h"
+#include "platform/objc/AutoreleasePool.h"
+
+namespace qv::host {
+namespace {
+
+// Host classes registered together, and skipped together when a scenario removes any of them.
+struct HostUnit {
+  std::vector<std::string> classes;
+  void (*registerClasses)(HostGeneration generation);
+};
+
+std::vector<HostUnit> cameraUnits(HostGeneration generation) {
+  if (generation == HostGeneration::iOS7) return {};
+  return {
+      {{"CAMCaptureController", "CMKCaptureController"}, &registerCaptureController},
+      {{"CAMApplicationViewController"}, [](HostGeneration) { registerCameraAppIOS8(); }},
+  };
+}
+
+bool isRemoved(const HostUnit& unit, const std::vector<Removal>& removals) {
+  return std::any_of(unit.classes.begin(), unit.classes.end(),
+                     [&](const std::string& name) { return removesClass(removals, name); });
+}
+
+void registerHostClasses(const AppLaunch& launch) {
+  if (launch.name != kCameraApp) return;
+  for (const HostUnit& unit : cameraUnits(launch.device.system.generation)) {
+    if (!isRemoved(unit, launch.removals)) unit.registerClasses(launch.device.system.generation);
+  }
+}
+
+void removeMethods(const std::vector<Removal>& removals, std::vector<std::string>& notes) {
+  for (const Removal& removal : removals) {
+    if (removal.selector.empty()) continue;
+    Class cls = objc_getClass(removal.className.c_str());
+    if (cls == Nil) continue;  // this app has no such class
+    if (removal.classMethod) cls = object_getClass(asId(cls));
+    if (!removeMethod(cls, sel_registerName(removal.selector.c_str()))) {
+      notes.push_back("nothing to remove for " + removal.describe() + ": " + removal.className +
+                      " does not define it");
+    }
+  }
+}
+
+void launchAppShell(const AppLaunch& launch) {
+  const bool cameraShell =
+      launch.name == kCameraApp && objc_getClass("CAMApplicationViewController") != Nil;
+  if (cameraShell) return launchCameraAppIOS8();
+  if (launch.name == kPhotosApp) return launchPhotosAppIOS8();
+  openAppWindow(make(objc_getClass("UIViewController")));
+}
+
+}  // namespace
+
+bool isKnownApp(const std::string& name) {
+  return name == kCameraApp || name == kPhotosApp;
+}
+
+bool isKnownHostClass(const std::string& name) {
+  static constexpr std::array<std::string_view, 23> kClasses{
+      "CAMCameraView",
+      "CAMApplicationViewController",
+      "CAMCaptureController",
+      "CMKCaptureController",
+      "CAMCameraSpec",
+      "CAMPadApplicationSpec",
+      "CAMBottomBar",
+      "CAMSlalomIndicatorView",
+      "PFSlowMotionUtilities",
+      "PFSlowMotionConfiguration",
+      "PFVideoAVObjectBuilder",
+      "PFVideoAdjustments",
+      "PUVideoBannerView",
+      "PLManagedAsset",
+      "PLVideoView",
+      "PLPhotoBrowserController",
+      "PLPublishingAgent",
+      "PLProgressHUD",
+      "PLCameraController",
+      "PLCameraView",
+      "PLApplicationCameraViewController",
+      "PLSlalomConfiguration",
+      "PLSlalomUtilities",
+  };
+  return std::find(kClasses.begin(), kClasses.end(), name) != kClasses.end();
+}
+
+AppStart startApp(const AppLaunch& launch) {
+  AutoreleasePool pool;
+  AppStart start;
+  applyDevice(launch.device);
+  applyScreen(launch.device.idiom);
+  registerHostClasses(launch);
+  removeMethods(launch.removals, start.notes);
+  start.library = mapTweakLibrary(launch.device.system.generation, launch.library);
+  launchAppShell(launch);
+  return start;
+}
+
+}  // namespace qv::host
