@@ -1,0 +1,60 @@
+// The steps an app performs, through the messages its own user interface would send.
+#include <functional>
+
+#include "platform/UIKit/Snapshot.h"
+#include "platform/UIKit/UIKit.h"
+#include "sim/AppSide.h"
+#include "sim/AppState.h"
+
+namespace qv::sim::app {
+namespace {
+
+std::string withController(const char* action, const std::function<void(id)>& work) {
+  id controller = captureController();
+  if (controller == nil) return std::string(action) + ": the app has no CAMCaptureController";
+  work(controller);
+  return "";
+}
+
+std::string setCameraMode(const Value& mode) {
+  return withController("camera_mode", [&](id controller) {
+    send(controller, "setCameraMode:device:"_sel, static_cast<long>(mode.number()), long{0});
+  });
+}
+
+std::string startPreview() {
+  id screen = send<id>(host::appWindow(), "rootViewController"_sel);
+  if (!responds(screen, "_kickoffCameraControllerPreview"_sel)) {
+    return "start_preview: the app has no camera screen (CAMApplicationViewController)";
+  }
+  previewRequested() = true;
+  send(screen, "_kickoffCameraControllerPreview"_sel);
+  return "";
+}
+
+std::string stopPreview() {
+  return withController("stop_preview", [](id controller) {
+    previewRequested() = false;
+    send(controller, "stopPreview"_sel);
+  });
+}
+
+std::string snapshot(const Value& path) {
+  id window = host::appWindow();
+  if (window == nil) return "snapshot: the app has no window";
+  ui::runPendingPasses();
+  const std::string file = path.text() != nullptr ? *path.text() : "";
+  return ui::writeSnapshot(window, file) ? "" : "snapshot: cannot write " + file;
+}
+
+}  // namespace
+
+std::string perform(const std::string& action, const Value& argument) {
+  if (action == "camera_mode") return setCameraMode(argument);
+  if (action == "start_preview") return startPreview();
+  if (action == "stop_preview") return stopPreview();
+  if (action == "snapshot") return snapshot(argument);
+  return "unknown action " + action;
+}
+
+}  // namespace qv::sim::app

@@ -1,0 +1,198 @@
+#include "sim/Observables.h"
+
+#include <algorithm>
+#include <regex>
+
+namespace qv::sim {
+namespace {
+
+const std::vector<std::string> kApps{"Camera", "MobileSlideShow"};
+
+Observable row(std::string key, Scope scope, Shape shape, std::string help,
+               std::vector<std::string> choices = {}) {
+  // An app may have nothing to answer with (no camera, no controller); the settings may be
+  // missing.
+  const bool nullable = scope == Scope::Live || shape == Shape::Text || shape == Shape::Settings;
+  const Match match =
+      shape == Shape::AppStates || shape == Shape::Records ? Match::Partial : Match::Exact;
+  return {key, scope, shape, match, nullable, std::move(choices), key, std::move(help)};
+}
+
+std::vector<Observable> makeTable() {
+  std::vector<Observable> table{
+      row("running", Scope::Device, Shape::AppList, "the apps running now, in any order"),
+      row("apps", Scope::Device, Shape::AppStates,
+          "each listed app's state: running, not launched, or why it ended"),
+      row("settings_file", Scope::Device, Shape::Settings,
+          "the settings file's values as the pane wrote them; none when there is no file, "
+          "malformed when it is not a dictionary property list"),
+      row("album", Scope::Device, Shape::Lines, "the files in the album, in name order"),
+      row("library", Scope::Record, Shape::Text,
+          "the library the loader mapped into the app (QuorvaneiOS8), or none"),
+      row("log", Scope::Record, Shape::Lines, "every line the app's process logged, in order"),
+      row("log_includes", Scope::Record, Shape::Lines,
+          "lines the app's process logged, among others"),
+      row("preview", Scope::Live, Shape::Choice,
+          "the camera preview: running, stopped, or refused (asked for and not running)",
+          {"running", "stopped", "refused"}),
+      row("camera_mode", Scope::Live, Shape::Choice, "the capture controller's camera mode",
+          {"photo", "video", "slow_motion"}),
+      row("format", Scope::Live, Shape::Size, "the camera's active format, width x height"),
+      row("frame_rates", Scope::Live, Shape::Ranges,
+          "the active format's frame-rate ranges, [lowest, highest] in order"),
+      row("min_frame_duration", Scope::Live, Shape::Duration,
+          "the camera's active minimum frame duration, value/timescale"),
+      row("max_frame_duration", Scope::Live, Shape::Duration,
+          "the camera's active maximum frame duration, value/timescale"),
+      row("mogul_frame_rate", Scope::Live, Shape::Number,
+          "what the capture controller answers to mogulFrameRate"),
+      row("mogul_format", Scope::Live, Shape::Size,
+          "the format the capture controller picks for slow motion at its mogulFrameRate"),
+      row("notices", Scope::Live, Shape::Records,
+          "the timed notices on screen: title, message, time_left (seconds until they hide)",
+          {"title", "message", "time_left"}),
+      row("huds", Scope::Live, Shape::Records,
+          "every progress HUD on screen: mode (spinner, custom_view, text_only, or its number), "
+          "label, details, time_left",
+          {"mode", "label", "details", "time_left"}),
+  };
+  for (Observable& observable : table) {
+    if (observable.key == "log_includes") {
+      observable.match = Match::Includes;
+      observable.source = "log";
+    }
+  }
+  return table;
+}
+
+bool isText(const Value& value, const std::regex& pattern) {
+  return value.text() != nullptr && std::regex_match(*value.text(), pattern);
+}
+
+bool isApp(const Value& value) {
+  return value.text() != nullptr &&
+         std::find(kApps.begin(), kApps.end(), *value.text()) != kApps.end();
+}
+
+bool isScalar(const Value& value) {
+  return value.list() == nullptr && value.map() == nullptr && !value.isNone();
+}
+
+template <typename Predicate>
+bool allOf(const Value& value, Predicate each) {
+  const ValueList* list = value.list();
+  return list != nullptr && std::all_of(list->begin(), list->end(), each);
+}
+
+std::string listOf(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) out += (out.empty() ? "" : ", ") + name;
+  return out;
+}
+
+// What an expected value should have been, and what it is instead (the whole value by default).
+struct Problem {
+  Problem() = default;
+  Problem(const char* wanted) : wanted(wanted) {}
+  Problem(std::string wanted, std::string instead = {})
+      : wanted(std::move(wanted)), instead(std::move(instead)) {}
+  std::string wanted;  // empty: nothing is wrong
+  std::string instead;
+};
+
+Problem recordsProblem(const Observable& observable, const Value& expected) {
+  const std::string wanted = "records whose fields are among " + listOf(observable.choices);
+  if (expected.list() == nullptr) return {wanted, ""};
+  for (const Value& record : *expected.list()) {
+    if (record.map() == nullptr) return {wanted, ""};
+    for (const auto& [field, value] : *record.map()) {
+      const auto& fields = observable.choices;
+      if (std::find(fields.begin(), fields.end(), field) == fields.end()) return {wanted, field};
+      if (!isScalar(value)) return {"records of plain values", ""};
+    }
+  }
+  return {};
+}
+
+std::string mapProblem(const Value& expected, bool appKeys) {
+  if (expected.map() == nullptr) return appKeys ? "a map of app names to states" : "a map";
+  for (const auto& [key, value] : *expected.map()) {
+    if (appKeys && !isApp(Value(key))) return "app names among " + listOf(kApps) + " as keys";
+    if (!isScalar(value)) return "plain values (booleans, numbers or text)";
+  }
+  return "";
+}
+
+Problem problemOf(const Observable& observable, const Value& expected) {
+  static const std::regex kSize(R"(\d+x\d+)");
+  static const std::regex kDuration(R"(-?\d+/-?\d+)");
+  switch (observable.shape) {
+    case Shape::Text:
+      return expected.text() ? "" : "text";
+    case Shape::Number:
+      return expected.isNumber() ? "" : "a number";
+    case Shape::Choice: {
+      const auto& choices = observable.choices;
+      const bool known = expected.text() != nullptr && std::find(choices.begin(), choices.end(),
+                                                                 *expected.text()) != choices.end();
+      return known ? "" : "one of " + listOf(choices);
+    }
+    case Shape::AppList:
+      return allOf(expected, isApp) ? "" : "a list of app names among " + listOf(kApps);
+    case Shape::AppStates:
+      return mapProblem(expected, true);
+    case Shape::Settings:
+      return expected.text() && *expected.text() == "malformed" ? "" : mapProblem(expected, false);
+    case Shape::Lines:
+      return allOf(expected, [](const Value& line) { return line.text() != nullptr; })
+                 ? ""
+                 : "a list of lines";
+    case Shape::Size:
+      return isText(expected, kSize) ? "" : "a size such as 1280x720";
+    case Shape::Duration:
+      return isText(expected, kDuration) ? "" : "a duration such as 1/120";
+    case Shape::Ranges:
+      return allOf(expected,
+                   [](const Value& range) {
+                     return allOf(range, [](const Value& end) { return end.isNumber(); }) &&
+                            range.list()->size() == 2;
+                   })
+                 ? ""
+                 : "a list of [lowest, highest] frame rates";
+    case Shape::Records:
+      return recordsProblem(observable, expected);
+  }
+  return {};
+}
+
+}  // namespace
+
+const std::vector<Observable>& observables() {
+  static const std::vector<Observable> table = makeTable();
+  return table;
+}
+
+const Observable* findObservable(const std::string& key) {
+  for (const Observable& observable : observables()) {
+    if (observable.key == key) return &observable;
+  }
+  return nullptr;
+}
+
+std::string shapeProblem(const Observable& observable, const Value& expected) {
+  if (expected.isNone()) return observable.nullable ? "" : "expects a value, not none";
+  const Problem problem = problemOf(observable, expected);
+  if (problem.wanted.empty()) return "";
+  return "expects " + problem.wanted + ", not " +
+         (problem.instead.empty() ? toText(expected) : problem.instead);
+}
+
+Value normalized(const Observable& observable, Value value) {
+  if (observable.shape != Shape::AppList || value.list() == nullptr) return value;
+  ValueList apps = *value.list();
+  std::sort(apps.begin(), apps.end(),
+            [](const Value& a, const Value& b) { return toText(a) < toText(b); });
+  return apps;
+}
+
+}  // namespace qv::sim

@@ -1,0 +1,93 @@
+// A scenario as read from its file: the device and what is on it at the start, then the steps.
+#pragma once
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "host/Removals.h"
+#include "host/devices/Catalog.h"
+#include "sim/Observables.h"
+#include "sim/Value.h"
+
+namespace qv::sim {
+
+// Where something stands in a scenario file.
+struct Location {
+  std::string file;
+  int line = 0;
+  std::string describe() const { return file + ":" + std::to_string(line); }
+};
+
+// The settings file as the pane leaves it.
+struct SettingsFile {
+  enum class Kind { Absent, Values, Raw };
+  enum class Format { Xml, Binary };
+  Kind kind = Kind::Absent;
+  Format format = Format::Xml;
+  ValueMap values;  // Values: booleans, integers, reals and text
+  std::string raw;  // Raw: the file's bytes
+};
+
+struct Clip {
+  std::string name;  // file name in the album
+  double frameRate;  // frames per second
+  double duration;   // seconds
+  int width;
+  int height;
+};
+
+struct Launch {
+  std::string app;
+};
+struct Quit {
+  std::string app;
+};
+struct SetCameraMode {
+  std::string app;
+  long mode;  // 0 photo, 1 video, 2 slow motion
+};
+struct Preview {
+  std::string app;
+  bool start;
+};
+struct ChangeSettings {
+  SettingsFile file;
+};
+struct Wait {
+  double seconds;
+};
+struct Snapshot {
+  std::string app;
+  std::string name;  // the PNG's name without extension
+};
+struct Expectation {
+  const Observable* observable;
+  Value expected;
+  Location where;
+};
+struct Expect {
+  std::string app;
+  std::vector<Expectation> checks;
+};
+
+using Action =
+    std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot, Expect>;
+
+struct Step {
+  Location where;
+  std::string name;  // as written: "launch", "expect"...
+  Action action;
+};
+
+struct Scenario {
+  std::string file;
+  std::string description;
+  host::Device device;
+  SettingsFile settings;
+  std::vector<Clip> clips;
+  std::vector<host::Removal> removals;
+  std::vector<Step> steps;
+};
+
+}  // namespace qv::sim

@@ -1,0 +1,410 @@
+#include "sim/ScenarioParser.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "host/App.h"
+#include "sim/YamlReading.h"
+
+namespace qv::sim {
+namespace {
+
+using YAML::Node;
+
+constexpr double kLongestWait = 24 * 3600;
+
+// A step's fields, from its map or from the one value of its short form.
+struct Fields {
+  const YamlReading& yaml;
+  Node step;  // the step's node, for messages about the step as a whole
+  std::string name;
+  std::map<std::string, Node> given;
+
+  bool has(const std::string& field) const { return given.count(field) != 0; }
+  Node operator[](const std::string& field) const { return given.at(field); }
+
+  std::string app(const char* fallback = host::kCameraApp) const {
+    if (!has("app")) return fallback;
+    const std::string app = yaml.text(given.at("app"), name + " app");
+    if (app == "Photos") return host::kPhotosApp;
+    if (!host::isKnownApp(app)) {
+      yaml.fail(given.at("app"), "unknown app '" + app + "' (apps: Camera, MobileSlideShow)");
+    }
+    return app;
+  }
+};
+
+struct StepKind {
+  std::string name;
+  std::vector<std::string> fields;  // the first one is what the short form gives
+  std::vector<std::string> required;
+  Action (*build)(const Fields& fields);
+  std::string usage;
+};
+
+long cameraMode(const Fields& fields) {
+  static const std::map<std::string, long> kModes{{"photo", 0}, {"video", 1}, {"slow_motion", 2}};
+  const std::string mode = fields.yaml.text(fields["mode"], "camera_mode mode");
+  const auto found = kModes.find(mode);
+  if (found == kModes.end()) {
+    fields.yaml.fail(fields["mode"],
+                     "unknown camera mode '" + mode + "' (modes: photo, video, slow_motion)");
+  }
+  return found->second;
+}
+
+const std::vector<StepKind>& stepKinds() {
+  static const std::vector<StepKind> kinds{
+      {"launch",
+       {"app"},
+       {"app"},
+       [](const Fields& f) -> Action { return Launch{f.app()}; },
+       "launch: APP                     start Camera or MobileSlideShow (Photos)"},
+      {"quit",
+       {"app"},
+       {"app"},
+       [](const Fields& f) -> Action { return Quit{f.app()}; },
+       "quit: APP                       end the app as the app switcher does"},
+      {"camera_mode",
+       {"mode", "app"},
+       {"mode"},
+       [](const Fields& f) -> Action {
+         return SetCameraMode{f.app(), cameraMode(f)};
+       },
+       "camera_mode: MODE               photo, video or slow_motion (configures the session)"},
+      {"start_preview",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return Preview{f.app(), true};
+       },
+       "start_preview [: APP]           the camera screen's kickoff of the preview"},
+      {"stop_preview",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return Preview{f.app(), false};
+       },
+       "stop_preview [: APP]            stop the capture controller's preview"},
+      {"wait",
+       {"seconds"},
+       {"seconds"},
+       [](const Fields& f) -> Action {
+         return Wait{f.yaml.number(f["seconds"], "wait", 0, kLongestWait)};
+       },
+       "wait: SECONDS                   let virtual time pass, every app in lock step"},
+      {"snapshot",
+       {"name", "app"},
+       {},
+       [](const Fields& f) -> Action {
+         const std::string app = f.app();
+         const std::string name = f.has("name")
+                                      ? f.yaml.text(f["name"], "snapshot name")
+                                      : app + "-" + std::to_string(f.yaml.at(f.step).line);
+         if (name.find('/') != std::string::npos || name[0] == '.') {
+           f.yaml.fail(f["name"], "a snapshot name is a plain file name, not '" + name + "'");
+         }
+         return Snapshot{app, name};
+       },
+       "snapshot [: NAME]               write the app's screen as NAME.png"},
+  };
+  return kinds;
+}
+
+class Parser {
+ public:
+  Parser(const std::string& text, const std::string& file, const host::Catalog& catalog)
+      : text_(text), yaml_(file), catalog_(catalog) {}
+
+  Scenario parse() {
+    Node root = load();
+    if (!root.IsMap()) yaml_.fail(root, "a scenario is a map with a device and steps");
+    yaml_.expectKeys(root,
+                     {"description", "device", "system", "settings", "clips", "remove", "steps"},
+                     "the scenario");
+    Scenario scenario;
+    scenario.file = yaml_.file();
+    if (root["description"]) scenario.description = yaml_.text(root["description"], "description");
+    scenario.device = device(yaml_.required(root, "device", "the scenario"));
+    if (root["system"]) scenario.device.system = system(root["system"]);
+    if (root["settings"]) scenario.settings = settings(root["settings"], "settings");
+    if (root["clips"]) scenario.clips = clips(root["clips"]);
+    if (root["remove"]) scenario.removals = removals(root["remove"]);
+    scenario.steps = steps(yaml_.required(root, "steps", "the scenario"));
+    return scenario;
+  }
+
+ private:
+  Node load() {
+    try {
+      return YAML::Load(text_);
+    } catch (const YAML::Exception& e) {
+      throw ScenarioError({yaml_.file(), e.mark.line + 1}, "not YAML: " + e.msg);
+    }
+  }
+
+  std::string names(const std::vector<std::string>& all) const {
+    std::string out;
+    for (const std::string& name : all) out += (out.empty() ? "" : ", ") + name;
+    return out;
+  }
+
+  // Setup.
+
+  host::Device device(const Node& node) {
+    if (node.IsMap()) return inlineDevice(node);
+    const std::string name = yaml_.text(node, "device");
+    if (const host::Device* found = catalog_.device(name)) return *found;
+    std::vector<std::string> known;
+    for (const host::Device& device : catalog_.devices()) known.push_back(device.name);
+    yaml_.fail(node, "unknown device '" + name + "' (the catalog has: " + names(known) + ")");
+  }
+
+  // An inline device is a catalog entry written in the scenario: the catalog reads it, from its
+  // own lines, so that its errors name the scenario's lines.
+  host::Device inlineDevice(const Node& node) {
+    const YAML::Mark mark = node.Mark();
+    std::size_t end = text_.find('\n', static_cast<std::size_t>(mark.pos));
+    while (end != std::string::npos && end + 1 < text_.size() && !startsEntry(text_[end + 1])) {
+      end = text_.find('\n', end + 1);
+    }
+    std::string entry(static_cast<std::size_t>(mark.line), '\n');
+    entry += std::string(static_cast<std::size_t>(mark.column), ' ');
+    entry += text_.substr(static_cast<std::size_t>(mark.pos),
+                          end == std::string::npos ? std::string::npos : end - mark.pos);
+    try {
+      return host::parseDevice(entry, yaml_.file(), catalog_.systems());
+    } catch (const host::CatalogError& e) {
+      throw ScenarioError(e.what());
+    }
+  }
+
+  static bool startsEntry(char c) { return c != ' ' && c != '\t' && c != '#' && c != '\n'; }
+
+  host::SystemRelease system(const Node& node) {
+    const std::string version = yaml_.text(node, "system");
+    if (const host::SystemRelease* found = catalog_.system(version)) return *found;
+    std::vector<std::string> known;
+    for (const host::SystemRelease& release : catalog_.systems()) known.push_back(release.version);
+    yaml_.fail(node,
+               "unknown system version '" + version + "' (the catalog has: " + names(known) + ")");
+  }
+
+  SettingsFile settings(const Node& node, const std::string& what) {
+    SettingsFile file;
+    if (yaml_.value(node).isNone() && !node.IsMap()) return file;  // no file
+    yaml_.expectKeys(node, {"values", "format", "raw"}, what);
+    if (node["raw"]) {
+      if (node["values"] || node["format"]) yaml_.fail(node, what + " has either raw or values");
+      if (!node["raw"].IsScalar()) yaml_.fail(node["raw"], what + " raw should be text");
+      file.kind = SettingsFile::Kind::Raw;
+      file.raw = node["raw"].Scalar();
+      return file;
+    }
+    const Node values = yaml_.required(node, "values", what);
+    if (!values.IsMap()) yaml_.fail(values, what + " values should be a map of keys to values");
+    file.kind = SettingsFile::Kind::Values;
+    for (const auto& entry : values) {
+      const Value value = yaml_.value(entry.second);
+      if (value.isNone() || value.list() || value.map()) {
+        yaml_.fail(entry.second,
+                   "setting '" + entry.first.Scalar() + "' should be a boolean, a number or text");
+      }
+      file.values.emplace_back(entry.first.Scalar(), value);
+    }
+    if (node["format"]) {
+      const std::string format = yaml_.text(node["format"], what + " format");
+      if (format != "xml" && format != "binary") {
+        yaml_.fail(node["format"], what + " format should be xml or binary, not " + format);
+      }
+      file.format = format == "xml" ? SettingsFile::Format::Xml : SettingsFile::Format::Binary;
+    }
+    return file;
+  }
+
+  std::vector<Clip> clips(const Node& node) {
+    if (!node.IsSequence()) yaml_.fail(node, "clips should be a list");
+    std::vector<Clip> all;
+    std::set<std::string> used;
+    for (const Node& item : node) {
+      yaml_.expectKeys(item, {"name", "frame_rate", "duration", "size"}, "a clip");
+      Clip clip;
+      char numbered[32];
+      std::snprintf(numbered, sizeof numbered, "IMG_%04zu.MOV", all.size() + 1);
+      clip.name = item["name"] ? yaml_.text(item["name"], "clip name") : numbered;
+      if (clip.name.find('/') != std::string::npos || clip.name[0] == '.') {
+        yaml_.fail(item["name"], "a clip name is a plain file name, not '" + clip.name + "'");
+      }
+      if (!used.insert(clip.name).second) yaml_.fail(item, "two clips named " + clip.name);
+      clip.frameRate =
+          yaml_.number(yaml_.required(item, "frame_rate", "a clip"), "frame_rate", 1, 1000);
+      clip.duration =
+          yaml_.number(yaml_.required(item, "duration", "a clip"), "duration", 0.01, 600);
+      size(yaml_.required(item, "size", "a clip"), clip);
+      all.push_back(clip);
+    }
+    return all;
+  }
+
+  void size(const Node& node, Clip& clip) {
+    static const std::regex kSize(R"((\d{2,4})x(\d{2,4}))");
+    std::smatch parts;
+    const std::string text = yaml_.text(node, "size");
+    if (!std::regex_match(text, parts, kSize)) yaml_.fail(node, "size should read as 1280x720");
+    clip.width = std::stoi(parts[1]);
+    clip.height = std::stoi(parts[2]);
+    if (clip.width < 16 || clip.height < 16 || clip.width % 2 || clip.height % 2) {
+      yaml_.fail(node, "a clip's width and height are even numbers from 16 to 9998");
+    }
+  }
+
+  std::vector<host::Removal> removals(const Node& node) {
+    if (!node.IsSequence()) yaml_.fail(node, "remove should be a list of classes and methods");
+    std::vector<host::Removal> all;
+    for (const Node& item : node) {
+      host::Removal removal;
+      const std::string text = yaml_.text(item, "remove");
+      if (!host::parseRemoval(text, removal)) {
+        yaml_.fail(item,
+                   "remove takes a class (CAMCaptureController) or a method "
+                   "(-[CAMCaptureController mogulFrameRate], +[Class selector]), not '" +
+                       text + "'");
+      }
+      if (!host::isKnownHostClass(removal.className)) {
+        yaml_.fail(item, "unknown host class '" + removal.className + "'");
+      }
+      all.push_back(removal);
+    }
+    return all;
+  }
+
+  // Steps.
+
+  std::vector<Step> steps(const Node& node) {
+    if (!node.IsSequence() || node.size() == 0) yaml_.fail(node, "steps should be a list of steps");
+    std::vector<Step> all;
+    for (const Node& item : node) all.push_back(step(item));
+    return all;
+  }
+
+  Step step(const Node& item) {
+    Node body;
+    std::string name;
+    if (item.IsScalar()) {
+      name = item.Scalar();
+    } else if (item.IsMap() && item.size() == 1) {
+      name = item.begin()->first.Scalar();
+      body = item.begin()->second;
+    } else {
+      yaml_.fail(item, "a step is one name with its fields, such as '- launch: Camera'");
+    }
+    Step step{yaml_.at(item), name, {}};
+    if (name == "expect") {
+      step.action = expect(item, body);
+    } else if (name == "settings") {
+      step.action = ChangeSettings{settings(body, "the settings step")};
+    } else {
+      step.action = ordinaryStep(item, name, body);
+    }
+    return step;
+  }
+
+  Action ordinaryStep(const Node& item, const std::string& name, const Node& body) {
+    const auto& kinds = stepKinds();
+    const auto kind =
+        std::find_if(kinds.begin(), kinds.end(), [&](const StepKind& k) { return k.name == name; });
+    if (kind == kinds.end()) {
+      std::vector<std::string> known{"settings", "expect"};
+      for (const StepKind& k : kinds) known.push_back(k.name);
+      std::sort(known.begin(), known.end());
+      yaml_.fail(item, "unknown step '" + name + "' (steps: " + names(known) + ")");
+    }
+    Fields fields{yaml_, item, name, {}};
+    if (body && body.IsMap()) {
+      for (const auto& entry : body) {
+        const std::string field = entry.first.Scalar();
+        if (std::find(kind->fields.begin(), kind->fields.end(), field) == kind->fields.end()) {
+          yaml_.fail(entry.first, "unknown field '" + field + "' in " + name +
+                                      " (fields: " + names(kind->fields) + ")");
+        }
+        fields.given[field] = entry.second;
+      }
+    } else if (body && !yaml_.value(body).isNone()) {
+      if (!body.IsScalar()) yaml_.fail(body, name + " takes " + kind->fields[0] + " or a map");
+      fields.given[kind->fields[0]] = body;
+    }
+    for (const std::string& field : kind->required) {
+      if (!fields.has(field)) yaml_.fail(item, "missing field '" + field + "' in " + name);
+    }
+    return kind->build(fields);
+  }
+
+  Action expect(const Node& item, const Node& body) {
+    if (!body || !body.IsMap() || body.size() == 0) {
+      yaml_.fail(item,
+                 "expect takes a map of observable state, such as 'expect: {preview: running}'");
+    }
+    Expect expect{host::kCameraApp, {}};
+    for (const auto& entry : body) {
+      const std::string key = entry.first.Scalar();
+      if (key == "app") {
+        Fields fields{yaml_, item, "expect", {{"app", entry.second}}};
+        expect.app = fields.app();
+        continue;
+      }
+      const Observable* observable = findObservable(key);
+      if (observable == nullptr) {
+        std::vector<std::string> known{"app"};
+        for (const Observable& o : observables()) known.push_back(o.key);
+        yaml_.fail(entry.first,
+                   "unknown state '" + key + "' in expect (known: " + names(known) + ")");
+      }
+      const Value expected = yaml_.value(entry.second);
+      const std::string problem = shapeProblem(*observable, expected);
+      if (!problem.empty()) yaml_.fail(entry.second, key + " " + problem);
+      expect.checks.push_back(
+          {observable, normalized(*observable, expected), yaml_.at(entry.second)});
+    }
+    if (expect.checks.empty()) yaml_.fail(item, "expect has nothing to check");
+    return expect;
+  }
+
+  const std::string& text_;
+  YamlReading yaml_;
+  const host::Catalog& catalog_;
+};
+
+}  // namespace
+
+Scenario readScenario(const std::string& path, const host::Catalog& catalog) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ScenarioError(path + ": cannot be read");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return parseScenario(text.str(), path, catalog);
+}
+
+Scenario parseScenario(const std::string& text, const std::string& file,
+                       const host::Catalog& catalog) {
+  return Parser(text, file, catalog).parse();
+}
+
+std::vector<StepUsage> stepUsages() {
+  std::vector<StepUsage> usages;
+  for (const StepKind& kind : stepKinds()) usages.push_back({kind.name, kind.usage});
+  usages.push_back({"settings",
+                    "settings: {values: {KEY: VALUE}, format: xml|binary} | {raw: TEXT} | none\n"
+                    "                                the settings pane writes the file and posts "
+                    "its notification"});
+  usages.push_back(
+      {"expect",
+       "expect: {app: APP, STATE: VALUE...}\n"
+       "                                check observable state (app defaults to Camera)"});
+  return usages;
+}
+
+}  // namespace qv::sim

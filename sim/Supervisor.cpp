@@ -1,0 +1,290 @@
+#include "sim/Supervisor.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+#include "host/App.h"
+#include "platform/System/FileSystem.h"
+#include "platform/dispatch/Clock.h"
+#include "sim/ClipWriter.h"
+#include "sim/Device.h"
+#include "sim/Sandbox.h"
+#include "sim/SettingsPane.h"
+
+namespace qv::sim {
+namespace {
+
+constexpr const char* kModeNames[] = {"photo", "video", "slow_motion"};
+
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+  using Handlers::operator()...;
+};
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
+std::string describe(const Action& action) {
+  return std::visit(
+      Overloaded{
+          [](const Launch& step) { return "launch " + step.app; },
+          [](const Quit& step) { return "quit " + step.app; },
+          [](const SetCameraMode& step) {
+            return std::string("camera_mode ") + kModeNames[step.mode] + " on " + step.app;
+          },
+          [](const Preview& step) {
+            return std::string(step.start ? "start_preview" : "stop_preview") + " on " + step.app;
+          },
+          [](const ChangeSettings&) { return std::string("settings pane"); },
+          [](const Wait& step) { return "wait " + toText(step.seconds) + " s"; },
+          [](const Snapshot& step) { return "snapshot " + step.name + " of " + step.app; },
+          [](const Expect& step) {
+            const bool asksApp = std::any_of(
+                step.checks.begin(), step.checks.end(),
+                [](const Expectation& check) { return check.observable->scope != Scope::Device; });
+            return asksApp ? "expect on " + step.app : std::string("expect");
+          },
+      },
+      action);
+}
+
+class Runner {
+ public:
+  Runner(const Scenario& scenario, const RunOptions& options, Sandbox& sandbox, Trace& trace)
+      : scenario_(scenario),
+        options_(options),
+        sandbox_(sandbox),
+        trace_(trace),
+        device_(
+            {scenario.device, scenario.removals, options.library, sandbox.root(), options.realtime},
+            trace, Clock::kVirtualStart) {}
+
+  int run() {
+    for (const Step& step : scenario_.steps) {
+      trace_.event(device_.now(), "sim", "step",
+                   step.where.describe() + ": " + describe(step.action),
+                   {{"step", step.name}, {"where", step.where.describe()}});
+      perform(step);
+    }
+    device_.shutdown();
+    return summary();
+  }
+
+ private:
+  void perform(const Step& step) {
+    const std::string problem =
+        std::visit(Overloaded{
+                       [&](const Launch& s) { return device_.launch(s.app); },
+                       [&](const Quit& s) { return device_.quit(s.app); },
+                       [&](const SetCameraMode& s) {
+                         return device_.act(s.app, "camera_mode", static_cast<long long>(s.mode));
+                       },
+                       [&](const Preview& s) {
+                         return device_.act(s.app, s.start ? "start_preview" : "stop_preview", {});
+                       },
+                       [&](const ChangeSettings& s) { return changeSettings(s.file); },
+                       [&](const Wait& s) { return wait(step, s.seconds); },
+                       [&](const Snapshot& s) { return snapshot(s); },
+                       [&](const Expect& s) { return expect(s); },
+                   },
+                   step.action);
+    if (!problem.empty()) fail(step.where, problem);
+    device_.advanceTo(device_.now());  // what the step set off at this instant
+  }
+
+  void fail(const Location& where, const std::string& problem) {
+    ++failures_;
+    trace_.event(device_.now(), "sim", "failure", "FAILED " + where.describe() + ": " + problem,
+                 {{"where", where.describe()}});
+  }
+
+  std::string changeSettings(const SettingsFile& file) {
+    trace_.event(device_.now(), "settings", "settings", writeSettingsFile(sandbox_, file));
+    trace_.event(device_.now(), "settings", "post", std::string("posted ") + kSettingsNotification);
+    device_.post(kSettingsNotification);
+    return "";
+  }
+
+  std::string wait(const Step& step, double seconds) {
+    Progress progress("quorvane-sim: " + step.where.describe() + ": wait", seconds);
+    device_.advanceTo(Clock::offset(device_.now(), Clock::toNanoseconds(seconds)), &progress);
+    return "";
+  }
+
+  std::string snapshot(const Snapshot& step) {
+    const std::filesystem::path folder = options_.snapshots
+                                             ? std::filesystem::path(*options_.snapshots)
+                                             : sandbox_.hostPath("/snapshots");
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    const std::string file = std::filesystem::absolute(folder / (step.name + ".png")).string();
+    const std::string problem = device_.act(step.app, "snapshot", file);
+    if (problem.empty()) {
+      trace_.event(device_.now(), step.app, "snapshot", "snapshot " + file, {{"file", file}});
+      snapshotFolder_ = std::filesystem::absolute(folder).string();
+    }
+    return problem;
+  }
+
+  // Expectations.
+
+  std::string expect(const Expect& step) {
+    ValueList liveKeys;
+    for (const Expectation& check : step.checks) {
+      if (check.observable->scope == Scope::Live) liveKeys.push_back(check.observable->source);
+    }
+    ValueMap live;
+    const std::string liveProblem =
+        liveKeys.empty() ? "" : device_.observe(step.app, liveKeys, live);
+    for (const Expectation& check : step.checks) {
+      const Observable& observable = *check.observable;
+      const std::string subject =
+          observable.key + (observable.scope == Scope::Device ? "" : " of " + step.app);
+      ++checks_;
+      if (observable.scope == Scope::Live && !liveProblem.empty()) {
+        fail(check.where, subject + ": " + liveProblem);
+        continue;
+      }
+      const Value actual = normalized(observable, actualValue(observable, step.app, live));
+      const ValueMap fields{{"where", check.where.describe()},
+                            {"state", observable.key},
+                            {"expected", check.expected},
+                            {"actual", actual}};
+      if (matches(check.expected, actual, observable.match)) {
+        trace_.event(device_.now(), "sim", "expect", "ok: " + subject + " is " + toText(actual),
+                     fields);
+      } else {
+        ++failures_;
+        trace_.event(device_.now(), "sim", "expect",
+                     "FAILED " + check.where.describe() + ": " + subject + ": expected " +
+                         toText(check.expected) + ", got " +
+                         toText(lookedAt(check.expected, actual, observable.match)),
+                     fields);
+      }
+    }
+    return "";
+  }
+
+  Value actualValue(const Observable& observable, const std::string& app, const ValueMap& live) {
+    if (observable.scope == Scope::Live) {
+      for (const auto& [key, value] : live) {
+        if (key == observable.source) return value;
+      }
+      return {};
+    }
+    if (observable.source == "running") {
+      const std::vector<std::string> names = device_.runningApps();
+      return ValueList(names.begin(), names.end());
+    }
+    if (observable.source == "apps") {
+      ValueMap states;
+      for (const char* name : {host::kCameraApp, host::kPhotosApp}) {
+        const AppRecord* record = device_.latest(name);
+        states.emplace_back(name, record ? record->state : "not launched");
+      }
+      return states;
+    }
+    if (observable.source == "settings_file") return readSettingsFile(sandbox_);
+    if (observable.source == "album") return albumFiles();
+    const AppRecord* record = device_.latest(app);
+    if (observable.source == "library") {
+      return record && !record->library.empty() ? Value(record->library) : Value();
+    }
+    if (observable.source == "log") {
+      return record ? ValueList(record->log.begin(), record->log.end()) : ValueList{};
+    }
+    return {};
+  }
+
+  Value albumFiles() const {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(sandbox_.hostPath(kAlbumPath), error)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return ValueList(names.begin(), names.end());
+  }
+
+  int summary() {
+    const int crashes = device_.crashes();
+    const bool passed = failures_ == 0 && crashes == 0;
+    const auto count = [](std::size_t n, const char* one, const char* many) {
+      return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    const std::string text =
+        std::string(passed ? "passed: " : "FAILED: ") +
+        count(scenario_.steps.size(), "step", "steps") + ", " + count(checks_, "check", "checks") +
+        ", " + count(failures_, "failure", "failures") + ", " + count(crashes, "crash", "crashes");
+    trace_.event(device_.now(), "sim", "summary", text,
+                 {{"passed", passed},
+                  {"failures", failures_},
+                  {"crashes", crashes},
+                  {"root", sandbox_.root()},
+                  {"snapshots", snapshotFolder_.empty() ? Value() : Value(snapshotFolder_)}});
+    trace_.event(device_.now(), "sim", "root", "the device's files are kept in " + sandbox_.root());
+    if (!snapshotFolder_.empty()) {
+      trace_.event(device_.now(), "sim", "snapshots", "snapshots are in " + snapshotFolder_);
+    }
+    return passed ? kPassed : kFailed;
+  }
+
+  const Scenario& scenario_;
+  const RunOptions& options_;
+  Sandbox& sandbox_;
+  Trace& trace_;
+  Device device_;
+  int failures_ = 0;
+  int checks_ = 0;
+  std::string snapshotFolder_;
+};
+
+// The device's files before any app starts: the libraries, the settings, the album.
+void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& sandbox,
+           Trace& trace) {
+  const std::vector<std::string> installed = sandbox.installLibraries(options.libraryFolder);
+  std::string names;
+  for (const std::string& name : installed) names += (names.empty() ? "" : ", ") + name;
+  const bool iOS7Wanted = options.library == host::LibraryChoice::iOS7;
+  if (iOS7Wanted &&
+      std::find(installed.begin(), installed.end(), "QuorvaneiOS7") == installed.end()) {
+    throw std::runtime_error("--library ios7: QuorvaneiOS7.dylib is not built in " +
+                             options.libraryFolder);
+  }
+  const std::int64_t start = Clock::kVirtualStart;
+  trace.event(start, "sim", "device",
+              scenario.device.name + ", iOS " + scenario.device.system.version + "; root " +
+                  sandbox.root() + "; installed " + (names.empty() ? "no library" : names),
+              {{"device", scenario.device.name},
+               {"system", scenario.device.system.version},
+               {"root", sandbox.root()}});
+  if (!scenario.description.empty()) trace.event(start, "sim", "description", scenario.description);
+  trace.event(start, "settings", "settings", writeSettingsFile(sandbox, scenario.settings));
+  for (const Clip& clip : scenario.clips) {
+    const std::string devicePath = std::string(kAlbumPath) + "/" + clip.name;
+    writeClip(sandbox.hostPath(devicePath), clip);
+    trace.event(start, "sim", "clip",
+                "clip " + devicePath + ": " + std::to_string(clip.width) + "x" +
+                    std::to_string(clip.height) + ", " + toText(clip.frameRate) + " fps, " +
+                    toText(clip.duration) + " s");
+  }
+}
+
+}  // namespace
+
+int runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out) {
+  Trace trace(out, options.json, Clock::kVirtualStart);
+  std::optional<Sandbox> sandbox;
+  try {
+    sandbox.emplace(options.root);
+    setFileSystemRoot(sandbox->root());  // the supervisor reads the device's files too
+    setUp(scenario, options, *sandbox, trace);
+  } catch (const std::runtime_error& e) {
+    std::cerr << "quorvane-sim: " << e.what() << '\n';
+    return kCannotRun;
+  }
+  return Runner(scenario, options, *sandbox, trace).run();
+}
+
+}  // namespace qv::sim

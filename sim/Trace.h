@@ -1,0 +1,52 @@
+// What the simulator tells its user: one event per line, at the virtual time it happened, from
+// the process it concerns; readable text, or JSON lines. A progress line for long steps goes to
+// standard error.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "sim/Value.h"
+
+namespace qv::sim {
+
+class Trace {
+ public:
+  // `start`: the virtual instant that shows as time 0.
+  Trace(std::ostream& out, bool json, std::int64_t start) : out_(out), json_(json), start_(start) {}
+
+  // `source`: an app's name, "sim" or "settings"; `kind` names the event in JSON ("log",
+  // "ended"...); `fields` go to JSON only.
+  void event(std::int64_t instant, const std::string& source, const std::string& kind,
+             const std::string& text, const ValueMap& fields = {});
+
+ private:
+  std::ostream& out_;
+  bool json_;
+  std::int64_t start_;
+};
+
+// Progress of one long step on standard error: nothing for the first second, then one update a
+// second (rewritten in place on a terminal).
+class Progress {
+ public:
+  Progress(std::string label, double total);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+  void update(double done);
+
+ private:
+  using WallClock = std::chrono::steady_clock;
+  std::string label_;
+  double total_;
+  WallClock::time_point started_ = WallClock::now();
+  WallClock::time_point shown_{};
+  bool terminal_;
+  bool showing_ = false;
+};
+
+}  // namespace qv::sim
