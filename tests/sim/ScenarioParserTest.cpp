@@ -1,0 +1,203 @@
+// The scenario language: what a scenario file reads as, and the one error, with file and line,
+// that each kind of mistake gets.
+#include <gtest/gtest.h>
+
+#include "sim/ScenarioParser.h"
+
+namespace qv::sim {
+namespace {
+
+const host::Catalog& catalog() {
+  static const host::Catalog loaded = host::Catalog::load(host::defaultCatalogFolder());
+  return loaded;
+}
+
+Scenario parse(const std::string& text) {
+  return parseScenario(text, "s.yaml", catalog());
+}
+
+// The error a scenario gets, or "(read)" when it reads.
+std::string errorOf(const std::string& text) {
+  try {
+    parse(text);
+    return "(read)";
+  } catch (const ScenarioError& e) {
+    return e.what();
+  }
+}
+
+TEST(ScenarioParser, ReadsTheSetupAndEveryStep) {
+  const Scenario scenario = parse(R"(description: the road of one event
+device: iPhone 6
+system: "8.1"
+settings: {values: {MogulFramerate: 120, rate: 0.5, EnableSlalom: true, aFPS: "240"}, format: binary}
+clips:
+  - {frame_rate: 119.88, duration: 2, size: 1280x720}
+  - {name: slow.mov, frame_rate: 240, duration: 0.5, size: 640x480}
+remove: [CAMBottomBar, "-[CAMCaptureController mogulFrameRate]", "+[PFVideoAdjustments defaultSlowMotionRateForNominalFrameRate:]"]
+steps:
+  - launch: Camera
+  - launch: {app: Photos}
+  - camera_mode: slow_motion
+  - start_preview
+  - stop_preview: Camera
+  - settings: {raw: "not a property list"}
+  - settings: none
+  - wait: 2.5
+  - snapshot
+  - snapshot: {app: MobileSlideShow, name: photos}
+  - expect: {app: MobileSlideShow, running: [MobileSlideShow, Camera], notices: [{title: Driftlane}]}
+  - quit: Camera
+)");
+  EXPECT_EQ(scenario.description, "the road of one event");
+  EXPECT_EQ(scenario.device.name, "iPhone 6");
+  EXPECT_EQ(scenario.device.system.version, "8.1");
+  EXPECT_DOUBLE_EQ(scenario.device.system.coreFoundationVersion, 1141.14);
+  EXPECT_EQ(scenario.settings.format, SettingsFile::Format::Binary);
+  EXPECT_EQ(toText(Value(scenario.settings.values)),
+            R"({MogulFramerate: 120, rate: 0.5, EnableSlalom: true, aFPS: "240"})");
+  ASSERT_EQ(scenario.clips.size(), 2u);
+  EXPECT_EQ(scenario.clips[0].name, "IMG_0001.MOV");
+  EXPECT_EQ(scenario.clips[0].width, 1280);
+  EXPECT_EQ(scenario.clips[1].name, "slow.mov");
+  ASSERT_EQ(scenario.removals.size(), 3u);
+  EXPECT_EQ(scenario.removals[1].describe(), "-[CAMCaptureController mogulFrameRate]");
+  EXPECT_TRUE(scenario.removals[2].classMethod);
+
+  ASSERT_EQ(scenario.steps.size(), 12u);
+  EXPECT_EQ(std::get<Launch>(scenario.steps[1].action).app, "MobileSlideShow");
+  EXPECT_EQ(std::get<SetCameraMode>(scenario.steps[2].action).mode, 2);
+  EXPECT_TRUE(std::get<Preview>(scenario.steps[3].action).start);
+  EXPECT_EQ(std::get<ChangeSettings>(scenario.steps[5].action).file.raw, "not a property list");
+  EXPECT_EQ(std::get<ChangeSettings>(scenario.steps[6].action).file.kind,
+            SettingsFile::Kind::Absent);
+  EXPECT_DOUBLE_EQ(std::get<Wait>(scenario.steps[7].action).seconds, 2.5);
+  EXPECT_EQ(std::get<Snapshot>(scenario.steps[8].action).name, "Camera-18");
+  EXPECT_EQ(std::get<Snapshot>(scenario.steps[9].action).name, "photos");
+  const Expect& expect = std::get<Expect>(scenario.steps[10].action);
+  EXPECT_EQ(expect.app, "MobileSlideShow");
+  ASSERT_EQ(expect.checks.size(), 2u);
+  EXPECT_EQ(toText(expect.checks[0].expected), "[Camera, MobileSlideShow]");  // in name order
+  EXPECT_EQ(expect.checks[1].where.describe(), "s.yaml:20");
+  EXPECT_EQ(scenario.steps[11].where.line, 21);
+}
+
+TEST(ScenarioParser, AnInlineDeviceIsACatalogEntryAndItsErrorsNameTheScenariosLines) {
+  const Scenario scenario = parse(R"(device:
+  name: Bench camera
+  idiom: pad
+  system: "9.0"
+  gestalt: {RearFacingCameraHFRCapability: false}
+  back_camera: none
+steps: [launch: Camera]
+)");
+  EXPECT_EQ(scenario.device.name, "Bench camera");
+  EXPECT_EQ(scenario.device.idiom, host::Idiom::Pad);
+  EXPECT_FALSE(scenario.device.backCamera.has_value());
+
+  const std::string error = errorOf(R"(device:
+  name: Bench camera
+  idiom: pad
+  system: "9.0"
+  gestalt: {RearFacingCameraHFRCapability: false}
+  back_camera:
+    - {media_type: vide, width: wide, height: 720, frame_rates: [[2, 30]]}
+steps: [launch: Camera]
+)");
+  EXPECT_EQ(error.rfind("s.yaml:7: ", 0), 0u) << error;
+  EXPECT_NE(error.find("width"), std::string::npos) << error;
+}
+
+TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
+  const std::string head = "device: iPhone 6\nsteps:\n";
+  EXPECT_EQ(errorOf(head + "  - launch: Camera\n  - jump: 3\n"),
+            "s.yaml:4: unknown step 'jump' (steps: camera_mode, expect, launch, quit, settings, "
+            "snapshot, start_preview, stop_preview, wait)");
+  EXPECT_EQ(errorOf(head + "  - camera_mode: {app: Camera}\n"),
+            "s.yaml:3: missing field 'mode' in camera_mode");
+  EXPECT_EQ(errorOf(head + "  - launch\n"), "s.yaml:3: missing field 'app' in launch");
+  EXPECT_EQ(errorOf(head + "  - wait: soon\n"), "s.yaml:3: wait should be a number, not 'soon'");
+  EXPECT_EQ(errorOf(head + "  - wait: -1\n"),
+            "s.yaml:3: wait should be between 0 and 86400, not -1");
+  EXPECT_EQ(errorOf(head + "  - launch: {app: Camera, slowly: true}\n"),
+            "s.yaml:3: unknown field 'slowly' in launch (fields: app)");
+  EXPECT_EQ(errorOf(head + "  - launch: Safari\n"),
+            "s.yaml:3: unknown app 'Safari' (apps: Camera, MobileSlideShow)");
+  EXPECT_EQ(errorOf(head + "  - camera_mode: timelapse\n"),
+            "s.yaml:3: unknown camera mode 'timelapse' (modes: photo, video, slow_motion)");
+  EXPECT_EQ(errorOf(head + "  - launch: Camera\n    quit: Camera\n"),
+            "s.yaml:3: a step is one name with its fields, such as '- launch: Camera'");
+  EXPECT_EQ(errorOf("device: iPhone 6\n"), "s.yaml:1: missing field 'steps' in the scenario");
+  EXPECT_EQ(errorOf("steps: [launch: Camera]\n"),
+            "s.yaml:1: missing field 'device' in the scenario");
+  EXPECT_EQ(errorOf("device: iPhone 6\nstep: [launch: Camera]\n"),
+            "s.yaml:2: unknown field 'step' in the scenario (fields: description, device, system, "
+            "settings, clips, remove, steps)");
+  EXPECT_EQ(errorOf("device: iPhone 6\nsteps: [launch: Camera\n"),
+            "s.yaml:3: not YAML: end of sequence flow not found");
+}
+
+TEST(ScenarioParser, UnknownDevicesAndSystemsListWhatTheCatalogHas) {
+  const std::string device = errorOf("device: iPhone 7\nsteps: [launch: Camera]\n");
+  EXPECT_EQ(device.rfind("s.yaml:1: unknown device 'iPhone 7' (the catalog has: ", 0), 0u)
+      << device;
+  EXPECT_NE(device.find("iPhone 6 Plus"), std::string::npos);
+  const std::string system =
+      errorOf("device: iPhone 6\nsystem: \"8.5\"\nsteps: [launch: Camera]\n");
+  EXPECT_EQ(system.rfind("s.yaml:2: unknown system version '8.5' (the catalog has: 7.0, 7.1, ", 0),
+            0u)
+      << system;
+}
+
+TEST(ScenarioParser, ExpectationsAreCheckedAgainstTheShapeOfTheirState) {
+  const std::string head = "device: iPhone 6\nsteps:\n  - expect:\n";
+  EXPECT_EQ(errorOf(head + "      preview: fast\n"),
+            "s.yaml:4: preview expects one of running, stopped, refused, not fast");
+  EXPECT_EQ(errorOf(head + "      running: [Camera, Safari]\n"),
+            "s.yaml:4: running expects a list of app names among Camera, MobileSlideShow, not "
+            "[Camera, Safari]");
+  EXPECT_EQ(errorOf(head + "      format: 1280 by 720\n"),
+            "s.yaml:4: format expects a size such as 1280x720, not \"1280 by 720\"");
+  EXPECT_EQ(errorOf(head + "      min_frame_duration: 0.5\n"),
+            "s.yaml:4: min_frame_duration expects a duration such as 1/120, not 0.5");
+  EXPECT_EQ(errorOf(head + "      notices: [{title: Driftlane, colour: red}]\n"),
+            "s.yaml:4: notices expects records whose fields are among title, message, time_left, "
+            "not colour");
+  EXPECT_EQ(errorOf(head + "      running: none\n"), "s.yaml:4: running expects a value, not none");
+  EXPECT_EQ(errorOf(head + "      speed: 3\n")
+                .rfind("s.yaml:4: unknown state 'speed' in expect "
+                       "(known: app, running, apps, ",
+                       0),
+            0u);
+  EXPECT_EQ(errorOf(head.substr(0, head.size() - 1) + " {}\n"),
+            "s.yaml:3: expect takes a map of observable state, such as 'expect: {preview: "
+            "running}'");
+  EXPECT_EQ(errorOf(head + "      format: none\n      frame_rates: [[2, 30], [2, 240]]\n"),
+            "(read)");
+  EXPECT_EQ(
+      errorOf(head + "      frame_rates: [[2, 30, 60]]\n"),
+      "s.yaml:4: frame_rates expects a list of [lowest, highest] frame rates, not [[2, 30, 60]]");
+}
+
+TEST(ScenarioParser, SetupMistakes) {
+  const std::string tail = "steps: [launch: Camera]\n";
+  EXPECT_EQ(errorOf("device: iPhone 6\nsettings: {values: {MogulFramerate: [120]}}\n" + tail),
+            "s.yaml:2: setting 'MogulFramerate' should be a boolean, a number or text");
+  EXPECT_EQ(errorOf("device: iPhone 6\nsettings: {values: {rate: 1}, format: json}\n" + tail),
+            "s.yaml:2: settings format should be xml or binary, not json");
+  EXPECT_EQ(errorOf("device: iPhone 6\nsettings: {raw: abc, values: {rate: 1}}\n" + tail),
+            "s.yaml:2: settings has either raw or values");
+  EXPECT_EQ(errorOf("device: iPhone 6\nremove: [CAMTeleporter]\n" + tail),
+            "s.yaml:2: unknown host class 'CAMTeleporter'");
+  EXPECT_EQ(errorOf("device: iPhone 6\nremove: [\"[CAMBottomBar]\"]\n" + tail),
+            "s.yaml:2: remove takes a class (CAMCaptureController) or a method "
+            "(-[CAMCaptureController mogulFrameRate], +[Class selector]), not '[CAMBottomBar]'");
+  EXPECT_EQ(errorOf("device: iPhone 6\nclips: [{frame_rate: 120, duration: 1}]\n" + tail),
+            "s.yaml:2: missing field 'size' in a clip");
+  EXPECT_EQ(
+      errorOf("device: iPhone 6\nclips: [{frame_rate: 120, duration: 1, size: 1279x720}]\n" + tail),
+      "s.yaml:2: a clip's width and height are even numbers from 16 to 9998");
+}
+
+}  // namespace
+}  // namespace qv::sim
