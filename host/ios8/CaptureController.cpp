@@ -1,6 +1,7 @@
 #include "host/ios8/CaptureController.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -46,6 +47,12 @@ double bestRateOf(id format) {
   double best = 0;
   for (id range : rangesOf(format)) best = std::max(best, send<double>(range, "maxFrameRate"_sel));
   return best;
+}
+
+// A rate as CMTimeMake's timescale: truncated, and saturated rather than overflowing.
+CMTimeScale wholeRate(double rate) {
+  constexpr double kLargest = std::numeric_limits<CMTimeScale>::max();
+  return rate < kLargest ? static_cast<CMTimeScale>(rate) : std::numeric_limits<CMTimeScale>::max();
 }
 
 bool allowsThirty(id format) {
@@ -135,8 +142,7 @@ BOOL configureSession(id self, SEL, long mode, long cameraDevice, id) {
                                     send<double>(self, "mogulFrameRate"_sel))
                          : largestFormatAtThirty(device);
   if (format == nil || rangesOf(format).empty()) return NO;
-  const auto rate = static_cast<CMTimeScale>(slowMotion ? bestRateOf(format) : 30);
-  applyFormat(device, format, CMTimeMake(1, rate));
+  applyFormat(device, format, CMTimeMake(1, slowMotion ? wholeRate(bestRateOf(format)) : 30));
   controllerOf(self).cameraMode = mode;
   return YES;
 }

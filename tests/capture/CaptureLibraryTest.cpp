@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,17 +18,24 @@
 #include "tests/support/Forked.h"
 #include "tests/support/SandboxRoot.h"
 
+extern "C" void __lsan_disable() __attribute__((weak));
+extern "C" void __lsan_enable() __attribute__((weak));
+
 namespace qv {
 namespace {
 
 using test::captureController;
 using test::runForked;
 
+// Whether the host's capture controller only inherits the hooked methods (iOS 9).
+enum class HookedMethods { Own, Inherited };
+
 // A camera app on the device with the library loaded; MogulFramerate as given, or absent.
 class CameraApp {
  public:
   explicit CameraApp(const std::string& device, std::optional<double> mogulFramerate = {},
-                     const std::function<void()>& beforeLoad = {}) {
+                     const std::function<void()>& beforeLoad = {},
+                     HookedMethods hooked = HookedMethods::Own) {
     if (mogulFramerate) {
       test::Plist file(plist_new_dict());
       plist_dict_set_item(file.get(), "MogulFramerate", plist_new_real(*mogulFramerate));
@@ -35,7 +43,12 @@ class CameraApp {
     }
     test::startCameraHost(device);
     if (beforeLoad) beforeLoad();
+    // The hooking library keeps each forwarder's context only in the forwarder's own code page,
+    // where LeakSanitizer does not look: it would report the contexts of inherited-method hooks.
+    const bool quietLeakCheck = hooked == HookedMethods::Inherited && &__lsan_disable != nullptr;
+    if (quietLeakCheck) __lsan_disable();
     library_ = dlopen(QUORVANE_IOS8_LIBRARY, RTLD_NOW | RTLD_GLOBAL);
+    if (quietLeakCheck) __lsan_enable();
     EXPECT_NE(library_, nullptr) << dlerror();
   }
 
@@ -108,7 +121,7 @@ TEST(CaptureLibrary, CMTimeMakeChangesOnlyInsideTheConfiguration) {
 TEST(CaptureLibrary, AtSixtyAndBelowTheTweakChoosesTheFormat) {
   runForked([] {
     // The best format is 720p up to 240, whose first range reaches 30: the last 720p format.
-    CameraApp app("iPhone 6s", 30);
+    CameraApp app("iPhone 6 Plus", 30);
     EXPECT_TRUE(configure(host::kCameraModeSlowMotion));
     EXPECT_EQ(activeFormatSize(), "1280x720");
     EXPECT_EQ(frameDurations(), "1/30");
@@ -167,9 +180,13 @@ TEST(CaptureLibrary, ADeviceWithoutFormats) {
 
 TEST(CaptureLibrary, HooksReachTheIOS9SubclassOnly) {
   runForked([] {
-    CameraApp app("iPhone 6s Plus", 120, [] {
-      ClassBuilder("OtherCaptureController", objc_getClass("CMKCaptureController")).registerClass();
-    });
+    CameraApp app(
+        "iPhone 6s Plus", 120,
+        [] {
+          ClassBuilder("OtherCaptureController", objc_getClass("CMKCaptureController"))
+              .registerClass();
+        },
+        HookedMethods::Inherited);
     id base = send<id>(objc_getClass("CMKCaptureController"), "sharedInstance"_sel);
     id sibling = send<id>(objc_getClass("OtherCaptureController"), "sharedInstance"_sel);
     EXPECT_EQ(mogulFrameRate(), 120.0);

@@ -1,0 +1,98 @@
+// The capture hooks' cost on their hot paths:
+// - CMTimeMake hooked (outside and inside the configuration window) against the stock function
+//   (BM_CMTimeMakeHooked* against BM_CMTimeMakeStock; the target is at most 2x);
+// - mogulFrameRate through its replacement against a plain method of the same shape
+//   (BM_MogulFrameRateReplaced against BM_PlainFrameRate).
+// The stock CMTimeMake runs first: hooking is for the rest of the process.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+
+#include "capture/CaptureHooks.h"
+#include "core/Settings.h"
+#include "platform/Substrate/Substrate.h"
+#include "platform/objc/Object.h"
+
+namespace {
+
+std::atomic<bool> timeMakeHooked{false};
+
+void hookCMTimeMake() {
+  static const bool hooked = [] {
+    MSHookFunction(reinterpret_cast<void*>(&CMTimeMake),
+                   reinterpret_cast<void*>(&quorvane::replaced_CMTimeMake),
+                   quorvane::original_CMTimeMake.slot());
+    timeMakeHooked = true;
+    return true;
+  }();
+  benchmark::DoNotOptimize(hooked);
+}
+
+void makeTimes(benchmark::State& state) {
+  CMTimeScale timescale = 240;
+  for (auto _ : state) {
+    CMTime time = CMTimeMake(1, timescale);
+    benchmark::DoNotOptimize(time);
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_CMTimeMakeStock(benchmark::State& state) {
+  if (timeMakeHooked) state.SkipWithError("CMTimeMake is already hooked in this process");
+  makeTimes(state);
+}
+BENCHMARK(BM_CMTimeMakeStock);
+
+void BM_CMTimeMakeHooked(benchmark::State& state) {
+  hookCMTimeMake();
+  noHigh = NO;
+  makeTimes(state);
+}
+BENCHMARK(BM_CMTimeMakeHooked);
+
+void BM_CMTimeMakeHookedInsideConfiguration(benchmark::State& state) {
+  hookCMTimeMake();
+  quorvane::settings.MogulFramerate.set(120);
+  noHigh = YES;
+  makeTimes(state);
+  noHigh = NO;
+}
+BENCHMARK(BM_CMTimeMakeHookedInsideConfiguration);
+
+double stockFrameRate(id, SEL) {
+  return 240.0;
+}
+
+id controller() {
+  static const id instance = [] {
+    Class cls = qv::ClassBuilder("BenchCaptureController", qv::NSObjectClass())
+                    .method("mogulFrameRate", &stockFrameRate)
+                    .method("plainFrameRate", &stockFrameRate)
+                    .registerClass();
+    MSHookMessageEx(cls, "mogulFrameRate"_sel,
+                    qv::toIMP(&quorvane::CAMCaptureController::replaced_mogulFrameRate),
+                    quorvane::CAMCaptureController::original_mogulFrameRate.slot());
+    return qv::make(cls).leak();
+  }();
+  return instance;
+}
+
+void sendFrameRate(benchmark::State& state, SEL selector) {
+  id receiver = controller();
+  for (auto _ : state) {
+    double rate = qv::send<double>(receiver, selector);
+    benchmark::DoNotOptimize(rate);
+  }
+}
+
+void BM_PlainFrameRate(benchmark::State& state) {
+  sendFrameRate(state, "plainFrameRate"_sel);
+}
+BENCHMARK(BM_PlainFrameRate);
+
+void BM_MogulFrameRateReplaced(benchmark::State& state) {
+  sendFrameRate(state, "mogulFrameRate"_sel);
+}
+BENCHMARK(BM_MogulFrameRateReplaced);
+
+}  // namespace
