@@ -23,6 +23,7 @@ namespace {
 // How far, and over how many pieces of work, the look-ahead for a HUD's hide goes.
 constexpr std::int64_t kLookAheadNs = 3600 * 1'000'000'000LL;
 constexpr int kLookAheadSteps = 100'000;
+constexpr unsigned kLookAheadSeconds = 10;  // of real time
 
 id currentDevice() {
   return send<id>(captureController(), "currentDevice"_sel);
@@ -125,6 +126,7 @@ std::vector<id> visibleHUDs() {
 // In a copy of the process: runs the main loop ahead until each HUD's hide begins, with every
 // way out of the process closed. Answers each hide's instant, or -1.
 [[noreturn]] void lookAhead(const std::vector<id>& huds, int resultFd, int channelFd) {
+  ::alarm(kLookAheadSeconds);  // a future that never settles ends the copy, not the app
   ::close(channelFd);
   setLogSink([](int, const std::string&) {});
   setDarwinPostHandler([](const std::string&) {});

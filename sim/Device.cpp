@@ -19,6 +19,8 @@ namespace {
 
 // An app that does not answer a command within this much real time is taken for hung.
 constexpr int kAnswerTimeoutMs = 120'000;
+// Seconds an app whose socket closed has to finish exiting.
+constexpr int kExitGraceSeconds = 10;
 // Rounds at one instant before the apps are taken to be stuck in work that never ends.
 constexpr int kRoundsPerInstant = 10'000;
 
@@ -34,6 +36,19 @@ std::string exitDescription(int status) {
     return "signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
   }
   return "exit status " + std::to_string(WEXITSTATUS(status));
+}
+
+// An app whose socket closed is on its way out; one that lingers is ended, never waited for
+// without end.
+int finalStatus(pid_t pid) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kExitGraceSeconds);
+  int status = 0;
+  for (;;) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid || (done < 0 && errno != EINTR)) return status;
+    if (std::chrono::steady_clock::now() > deadline) ::kill(pid, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 }  // namespace
@@ -130,15 +145,13 @@ std::string Device::launch(const std::string& name) {
   record->channel = std::make_unique<Channel>(fds[0]);
   AppRecord& app = *apps_.emplace_back(std::move(record));
   trace(app, "launch", "launching (pid " + std::to_string(pid) + ")");
-  std::optional<FrameReader> started = exchange(app, nullptr);
-  if (!started) return "";  // it ended during its start, and the trace says how
-  app.library = started->text();
-  const std::string path = started->text();
-  const std::string problem = started->text();
+  const std::optional<Answer> started = exchange(app, nullptr);
+  if (!started || started->type != Message::Started) return "";  // the trace says how it ended
+  app.library = started->library;
   trace(app, "loader",
-        app.library.empty() ? "loader mapped no library: " + problem
-                            : "loader mapped " + app.library + " from " + path);
-  const Value notes = started->value();
+        app.library.empty() ? "loader mapped no library: " + started->message
+                            : "loader mapped " + app.library + " from " + started->path);
+  const Value& notes = started->value;
   for (const Value& note : notes.list() ? *notes.list() : ValueList{}) {
     trace(app, "note", note.text() ? *note.text() : toText(note));
   }
@@ -163,9 +176,7 @@ void Device::end(AppRecord& app, int signal, const std::string& reason) {
 
 void Device::reap(AppRecord& app) {
   app.channel.reset();
-  int status = 0;
-  while (::waitpid(app.pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  const int status = finalStatus(app.pid);
   if (!app.ending.empty() && (app.ending != "quit" || status == 0)) {
     app.state = app.ending;
   } else {
@@ -177,58 +188,75 @@ void Device::reap(AppRecord& app) {
 
 // Commands and events.
 
-std::optional<FrameReader> Device::exchange(AppRecord& app, const FrameWriter* command) {
+std::optional<Answer> Device::exchange(AppRecord& app, const FrameWriter* command) {
   if (command != nullptr && !app.channel->send(*command)) {
     reap(app);
     return std::nullopt;
   }
   while (app.running()) {
-    std::optional<FrameReader> frame;
     try {
-      frame = app.channel->receive(kAnswerTimeoutMs);
-    } catch (const ProtocolError& e) {
-      app.crash = std::string("broke the protocol: ") + e.what();
-    }
-    if (!frame) {
+      std::optional<FrameReader> frame = app.channel->receive(kAnswerTimeoutMs);
+      if (frame) {
+        if (std::optional<Answer> answer = take(app, *frame)) return answer;
+        continue;
+      }
       if (app.channel->timedOut()) {
         app.crash = "no answer within " + std::to_string(kAnswerTimeoutMs / 1000) + " s";
       }
-      if (!app.crash.empty()) ::kill(app.pid, SIGKILL);
-      reap(app);
-      break;
+    } catch (const ProtocolError& e) {
+      app.crash = std::string("broke the protocol: ") + e.what();
     }
-    if (!handleEvent(app, *frame)) return frame;
+    if (!app.crash.empty()) ::kill(app.pid, SIGKILL);
+    reap(app);
   }
   return std::nullopt;
 }
 
-// Answers false for the command's answer, which the caller reads.
-bool Device::handleEvent(AppRecord& app, FrameReader& event) {
-  switch (event.type()) {
+// Handles an event, or reads the command's answer.
+std::optional<Answer> Device::take(AppRecord& app, FrameReader& frame) {
+  switch (frame.type()) {
     case Message::Log: {
-      const std::string line = event.text();
+      const std::string line = frame.text();
       app.log.push_back(line);
       trace(app, "log", line);
-      return true;
+      return std::nullopt;
     }
     case Message::Post: {
-      const std::string name = event.text();
+      const std::string name = frame.text();
       trace(app, "post", "posted " + name);
       posts_.push_back(name);
-      return true;
+      return std::nullopt;
     }
     case Message::System:
-      handleSystem(app, event.text());
-      return true;
+      handleSystem(app, frame.text());
+      return std::nullopt;
     case Message::Crashed:
-      app.crash = event.text();
-      return true;
-    case Message::Done:
-      app.nextDeadline = event.integer();
-      if (*app.nextDeadline < 0) app.nextDeadline.reset();
-      return false;
+      app.crash = frame.text();
+      return std::nullopt;
+    case Message::Started: {
+      Answer answer;
+      answer.type = Message::Started;
+      answer.library = frame.text();
+      answer.path = frame.text();
+      answer.message = frame.text();
+      answer.value = frame.value();
+      return answer;
+    }
+    case Message::Done: {
+      const std::int64_t next = frame.integer();
+      app.nextDeadline = next >= 0 ? std::optional(next) : std::nullopt;
+      Answer answer;
+      answer.value = frame.value();
+      return answer;
+    }
+    case Message::Failed: {
+      Answer answer;
+      answer.type = Message::Failed;
+      answer.message = frame.text();
+      return answer;
+    }
     default:
-      return false;
+      throw ProtocolError("unexpected message " + std::to_string(int(frame.type())));
   }
 }
 
@@ -257,9 +285,8 @@ std::string Device::act(const std::string& name, const std::string& action, cons
   if (app == nullptr) return notRunning(name);
   FrameWriter command(Message::Act);
   command.text(action).value(argument);
-  std::optional<FrameReader> answer = exchange(*app, &command);
-  if (answer && answer->type() == Message::Failed) return answer->text();
-  return "";
+  const std::optional<Answer> answer = exchange(*app, &command);
+  return answer && answer->type == Message::Failed ? answer->message : "";
 }
 
 std::string Device::observe(const std::string& name, const ValueList& keys, ValueMap& state) {
@@ -267,11 +294,10 @@ std::string Device::observe(const std::string& name, const ValueList& keys, Valu
   if (app == nullptr) return notRunning(name);
   FrameWriter command(Message::Observe);
   command.value(keys);
-  std::optional<FrameReader> answer = exchange(*app, &command);
-  if (!answer || answer->type() != Message::Done) return notRunning(name);
-  const Value reported = answer->value();
-  if (reported.map() == nullptr) return name + " answered no state";
-  state = *reported.map();
+  const std::optional<Answer> answer = exchange(*app, &command);
+  if (!answer || answer->type != Message::Done) return notRunning(name);
+  if (answer->value.map() == nullptr) return name + " answered no state";
+  state = *answer->value.map();
   return "";
 }
 

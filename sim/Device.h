@@ -21,6 +21,15 @@ namespace qv::sim {
 
 class Progress;
 
+// An app's answer to a command, read in full.
+struct Answer {
+  Message type = Message::Done;  // Started, Done or Failed
+  Value value;                   // Done: the result; Started: notes on the start
+  std::string message;           // Failed: why; Started: why no library was mapped
+  std::string library;           // Started: the mapped library's name
+  std::string path;              // Started: its install path
+};
+
 // One launch of an app, from its start to its end; kept after the end for its log and fate.
 struct AppRecord {
   std::string name;
@@ -79,8 +88,10 @@ class Device {
   int crashes() const;
 
  private:
-  std::optional<FrameReader> exchange(AppRecord& app, const FrameWriter* command);
-  bool handleEvent(AppRecord& app, FrameReader& event);
+  // Sends the command (none: waits for the start) and handles the app's events until its
+  // answer; nullopt when the app ended meanwhile.
+  std::optional<Answer> exchange(AppRecord& app, const FrameWriter* command);
+  std::optional<Answer> take(AppRecord& app, FrameReader& frame);
   void handleSystem(AppRecord& caller, const std::string& command);
   void end(AppRecord& app, int signal, const std::string& reason);
   void reap(AppRecord& app);

@@ -196,7 +196,8 @@ class Parser {
 
   SettingsFile settings(const Node& node, const std::string& what) {
     SettingsFile file;
-    if (yaml_.value(node).isNone() && !node.IsMap()) return file;  // no file
+    if (node.IsScalar() && node.Scalar() == "none") return file;  // no file
+    if (!node.IsMap()) yaml_.fail(node, what + " takes values, raw or none");
     yaml_.expectKeys(node, {"values", "format", "raw"}, what);
     if (node["raw"]) {
       if (node["values"] || node["format"]) yaml_.fail(node, what + " has either raw or values");
@@ -306,6 +307,8 @@ class Parser {
     if (name == "expect") {
       step.action = expect(item, body);
     } else if (name == "settings") {
+      if (item.IsScalar() || body.IsNull())
+        yaml_.fail(item, "the settings step takes values, raw or none");
       step.action = ChangeSettings{settings(body, "the settings step")};
     } else {
       step.action = ordinaryStep(item, name, body);

@@ -125,6 +125,10 @@ TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
             "s.yaml:3: unknown app 'Safari' (apps: Camera, MobileSlideShow)");
   EXPECT_EQ(errorOf(head + "  - camera_mode: timelapse\n"),
             "s.yaml:3: unknown camera mode 'timelapse' (modes: photo, video, slow_motion)");
+  EXPECT_EQ(errorOf(head + "  - settings\n"),
+            "s.yaml:3: the settings step takes values, raw or none");
+  EXPECT_EQ(errorOf(head + "  - settings: 120\n"),
+            "s.yaml:3: the settings step takes values, raw or none");
   EXPECT_EQ(errorOf(head + "  - launch: Camera\n    quit: Camera\n"),
             "s.yaml:3: a step is one name with its fields, such as '- launch: Camera'");
   EXPECT_EQ(errorOf("device: iPhone 6\n"), "s.yaml:1: missing field 'steps' in the scenario");
