@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -58,14 +59,16 @@ __attribute__((visibility("hidden"))) IMP qv_substrate_lookup(const qv::ForwardC
 namespace qv {
 namespace {
 
-// Each forwarder is a small stub with its context baked in, on a page of its own that is
-// never written again once executable, so a running forwarder is never on a writable page.
+// Each forwarder is a small stub followed by its context, on a page of its own that is never
+// written again once executable, so a running forwarder is never on a writable page. The
+// context lives in the page too: nothing on the heap outlives the hook unseen.
 IMP makeForwarder(Class hookedClass, SEL selector) {
-  auto* context = new ForwardContext{hookedClass, selector};  // lives as long as the process
   const long pageSize = sysconf(_SC_PAGESIZE);
   void* page = mmap(nullptr, pageSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (page == MAP_FAILED) return nullptr;
   auto* code = static_cast<std::uint8_t*>(page);
+  constexpr std::size_t kContextOffset = 64;  // after the stub's 27 bytes, aligned
+  auto* context = new (code + kContextOffset) ForwardContext{hookedClass, selector};
   const std::uint64_t contextAddress = reinterpret_cast<std::uintptr_t>(context);
   const std::uint64_t target = reinterpret_cast<std::uintptr_t>(&qv_substrate_forward);
   const std::uint8_t endbr64[] = {0xf3, 0x0f, 0x1e, 0xfa};

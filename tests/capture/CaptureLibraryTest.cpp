@@ -18,24 +18,17 @@
 #include "tests/support/Forked.h"
 #include "tests/support/SandboxRoot.h"
 
-extern "C" void __lsan_disable() __attribute__((weak));
-extern "C" void __lsan_enable() __attribute__((weak));
-
 namespace qv {
 namespace {
 
 using test::captureController;
 using test::runForked;
 
-// Whether the host's capture controller only inherits the hooked methods (iOS 9).
-enum class HookedMethods { Own, Inherited };
-
 // A camera app on the device with the library loaded; MogulFramerate as given, or absent.
 class CameraApp {
  public:
   explicit CameraApp(const std::string& device, std::optional<double> mogulFramerate = {},
-                     const std::function<void()>& beforeLoad = {},
-                     HookedMethods hooked = HookedMethods::Own) {
+                     const std::function<void()>& beforeLoad = {}) {
     if (mogulFramerate) {
       test::Plist file(plist_new_dict());
       plist_dict_set_item(file.get(), "MogulFramerate", plist_new_real(*mogulFramerate));
@@ -43,12 +36,7 @@ class CameraApp {
     }
     test::startCameraHost(device);
     if (beforeLoad) beforeLoad();
-    // The hooking library keeps each forwarder's context only in the forwarder's own code page,
-    // where LeakSanitizer does not look: it would report the contexts of inherited-method hooks.
-    const bool quietLeakCheck = hooked == HookedMethods::Inherited && &__lsan_disable != nullptr;
-    if (quietLeakCheck) __lsan_disable();
     library_ = dlopen(QUORVANE_IOS8_LIBRARY, RTLD_NOW | RTLD_GLOBAL);
-    if (quietLeakCheck) __lsan_enable();
     EXPECT_NE(library_, nullptr) << dlerror();
   }
 
@@ -180,13 +168,9 @@ TEST(CaptureLibrary, ADeviceWithoutFormats) {
 
 TEST(CaptureLibrary, HooksReachTheIOS9SubclassOnly) {
   runForked([] {
-    CameraApp app(
-        "iPhone 6s Plus", 120,
-        [] {
-          ClassBuilder("OtherCaptureController", objc_getClass("CMKCaptureController"))
-              .registerClass();
-        },
-        HookedMethods::Inherited);
+    CameraApp app("iPhone 6s Plus", 120, [] {
+      ClassBuilder("OtherCaptureController", objc_getClass("CMKCaptureController")).registerClass();
+    });
     id base = send<id>(objc_getClass("CMKCaptureController"), "sharedInstance"_sel);
     id sibling = send<id>(objc_getClass("OtherCaptureController"), "sharedInstance"_sel);
     EXPECT_EQ(mogulFrameRate(), 120.0);
