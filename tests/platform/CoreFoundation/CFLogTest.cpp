@@ -22,47 +22,32 @@ TEST_F(CFLogTest, WritesTheFormattedMessageAsOneLineToStandardErrorAndTheProcess
   ::testing::internal::CaptureStderr();
   CFLog(kCFLogLevelError, CFSTR("[%s: %s:%d] %s: %@"), "QuorvaneiOS8", "Tweak", 432, "ERROR",
         message.get());
-  const std::string written = ::testing::internal::GetCapturedStderr();
-  const std::string line = "[QuorvaneiOS8: Tweak:432] ERROR: logos: nil class CAMCameraView";
-  EXPECT_EQ(written, line + "\n");
-  EXPECT_EQ(qv::processLog(), Lines{line});
-}
-
-TEST_F(CFLogTest, NilObjectPrintsNull) {
-  ::testing::internal::CaptureStderr();
   CFLog(kCFLogLevelNotice, CFSTR("value %@, %ld"), static_cast<id>(nil), 42L);
-  ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(qv::processLog(), Lines{"value (null), 42"});
-}
-
-TEST_F(CFLogTest, SinkReplacesStandardErrorUntilRemoved) {
-  Lines sunk;
-  qv::setLogSink([&](int level, const std::string& message) {
-    sunk.push_back(std::to_string(level) + " " + message);
-  });
-  ::testing::internal::CaptureStderr();
-  CFLog(kCFLogLevelWarning, CFSTR("first %d"), 1);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(sunk, Lines{"4 first 1"});
-
-  qv::setLogSink(nullptr);
-  ::testing::internal::CaptureStderr();
-  CFLog(kCFLogLevelDebug, CFSTR("second"));
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "second\n");
-  EXPECT_EQ(sunk.size(), 1u);
-  EXPECT_EQ(qv::processLog(), (Lines{"first 1", "second"}));
-
+  const std::string line = "[QuorvaneiOS8: Tweak:432] ERROR: logos: nil class CAMCameraView";
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), line + "\nvalue (null), 42\n");
+  EXPECT_EQ(qv::processLog(), (Lines{line, "value (null), 42"}));
   qv::clearProcessLog();
   EXPECT_TRUE(qv::processLog().empty());
 }
 
-// A sink may log in turn (the simulator forwards lines and reports on them).
-TEST_F(CFLogTest, SinkMayLogAgain) {
-  qv::setLogSink([](int, const std::string& message) {
+// The simulator's sink may log in turn as it forwards a line.
+TEST_F(CFLogTest, SinkReplacesStandardErrorUntilRemoved) {
+  Lines sunk;
+  qv::setLogSink([&](int level, const std::string& message) {
+    sunk.push_back(std::to_string(level) + " " + message);
     if (message == "outer") CFLog(kCFLogLevelInfo, CFSTR("inner"));
   });
-  CFLog(kCFLogLevelInfo, CFSTR("outer"));
-  EXPECT_EQ(qv::processLog(), (Lines{"outer", "inner"}));
+  ::testing::internal::CaptureStderr();
+  CFLog(kCFLogLevelWarning, CFSTR("outer"));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(sunk, (Lines{"4 outer", "6 inner"}));
+
+  qv::setLogSink(nullptr);
+  ::testing::internal::CaptureStderr();
+  CFLog(kCFLogLevelDebug, CFSTR("after"));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "after\n");
+  EXPECT_EQ(sunk.size(), 2u);
+  EXPECT_EQ(qv::processLog(), (Lines{"outer", "inner", "after"}));
 }
 
 TEST_F(CFLogTest, NullFormatIsAnError) {

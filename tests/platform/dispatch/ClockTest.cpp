@@ -20,34 +20,20 @@ constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 TEST(ClockTest, VirtualClockStartsOnTheFifthOfJanuary2026At0941Utc) {
   std::tm start{};
   start.tm_year = 2026 - 1900;
-  start.tm_mon = 0;
   start.tm_mday = 5;
   start.tm_hour = 9;
   start.tm_min = 41;
   EXPECT_EQ(Clock::kVirtualStart, static_cast<std::int64_t>(timegm(&start)) * kSecond);
-  EXPECT_GE(Clock::now(), Clock::kVirtualStart);
 }
 
-TEST(ClockTest, SecondsConvertToNanosecondsRoundedAndSaturated) {
-  EXPECT_EQ(Clock::toNanoseconds(1.5), 1'500'000'000);
+TEST(ClockTest, ArithmeticRoundsAndSaturates) {
   EXPECT_EQ(Clock::toNanoseconds(0.3), 300'000'000);
   EXPECT_EQ(Clock::toNanoseconds(-2), -2 * kSecond);
   EXPECT_EQ(Clock::toNanoseconds(1e10), kMax);
-  EXPECT_EQ(Clock::toNanoseconds(INFINITY), kMax);
   EXPECT_EQ(Clock::toNanoseconds(-INFINITY), kMin);
   EXPECT_THROW(Clock::toNanoseconds(NAN), std::invalid_argument);
-}
-
-TEST(ClockTest, OffsetsSaturateInsteadOfWrapping) {
-  EXPECT_EQ(Clock::offset(5, 7), 12);
   EXPECT_EQ(Clock::offset(kMax - 1, 5), kMax);
   EXPECT_EQ(Clock::offset(kMin + 1, -5), kMin);
-}
-
-TEST(ClockTest, VirtualClockStandsStillWithoutTheRunLoop) {
-  const std::int64_t before = Clock::now();
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_EQ(Clock::now(), before);
 }
 
 using VirtualTimeTest = MainLoopTest;
@@ -59,17 +45,8 @@ TEST_F(VirtualTimeTest, TenSecondDispatchAfterCostsNoRealTime) {
                  [&] { trace.add("notice-hidden" + at()); });
   MainRunLoop::runFor(60);
   EXPECT_EQ(trace.str(), "notice-hidden@10");
+  EXPECT_EQ(Clock::now(), start + 60 * kSecond);
   EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::seconds(2));
-}
-
-TEST_F(VirtualTimeTest, MainThreadSleepMovesTheClockWithoutRunningWork) {
-  Trace trace;
-  MainRunLoop::schedule(start + kSecond, [&] { trace.add("timer" + at()); });
-  Clock::sleepFor(2);
-  EXPECT_EQ(Clock::now(), start + 2 * kSecond);
-  EXPECT_EQ(trace.str(), "");
-  MainRunLoop::runUntilIdle();
-  EXPECT_EQ(trace.str(), "timer@2");
 }
 
 TEST(RealtimeClockTest, RealtimeClockGoesOnFromTheVirtualInstantAtWallPace) {
@@ -77,7 +54,6 @@ TEST(RealtimeClockTest, RealtimeClockGoesOnFromTheVirtualInstantAtWallPace) {
     MainRunLoop::adoptCurrentThread();
     const std::int64_t virtualNow = Clock::now();
     Clock::setRealtime(true);
-    EXPECT_TRUE(Clock::isRealtime());
     const std::int64_t switched = Clock::now();
     EXPECT_GE(switched, virtualNow);
     EXPECT_LT(switched - virtualNow, kSecond);
@@ -86,10 +62,8 @@ TEST(RealtimeClockTest, RealtimeClockGoesOnFromTheVirtualInstantAtWallPace) {
     MainRunLoop::schedule(switched + 30'000'000, [&] { fired = true; });
     const auto realStart = std::chrono::steady_clock::now();
     MainRunLoop::runFor(0.1);
-    const auto realElapsed = std::chrono::steady_clock::now() - realStart;
     EXPECT_TRUE(fired);
-    EXPECT_GE(realElapsed, std::chrono::milliseconds(100));
-    EXPECT_GE(Clock::now() - switched, 100'000'000);
+    EXPECT_GE(std::chrono::steady_clock::now() - realStart, std::chrono::milliseconds(100));
 
     Clock::setRealtime(false);
     const std::int64_t frozen = Clock::now();

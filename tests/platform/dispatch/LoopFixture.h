@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -30,6 +32,28 @@ class Trace {
  private:
   mutable std::mutex mutex_;
   std::string text_;
+};
+
+// Counts arrivals of background work; `reached(n)` waits for n of them. A case that would
+// hang fails after a while instead.
+class Arrivals {
+ public:
+  void arrive() {
+    {
+      std::lock_guard lock(mutex_);
+      ++count_;
+    }
+    changed_.notify_all();
+  }
+  bool reached(int count) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return count_ >= count; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int count_ = 0;
 };
 
 class MainLoopTest : public ::testing::Test {
