@@ -323,9 +323,17 @@ void Device::runApp(AppRecord& app, std::int64_t instant) {
   exchange(app, &command);
 }
 
-void Device::pace(std::int64_t instant) const {
-  if (options_.realtime)
-    std::this_thread::sleep_until(wallStart_ + std::chrono::nanoseconds(instant - start_));
+void Device::pace(std::int64_t instant, std::int64_t from, Progress* progress) const {
+  if (!options_.realtime) return;
+  using std::chrono::steady_clock;
+  const steady_clock::time_point due = wallStart_ + std::chrono::nanoseconds(instant - start_);
+  for (steady_clock::time_point now = steady_clock::now(); now < due; now = steady_clock::now()) {
+    std::this_thread::sleep_until(std::min(due, now + std::chrono::milliseconds(250)));
+    if (progress == nullptr) continue;
+    const auto passed = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::min(due, steady_clock::now()) - wallStart_);
+    progress->update(static_cast<double>(start_ + passed.count() - from) / 1e9);
+  }
 }
 
 void Device::advanceTo(std::int64_t target, Progress* progress) {
@@ -353,7 +361,7 @@ void Device::advanceTo(std::int64_t target, Progress* progress) {
       now_ = target;
       return;
     }
-    pace(to);
+    pace(to, from, progress);
     now_ = to;
     for (std::size_t i = 0; i < apps_.size(); ++i) {  // an app's kill may end others meanwhile
       if (apps_[i]->running()) runApp(*apps_[i], to);

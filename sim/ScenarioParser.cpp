@@ -16,6 +16,9 @@ namespace {
 using YAML::Node;
 
 constexpr double kLongestWait = 24 * 3600;
+// Clips are made at set-up, frame by frame: these keep that to seconds.
+constexpr int kLargestSide = 4096;
+constexpr int kMostFrames = 36'000;
 
 // A step's fields, from its map or from the one value of its short form.
 struct Fields {
@@ -245,6 +248,9 @@ class Parser {
           yaml_.number(yaml_.required(item, "frame_rate", "a clip"), "frame_rate", 1, 1000);
       clip.duration =
           yaml_.number(yaml_.required(item, "duration", "a clip"), "duration", 0.01, 600);
+      if (clip.duration * clip.frameRate > kMostFrames) {
+        yaml_.fail(item, "a clip has at most " + std::to_string(kMostFrames) + " frames");
+      }
       size(yaml_.required(item, "size", "a clip"), clip);
       all.push_back(clip);
     }
@@ -258,8 +264,9 @@ class Parser {
     if (!std::regex_match(text, parts, kSize)) yaml_.fail(node, "size should read as 1280x720");
     clip.width = std::stoi(parts[1]);
     clip.height = std::stoi(parts[2]);
-    if (clip.width < 16 || clip.height < 16 || clip.width % 2 || clip.height % 2) {
-      yaml_.fail(node, "a clip's width and height are even numbers from 16 to 9998");
+    if (clip.width < 16 || clip.height < 16 || clip.width > kLargestSide ||
+        clip.height > kLargestSide || clip.width % 2 || clip.height % 2) {
+      yaml_.fail(node, "a clip's width and height are even numbers from 16 to 4096");
     }
   }
 
@@ -399,14 +406,13 @@ Scenario parseScenario(const std::string& text, const std::string& file,
 std::vector<StepUsage> stepUsages() {
   std::vector<StepUsage> usages;
   for (const StepKind& kind : stepKinds()) usages.push_back({kind.name, kind.usage});
-  usages.push_back({"settings",
-                    "settings: {values: {KEY: VALUE}, format: xml|binary} | {raw: TEXT} | none\n"
-                    "                                the settings pane writes the file and posts "
-                    "its notification"});
+  // Long forms: the summary goes on the next line, under the other summaries.
+  const std::string under(34, ' ');
   usages.push_back(
-      {"expect",
-       "expect: {app: APP, STATE: VALUE...}\n"
-       "                                check observable state (app defaults to Camera)"});
+      {"settings", "settings: {values: {KEY: VALUE}, format: xml|binary} | {raw: TEXT} | none\n" +
+                       under + "the settings pane writes the file and posts its notification"});
+  usages.push_back({"expect", "expect: {app: APP, STATE: VALUE...}\n" + under +
+                                  "check observable state (app defaults to Camera)"});
   return usages;
 }
 

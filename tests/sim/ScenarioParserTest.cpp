@@ -200,7 +200,10 @@ TEST(ScenarioParser, SetupMistakes) {
             "s.yaml:2: missing field 'size' in a clip");
   EXPECT_EQ(
       errorOf("device: iPhone 6\nclips: [{frame_rate: 120, duration: 1, size: 1279x720}]\n" + tail),
-      "s.yaml:2: a clip's width and height are even numbers from 16 to 9998");
+      "s.yaml:2: a clip's width and height are even numbers from 16 to 4096");
+  EXPECT_EQ(
+      errorOf("device: iPhone 6\nclips: [{frame_rate: 240, duration: 600, size: 64x64}]\n" + tail),
+      "s.yaml:2: a clip has at most 36000 frames");
 }
 
 }  // namespace
