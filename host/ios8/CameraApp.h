@@ -1,9 +1,11 @@
 // The Camera app of the iOS 8 generation: its application view controller and its start.
 //
 // CAMApplicationViewController (a UIViewController):
-//   -view                               the camera screen, filling the window
+//   -view                               the camera screen, filling the window, black
 //   -_kickoffCameraControllerPreview    starts the capture controller's preview
 //                                       ([[CAMCaptureController sharedInstance] startPreview])
+// CAMPreviewView (a UIView filling the camera screen): while the preview runs, a grey picture
+// captioned with the camera's active format and frame rate, in place of the video.
 #pragma once
 
 namespace qv::host {
