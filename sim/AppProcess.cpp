@@ -17,6 +17,8 @@
 #include "sim/AppSide.h"
 #include "sim/Protocol.h"
 
+extern "C" int __lsan_do_recoverable_leak_check() __attribute__((weak));
+
 namespace qv::sim {
 namespace {
 
@@ -149,6 +151,10 @@ void runAppProcess(int channelFd, const AppProcessConfig& config) {
   try {
     start(channel, config);
     serve(channel);
+    // An app that quits is checked for leaks where LeakSanitizer is built in.
+    if (&__lsan_do_recoverable_leak_check != nullptr && __lsan_do_recoverable_leak_check() != 0) {
+      crash(channel, "leaked memory (LeakSanitizer's report is on standard error)");
+    }
   } catch (const ProtocolError& e) {
     std::fprintf(stderr, "%s: protocol error: %s\n", config.launch.name.c_str(), e.what());
     _exit(kProtocolStatus);
