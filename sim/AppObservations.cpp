@@ -54,7 +54,7 @@ Value duration(SEL getter) {
   id device = currentDevice();
   if (device == nil) return {};
   const CMTime time = send<CMTime>(device, getter);
-  if (!CMTIME_IS_VALID(time)) return "invalid";
+  if (!CMTIME_IS_VALID(time)) return {};
   return std::to_string(time.value) + "/" + std::to_string(time.timescale);
 }
 
@@ -68,7 +68,8 @@ Value preview() {
 Value cameraMode() {
   id controller = captureController();
   if (controller == nil) return {};
-  switch (send<long>(controller, "cameraMode"_sel)) {
+  const long mode = send<long>(controller, "cameraMode"_sel);
+  switch (mode) {
     case 0:
       return "photo";
     case 1:
@@ -76,7 +77,7 @@ Value cameraMode() {
     case 2:
       return "slow_motion";
     default:
-      return send<long>(controller, "cameraMode"_sel);
+      return mode;
   }
 }
 
