@@ -41,16 +41,12 @@ void registerHostClasses(const AppLaunch& launch) {
   }
 }
 
-void removeMethods(const std::vector<Removal>& removals, std::vector<std::string>& notes) {
-  for (const Removal& removal : removals) {
-    if (removal.selector.empty()) continue;
-    Class cls = objc_getClass(removal.className.c_str());
-    if (cls == Nil) continue;  // this app has no such class
-    if (removal.classMethod) cls = object_getClass(asId(cls));
-    if (!removeMethod(cls, sel_registerName(removal.selector.c_str()))) {
-      notes.push_back("nothing to remove for " + removal.describe() + ": " + removal.className +
-                      " does not define it");
-    }
+// Removals of methods that a class of this app exists for but never had.
+void noteUnusedRemovals(std::vector<std::string>& notes) {
+  for (const Removal& removal : unusedMethodRemovals()) {
+    if (objc_getClass(removal.className.c_str()) == Nil) continue;  // no such class in this app
+    notes.push_back("nothing to remove for " + removal.describe() + ": " + removal.className +
+                    " does not define it");
   }
 }
 
@@ -102,8 +98,9 @@ AppStart startApp(const AppLaunch& launch) {
   AppStart start;
   applyDevice(launch.device);
   applyScreen(launch.device.idiom);
+  leaveOutMethods(launch.removals);
   registerHostClasses(launch);
-  removeMethods(launch.removals, start.notes);
+  noteUnusedRemovals(start.notes);
   start.library = mapTweakLibrary(launch.device.system.generation, launch.library);
   launchAppShell(launch);
   return start;

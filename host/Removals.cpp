@@ -1,19 +1,22 @@
 #include "host/Removals.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <regex>
+
+#include "platform/objc/Object.h"
 
 namespace qv::host {
 namespace {
 
-// The layout of a method in gcc's runtime (struct objc_method of its ABI), to which a Method
-// points. The runtime has no call that removes a method.
-struct RuntimeMethod {
-  SEL name;
-  const char* types;
-  IMP implementation;
+struct MethodRemoval {
+  Removal removal;
+  bool used = false;
 };
+
+std::vector<MethodRemoval>& methodRemovals() {
+  static std::vector<MethodRemoval> removals;
+  return removals;
+}
 
 }  // namespace
 
@@ -42,19 +45,30 @@ bool removesClass(const std::vector<Removal>& removals, const std::string& class
   });
 }
 
-bool removeMethod(Class cls, SEL selector) {
-  unsigned count = 0;
-  Method* methods = class_copyMethodList(cls, &count);
-  bool removed = false;
-  for (unsigned i = 0; i < count; ++i) {
-    if (!sel_isEqual(method_getName(methods[i]), selector)) continue;
-    // Lookups match by name: under a name nobody sends, the method is out of reach.
-    const std::string hidden = std::string("qv_removed_") + sel_getName(selector);
-    reinterpret_cast<RuntimeMethod*>(methods[i])->name = sel_registerName(hidden.c_str());
-    removed = true;
+void leaveOutMethods(const std::vector<Removal>& removals) {
+  methodRemovals().clear();
+  for (const Removal& removal : removals) {
+    if (!removal.selector.empty()) methodRemovals().push_back({removal});
   }
-  std::free(methods);
-  return removed;
+  setMethodFilter([](std::string_view className, std::string_view selector, bool classMethod) {
+    for (MethodRemoval& entry : methodRemovals()) {
+      const Removal& removal = entry.removal;
+      if (removal.className == className && removal.selector == selector &&
+          removal.classMethod == classMethod) {
+        entry.used = true;
+        return false;
+      }
+    }
+    return true;
+  });
+}
+
+std::vector<Removal> unusedMethodRemovals() {
+  std::vector<Removal> unused;
+  for (const MethodRemoval& entry : methodRemovals()) {
+    if (!entry.used) unused.push_back(entry.removal);
+  }
+  return unused;
 }
 
 }  // namespace qv::host

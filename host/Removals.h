@@ -24,9 +24,11 @@ bool parseRemoval(const std::string& text, Removal& removal);
 
 bool removesClass(const std::vector<Removal>& removals, const std::string& className);
 
-// Takes the method the class itself defines away; false when the class defines none of that
-// name. Must run before the class receives its first message: the runtime builds a class's
-// dispatch table from its method lists on the first message.
-bool removeMethod(Class cls, SEL selector);
+// Leaves the removed methods out of every class the process makes from now on: an app makes
+// its host classes once, at its start, after this.
+void leaveOutMethods(const std::vector<Removal>& removals);
+
+// The method removals that no class made since `leaveOutMethods` had a method for.
+std::vector<Removal> unusedMethodRemovals();
 
 }  // namespace qv::host

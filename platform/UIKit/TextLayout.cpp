@@ -13,12 +13,6 @@
 
 #include "platform/CoreGraphics/CGCairo.h"
 
-// fontconfig keeps the patterns of its caches as encoded offsets, which LeakSanitizer cannot
-// follow, so the font map's caches (alive for the whole process) read as leaks.
-extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
-
 namespace qv::text {
 namespace {
 

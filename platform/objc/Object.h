@@ -11,8 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "platform/objc/Encoding.h"
 #include "platform/objc/Message.h"
@@ -51,6 +53,13 @@ State& stateOf(id object) {
   return *std::launder(
       reinterpret_cast<State*>(reinterpret_cast<char*>(object) + StateSlot<State>::offset));
 }
+
+// Seam: which methods the running system build has. The simulator models builds that lack a
+// host method by answering false here before the host makes its classes; such a method is
+// never added, as if the build never had it. By default every method is made.
+using MethodFilter =
+    std::function<bool(std::string_view className, std::string_view selector, bool classMethod)>;
+void setMethodFilter(MethodFilter keep);
 
 class ClassBuilder {
  public:

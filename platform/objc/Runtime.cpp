@@ -124,6 +124,17 @@ void checkSignature(id receiver, SEL selector, const std::string& callTypes) {
 
 }  // namespace detail
 
+namespace {
+MethodFilter& methodFilter() {
+  static MethodFilter keep;
+  return keep;
+}
+}  // namespace
+
+void setMethodFilter(MethodFilter keep) {
+  methodFilter() = std::move(keep);
+}
+
 ClassBuilder::ClassBuilder(const char* name, Class superclass)
     : name_(name), cls_(objc_allocateClassPair(superclass, name, 0)) {}
 
@@ -138,7 +149,8 @@ ClassBuilder& ClassBuilder::addIvar(const char* name, std::size_t size, std::siz
 
 ClassBuilder& ClassBuilder::addMethod(Class target, const char* selector, IMP implementation,
                                       const std::string& types) {
-  if (target != Nil) {
+  const MethodFilter& keep = methodFilter();
+  if (target != Nil && (!keep || keep(name_, selector, class_isMetaClass(target)))) {
     class_addMethod(target, sel_registerTypedName(selector, types.c_str()), implementation,
                     types.c_str());
   }
