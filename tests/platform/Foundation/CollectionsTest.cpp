@@ -32,7 +32,7 @@ NSUInteger countedHash(id self, SEL) {
 id countedCopy(id self, SEL, void*);
 id countedDescription(id self, SEL) {
   return send<id>(objc_getClass("NSString"), "stringWithUTF8String:"_sel,
-                  ("#" + std::to_string(stateOf<Tag>(self).value)).c_str());
+                  std::string("#").append(std::to_string(stateOf<Tag>(self).value)).c_str());
 }
 
 Class countedClass() {

@@ -42,7 +42,7 @@ TEST_F(VirtualTimeTest, TenSecondDispatchAfterCostsNoRealTime) {
   Trace trace;
   const auto realStart = std::chrono::steady_clock::now();
   dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 10 * NSEC_PER_SEC), dispatch_get_main_queue(),
-                 [&] { trace.add("notice-hidden" + at()); });
+                 [&] { trace.add(at("notice-hidden")); });
   MainRunLoop::runFor(60);
   EXPECT_EQ(trace.str(), "notice-hidden@10");
   EXPECT_EQ(Clock::now(), start + 60 * kSecond);

@@ -34,11 +34,11 @@ TEST_F(DispatchTest, MainQueueWorkRunsInOrderOfItsTime) {
   Trace trace;
   dispatch_queue_t main = dispatch_get_main_queue();
   dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 2 * NSEC_PER_SEC), main,
-                 [&] { trace.add("after2" + at()); });
+                 [&] { trace.add(at("after2")); });
   dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC / 2), main,
-                 [&] { trace.add("after0.5" + at()); });
-  dispatch_async(main, [&] { trace.add("async" + at()); });
-  dispatch_after(DISPATCH_TIME_NOW, main, [&] { trace.add("now" + at()); });
+                 [&] { trace.add(at("after0.5")); });
+  dispatch_async(main, [&] { trace.add(at("async")); });
+  dispatch_after(DISPATCH_TIME_NOW, main, [&] { trace.add(at("now")); });
   dispatch_after(DISPATCH_TIME_FOREVER, main, [&] { trace.add("never"); });
   MainRunLoop::runFor(3);
   EXPECT_EQ(trace.str(), "async@0 now@0 after0.5@0.5 after2@2");

@@ -56,9 +56,9 @@ TEST_F(ForkTest, ChildHasWorkingQueuesWhileParentThreadsAreBusy) {
     Trace trace;
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0), [&] {
       Clock::sleepFor(1);
-      dispatch_async(dispatch_get_main_queue(), [&] { trace.add("from-global" + at()); });
+      dispatch_async(dispatch_get_main_queue(), [&] { trace.add(at("from-global")); });
     });
-    MainRunLoop::schedule(Clock::now() + 2 * kSecond, [&] { trace.add("timer" + at()); });
+    MainRunLoop::schedule(Clock::now() + 2 * kSecond, [&] { trace.add(at("timer")); });
     MainRunLoop::runFor(3);
     EXPECT_EQ(trace.str(), "from-global@1 timer@2");
   });

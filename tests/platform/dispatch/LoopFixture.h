@@ -65,10 +65,11 @@ class MainLoopTest : public ::testing::Test {
   // Work left behind would outlive the case's locals that it captures.
   void TearDown() override { EXPECT_EQ(MainRunLoop::pendingCount(), 0u) << "work left behind"; }
 
-  // Seconds since the case began, on the platform clock: "@2.5".
-  std::string at() const {
-    char text[32];
-    std::snprintf(text, sizeof text, "@%g", static_cast<double>(Clock::now() - start) / kSecond);
+  // The tag with the seconds since the case began, on the platform clock: "a@2.5".
+  std::string at(const char* tag) const {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s@%g", tag,
+                  static_cast<double>(Clock::now() - start) / kSecond);
     return text;
   }
 

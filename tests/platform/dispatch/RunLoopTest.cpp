@@ -13,7 +13,7 @@ using RunLoopTest = MainLoopTest;
 
 TEST_F(RunLoopTest, WorkRunsInDeadlineOrderFifoAmongEqualsAtItsDeadline) {
   Trace trace;
-  auto record = [&](const char* name) { return [&, name] { trace.add(name + at()); }; };
+  auto record = [&](const char* name) { return [&, name] { trace.add(at(name)); }; };
   MainRunLoop::schedule(start + 3 * kSecond, record("c"));
   MainRunLoop::schedule(start + 1 * kSecond, record("a"));
   MainRunLoop::schedule(start + 3 * kSecond, record("d"));
@@ -29,10 +29,10 @@ TEST_F(RunLoopTest, WorkRunsInDeadlineOrderFifoAmongEqualsAtItsDeadline) {
 TEST_F(RunLoopTest, WorkAddedByWorkRunsInTheSameRun) {
   Trace trace;
   MainRunLoop::schedule(start + kSecond, [&] {
-    trace.add("timer" + at());
-    MainRunLoop::post([&] { trace.add("posted" + at()); });
+    trace.add(at("timer"));
+    MainRunLoop::post([&] { trace.add(at("posted")); });
   });
-  MainRunLoop::schedule(start + kSecond, [&] { trace.add("second" + at()); });
+  MainRunLoop::schedule(start + kSecond, [&] { trace.add(at("second")); });
   MainRunLoop::runFor(1);
   EXPECT_EQ(trace.str(), "timer@1 second@1 posted@1");
 }
@@ -71,7 +71,7 @@ TEST_F(RunLoopTest, ExceptionsReachTheCallerAndLeaveTheLoopUsable) {
   Trace trace;
   MainRunLoop::post([&] { trace.add("a"); });
   MainRunLoop::schedule(start + kSecond, [] { throw std::runtime_error("boom"); });
-  MainRunLoop::schedule(start + 2 * kSecond, [&] { trace.add("b" + at()); });
+  MainRunLoop::schedule(start + 2 * kSecond, [&] { trace.add(at("b")); });
   EXPECT_THROW(MainRunLoop::runFor(3), std::runtime_error);
   EXPECT_EQ(trace.str(), "a");
   EXPECT_EQ(Clock::now(), start + kSecond);
@@ -95,14 +95,14 @@ TEST_F(RunLoopTest, StopEndsTheInnermostRunAfterTheCurrentItem) {
   Trace trace;
   MainRunLoop::post([&] {
     MainRunLoop::schedule(Clock::now() + kSecond, [&] {
-      trace.add("stop" + at());
+      trace.add(at("stop"));
       MainRunLoop::stop();
     });
-    MainRunLoop::schedule(Clock::now() + kSecond, [&] { trace.add("same-instant" + at()); });
+    MainRunLoop::schedule(Clock::now() + kSecond, [&] { trace.add(at("same-instant")); });
     MainRunLoop::runFor(10);
-    trace.add("inner-returned" + at());
+    trace.add(at("inner-returned"));
   });
-  MainRunLoop::schedule(start + 3 * kSecond, [&] { trace.add("outer" + at()); });
+  MainRunLoop::schedule(start + 3 * kSecond, [&] { trace.add(at("outer")); });
   MainRunLoop::runFor(4);
   EXPECT_EQ(trace.str(), "stop@1 inner-returned@1 same-instant@1 outer@3");
 }

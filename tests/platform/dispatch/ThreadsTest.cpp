@@ -63,10 +63,10 @@ TEST_F(ThreadsTest, BackgroundWorkHoldsTheVirtualClock) {
   Trace trace;
   dispatch_async(globalQueue(), [&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    trace.add("background" + at());
-    dispatch_async(dispatch_get_main_queue(), [&] { trace.add("posted" + at()); });
+    trace.add(at("background"));
+    dispatch_async(dispatch_get_main_queue(), [&] { trace.add(at("posted")); });
   });
-  MainRunLoop::schedule(start + kSecond, [&] { trace.add("timer" + at()); });
+  MainRunLoop::schedule(start + kSecond, [&] { trace.add(at("timer")); });
   MainRunLoop::runFor(2);
   EXPECT_EQ(trace.str(), "background@0 posted@0 timer@1");
 }
@@ -75,16 +75,16 @@ TEST_F(ThreadsTest, SleepingThreadsWakeAtTheirVirtualTimeAmongTimers) {
   Trace trace;
   dispatch_async(globalQueue(), [&] {
     Clock::sleepFor(1.5);
-    trace.add("a" + at());
+    trace.add(at("a"));
     Clock::sleepFor(1.5);
-    trace.add("a" + at());
+    trace.add(at("a"));
   });
   startThread([&] {
     Clock::sleepUntil(start + 2 * kSecond);
-    trace.add("b" + at());
+    trace.add(at("b"));
   });
-  MainRunLoop::schedule(start + kSecond, [&] { trace.add("t" + at()); });
-  MainRunLoop::schedule(start + 4 * kSecond, [&] { trace.add("t" + at()); });
+  MainRunLoop::schedule(start + kSecond, [&] { trace.add(at("t")); });
+  MainRunLoop::schedule(start + 4 * kSecond, [&] { trace.add(at("t")); });
   const auto realStart = std::chrono::steady_clock::now();
   MainRunLoop::runFor(5);
   EXPECT_EQ(trace.str(), "t@1 a@1.5 b@2 a@3 t@4");
@@ -95,11 +95,11 @@ TEST_F(ThreadsTest, MainThreadSleepMovesTheClockThroughSleepersButRunsNoWork) {
   Trace trace;
   startThread([&] {
     Clock::sleepFor(1);
-    trace.add("b" + at());
+    trace.add(at("b"));
   });
-  MainRunLoop::schedule(start + kSecond, [&] { trace.add("timer" + at()); });
+  MainRunLoop::schedule(start + kSecond, [&] { trace.add(at("timer")); });
   Clock::sleepFor(2);
-  trace.add("main" + at());
+  trace.add(at("main"));
   MainRunLoop::runUntilIdle();
   EXPECT_EQ(trace.str(), "b@1 main@2 timer@2");
 }
@@ -153,7 +153,7 @@ TEST_F(ThreadsTest, BackgroundExceptionsAreRaisedOnTheMainThread) {
 TEST_F(ThreadsTest, DispatchAfterToAGlobalQueueRunsInTheBackgroundOnTime) {
   Trace trace;
   dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), globalQueue(),
-                 [&] { trace.add((MainRunLoop::isMainThread() ? "main" : "background") + at()); });
+                 [&] { trace.add(at(MainRunLoop::isMainThread() ? "main" : "background")); });
   MainRunLoop::runFor(2);
   EXPECT_EQ(trace.str(), "background@1");
 }
