@@ -11,8 +11,7 @@ namespace qv::foundation {
 template <typename R, typename... Args>
 void addMethod(Class cls, const char* selector, R (*implementation)(id, SEL, Args...)) {
   const std::string types = methodEncoding<R, Args...>();
-  class_addMethod(cls, sel_registerTypedName(selector, types.c_str()), toIMP(implementation),
-                  types.c_str());
+  class_addMethod(cls, sel_registerName(selector), toIMP(implementation), types.c_str());
 }
 
 }  // namespace qv::foundation

@@ -151,8 +151,7 @@ ClassBuilder& ClassBuilder::addMethod(Class target, const char* selector, IMP im
                                       const std::string& types) {
   const MethodFilter& keep = methodFilter();
   if (target != Nil && (!keep || keep(name_, selector, class_isMetaClass(target)))) {
-    class_addMethod(target, sel_registerTypedName(selector, types.c_str()), implementation,
-                    types.c_str());
+    class_addMethod(target, sel_registerName(selector), implementation, types.c_str());
   }
   return *this;
 }
