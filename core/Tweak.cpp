@@ -6,6 +6,7 @@
 #include "core/Installation.h"
 #include "hud/RuvelProgressHUD.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
+#include "platform/objc/Object.h"
 
 namespace quorvane {
 namespace {
@@ -41,7 +42,8 @@ const HookTable& hookTable() {
 }  // namespace quorvane
 
 __attribute__((constructor)) static void QuorvaneiOS8Loaded() {
-  // Code finds the HUD by name whether or not EnableSlalom lets the hooks in.
-  quorvane::registerRuvelProgressHUD();
+  // Code finds the HUD by name whether or not EnableSlalom lets the hooks in; it is made when
+  // first asked for, which keeps the app's launch free of it.
+  qv::makeClassOnFirstLookup("RuvelProgressHUD", &quorvane::registerRuvelProgressHUD);
   quorvane::startTweak(quorvane::hookTable(), quorvane::kLibrary);
 }

@@ -365,7 +365,8 @@ Class hudClass() {
 namespace quorvane {
 
 Class registerRuvelProgressHUD() {
-  if (Class existing = objc_getClass("RuvelProgressHUD")) return existing;
+  // objc_lookUpClass: asking objc_getClass could come back here to make it.
+  if (Class existing = objc_lookUpClass("RuvelProgressHUD")) return existing;
   hud::registeredClass = hud::buildClass();
   return hud::registeredClass;
 }

@@ -116,4 +116,10 @@ class ClassBuilder {
   detail::StateLayout layout_;
 };
 
+// A class that comes into being the first time code asks for it by name (objc_getClass, or
+// messaging it through a lookup), as a library's own classes are known from the moment it is
+// mapped without its start-up doing the work. `make` registers the class and returns it; it
+// runs once, under a lock, and may itself look up other classes.
+void makeClassOnFirstLookup(const char* name, Class (*make)());
+
 }  // namespace qv
