@@ -1,8 +1,6 @@
 #include "host/App.h"
 
 #include <algorithm>
-#include <array>
-#include <string_view>
 
 #include "host/AppWindow.h"
 #include "host/DeviceSetup.h"
@@ -59,39 +57,6 @@ void launchAppShell(const AppLaunch& launch) {
 }
 
 }  // namespace
-
-bool isKnownApp(const std::string& name) {
-  return name == kCameraApp || name == kPhotosApp;
-}
-
-bool isKnownHostClass(const std::string& name) {
-  static constexpr std::array<std::string_view, 23> kClasses{
-      "CAMCameraView",
-      "CAMApplicationViewController",
-      "CAMCaptureController",
-      "CMKCaptureController",
-      "CAMCameraSpec",
-      "CAMPadApplicationSpec",
-      "CAMBottomBar",
-      "CAMSlalomIndicatorView",
-      "PFSlowMotionUtilities",
-      "PFSlowMotionConfiguration",
-      "PFVideoAVObjectBuilder",
-      "PFVideoAdjustments",
-      "PUVideoBannerView",
-      "PLManagedAsset",
-      "PLVideoView",
-      "PLPhotoBrowserController",
-      "PLPublishingAgent",
-      "PLProgressHUD",
-      "PLCameraController",
-      "PLCameraView",
-      "PLApplicationCameraViewController",
-      "PLSlalomConfiguration",
-      "PLSlalomUtilities",
-  };
-  return std::find(kClasses.begin(), kClasses.end(), name) != kClasses.end();
-}
 
 AppStart startApp(const AppLaunch& launch) {
   AutoreleasePool pool;
