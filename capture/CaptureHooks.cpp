@@ -1,5 +1,6 @@
 #include "capture/CaptureHooks.h"
 
+#include <array>
 #include <atomic>
 #include <limits>
 #include <vector>
@@ -104,3 +105,24 @@ long long maximumFPS() {
   constexpr double kBeyond = 9223372036854775808.0;  // 2^63
   return rate < kBeyond ? static_cast<long long>(rate) : std::numeric_limits<long long>::max();
 }
+
+namespace quorvane {
+
+std::span<const MethodHook> captureControllerHooks() {
+  namespace capture = CAMCaptureController;
+  static const std::array<MethodHook, 4> rows{
+      instanceHook("_startPreview:", &capture::replaced__startPreview_,
+                   capture::original__startPreview_),
+      instanceHook("mogulFrameRate", &capture::replaced_mogulFrameRate,
+                   capture::original_mogulFrameRate),
+      instanceHook("_configureSessionWithCameraMode:cameraDevice:options:",
+                   &capture::replaced__configureSessionWithCameraMode_cameraDevice_options_,
+                   capture::original__configureSessionWithCameraMode_cameraDevice_options_),
+      instanceHook(
+          "_mogulFormatFromDevice:frameRate:", &capture::replaced__mogulFormatFromDevice_frameRate_,
+          capture::original__mogulFormatFromDevice_frameRate_),
+  };
+  return rows;
+}
+
+}  // namespace quorvane

@@ -2,7 +2,10 @@
 // replaced CAMCaptureController methods, and the exported best-frame-rate functions.
 #pragma once
 
+#include <span>
+
 #include "core/Export.h"
+#include "core/HookTable.h"
 #include "core/Original.h"
 #include "platform/CoreMedia/CoreMedia.h"
 
@@ -49,4 +52,8 @@ id replaced__mogulFormatFromDevice_frameRate_(id self, SEL _cmd, id device, doub
 inline Original<id(id, double)> original__mogulFormatFromDevice_frameRate_;
 
 }  // namespace CAMCaptureController
+
+// The CAMCaptureController group's rows of the hook table, in table order.
+std::span<const MethodHook> captureControllerHooks();
+
 }  // namespace quorvane

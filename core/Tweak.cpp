@@ -18,21 +18,8 @@ const HookTable& hookTable() {
       functionHook(&MGGetBoolAnswer, &replaced_MGGetBoolAnswer, original_MGGetBoolAnswer),
       functionHook(&CMTimeMake, &replaced_CMTimeMake, original_CMTimeMake),
   };
-  namespace capture = CAMCaptureController;
-  static const std::array<MethodHook, 4> captureController{
-      instanceHook("_startPreview:", &capture::replaced__startPreview_,
-                   capture::original__startPreview_),
-      instanceHook("mogulFrameRate", &capture::replaced_mogulFrameRate,
-                   capture::original_mogulFrameRate),
-      instanceHook("_configureSessionWithCameraMode:cameraDevice:options:",
-                   &capture::replaced__configureSessionWithCameraMode_cameraDevice_options_,
-                   capture::original__configureSessionWithCameraMode_cameraDevice_options_),
-      instanceHook(
-          "_mogulFormatFromDevice:frameRate:", &capture::replaced__mogulFormatFromDevice_frameRate_,
-          capture::original__mogulFormatFromDevice_frameRate_),
-  };
   static const std::array<HookGroup, 1> groups{
-      HookGroup{"CAMCaptureController", captureController},
+      HookGroup{"CAMCaptureController", captureControllerHooks()},
   };
   static const HookTable table{functions, groups};
   return table;

@@ -21,21 +21,10 @@ using qv::test::captureController;
 using qv::test::runForked;
 
 void installCaptureHooks() {
-  namespace capture = CAMCaptureController;
   static const std::array<FunctionHook, 1> functions{
       functionHook(&CMTimeMake, &replaced_CMTimeMake, original_CMTimeMake)};
-  static const std::array<MethodHook, 4> rows{
-      instanceHook("_startPreview:", &capture::replaced__startPreview_,
-                   capture::original__startPreview_),
-      instanceHook("mogulFrameRate", &capture::replaced_mogulFrameRate,
-                   capture::original_mogulFrameRate),
-      instanceHook("_configureSessionWithCameraMode:cameraDevice:options:",
-                   &capture::replaced__configureSessionWithCameraMode_cameraDevice_options_,
-                   capture::original__configureSessionWithCameraMode_cameraDevice_options_),
-      instanceHook(
-          "_mogulFormatFromDevice:frameRate:", &capture::replaced__mogulFormatFromDevice_frameRate_,
-          capture::original__mogulFormatFromDevice_frameRate_)};
-  static const std::array<HookGroup, 1> groups{HookGroup{"CAMCaptureController", rows}};
+  static const std::array<HookGroup, 1> groups{
+      HookGroup{"CAMCaptureController", captureControllerHooks()}};
   installHookTable({functions, groups}, {"QuorvaneTest", "Tweak", 1, false});
 }
 

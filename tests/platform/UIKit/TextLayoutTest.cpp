@@ -34,7 +34,8 @@ TEST(TextLayout, LineBreaksStartNewLinesOnlyWhenWrapped) {
   EXPECT_EQ(wrapped.height, 15.240234375 + 13.96875);
   EXPECT_EQ(wrapped.width, 217.98046875);
   EXPECT_EQ(lineSize(message, kBold12).height, 15.240234375);
-  EXPECT_EQ(lineSize("\xE2\x9D\x97", kBold12).width, 4.921875) << "a glyph, not a missing-glyph box";
+  EXPECT_EQ(lineSize("\xE2\x9D\x97", kBold12).width, 4.921875)
+      << "a glyph, not a missing-glyph box";
   EXPECT_GT(lineSize(message, kBold12).width, wrapped.width);
 }
 
