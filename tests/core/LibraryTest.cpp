@@ -43,7 +43,12 @@ TEST(Library, ItsConstantsExistFromLoadOn) {
     EXPECT_EQ(*static_cast<id*>(dlsym(library, "qvHUD")), nil);
     EXPECT_EQ(*static_cast<BOOL*>(dlsym(library, "buttonAction")), NO);
     EXPECT_EQ(*static_cast<BOOL*>(dlsym(library, "noHigh")), NO);
-    EXPECT_NE(objc_getClass("RuvelProgressHUD"), Nil);
+    // Made when first asked for by name, not during the start-up.
+    EXPECT_EQ(objc_lookUpClass("RuvelProgressHUD"), Nil);
+    Class hud = objc_getClass("RuvelProgressHUD");
+    ASSERT_NE(hud, Nil);
+    EXPECT_EQ(class_getSuperclass(hud), objc_getClass("UIView"));
+    EXPECT_EQ(objc_getClass("RuvelProgressHUD"), hud);
   });
 }
 
