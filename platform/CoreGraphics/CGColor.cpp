@@ -1,15 +1,4 @@
-#include <algorithm>
-#include <cmath>
-
 #include "platform/CoreGraphics/CGObjects.h"
-
-namespace {
-
-CGFloat clampUnit(CGFloat value) {
-  return std::isnan(value) ? 0 : std::clamp(value, 0.0, 1.0);
-}
-
-}  // namespace
 
 CGColorSpaceRef CGColorSpaceCreateDeviceRGB() {
   return new CGColorSpace(3);
@@ -32,7 +21,8 @@ CGColorRef CGColorCreate(CGColorSpaceRef space, const CGFloat* components) {
   if (space == nullptr || components == nullptr) return nullptr;
   auto* color = new CGColor;
   color->count = space->colorComponents + 1;
-  for (std::size_t i = 0; i < color->count; ++i) color->components[i] = clampUnit(components[i]);
+  for (std::size_t i = 0; i < color->count; ++i)
+    color->components[i] = qv::clampUnit(components[i]);
   const auto& c = color->components;
   color->rgba = space->colorComponents == 1 ? qv::RGBA{c[0], c[0], c[0], c[1]}
                                             : qv::RGBA{c[0], c[1], c[2], c[3]};

@@ -26,6 +26,11 @@ CGContext* drawable(CGContextRef context, const char* function) {
   return c != nullptr && !c->state.singular ? c : nullptr;
 }
 
+// Device RGB components, held as a colour made from them holds them.
+qv::RGBA deviceRGBA(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
+  return {qv::clampUnit(red), qv::clampUnit(green), qv::clampUnit(blue), qv::clampUnit(alpha)};
+}
+
 bool finite(std::initializer_list<double> values) {
   for (double v : values) {
     if (!std::isfinite(v)) return false;
@@ -166,12 +171,8 @@ void CGContextSetFillColorWithColor(CGContextRef context, CGColorRef color) {
 
 void CGContextSetRGBFillColor(CGContextRef context, CGFloat red, CGFloat green, CGFloat blue,
                               CGFloat alpha) {
-  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-  const CGFloat components[] = {red, green, blue, alpha};
-  CGColorRef color = CGColorCreate(space, components);
-  CGContextSetFillColorWithColor(context, color);
-  CGColorRelease(color);
-  CGColorSpaceRelease(space);
+  CGContext* c = usable(context, "CGContextSetRGBFillColor");
+  if (c != nullptr) c->state.fill = deviceRGBA(red, green, blue, alpha);
 }
 
 void CGContextSetGrayFillColor(CGContextRef context, CGFloat gray, CGFloat alpha) {
@@ -185,12 +186,8 @@ void CGContextSetStrokeColorWithColor(CGContextRef context, CGColorRef color) {
 
 void CGContextSetRGBStrokeColor(CGContextRef context, CGFloat red, CGFloat green, CGFloat blue,
                                 CGFloat alpha) {
-  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-  const CGFloat components[] = {red, green, blue, alpha};
-  CGColorRef color = CGColorCreate(space, components);
-  CGContextSetStrokeColorWithColor(context, color);
-  CGColorRelease(color);
-  CGColorSpaceRelease(space);
+  CGContext* c = usable(context, "CGContextSetRGBStrokeColor");
+  if (c != nullptr) c->state.stroke = deviceRGBA(red, green, blue, alpha);
 }
 
 void CGContextSetLineWidth(CGContextRef context, CGFloat width) {

@@ -1,8 +1,10 @@
 // The reference-counted objects behind CoreGraphics' opaque types (private to the framework).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -15,6 +17,11 @@ namespace qv {
 struct RGBA {
   double red = 0, green = 0, blue = 0, alpha = 1;
 };
+
+// A colour component as colours hold it: clamped to [0, 1], NaN as 0.
+inline CGFloat clampUnit(CGFloat value) {
+  return std::isnan(value) ? 0 : std::clamp(value, 0.0, 1.0);
+}
 
 class CGObject {
  public:
