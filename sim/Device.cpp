@@ -64,9 +64,9 @@ Device::~Device() {
   shutdown();
 }
 
-void Device::shutdown() {
+void Device::shutdown(const std::string& reason) {
   for (auto& app : apps_) {
-    if (app->running()) end(*app, SIGKILL, "the scenario ended");
+    if (app->running()) end(*app, SIGKILL, reason);
   }
 }
 

@@ -59,8 +59,8 @@ class Device {
   Device(DeviceOptions options, Trace& trace, std::int64_t start);
   ~Device();
 
-  // Ends the apps still running.
-  void shutdown();
+  // Ends the apps still running, for `reason`.
+  void shutdown(const std::string& reason = "the scenario ended");
   Device(const Device&) = delete;
   Device& operator=(const Device&) = delete;
 

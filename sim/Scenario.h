@@ -21,12 +21,13 @@ struct Location {
 
 // The settings file as the pane leaves it.
 struct SettingsFile {
-  enum class Kind { Absent, Values, Raw };
+  enum class Kind { Absent, Values, Raw, File };
   enum class Format { Xml, Binary };
   Kind kind = Kind::Absent;
   Format format = Format::Xml;
-  ValueMap values;  // Values: booleans, integers, reals and text
-  std::string raw;  // Raw: the file's bytes
+  ValueMap values;   // Values: booleans, integers, reals and text
+  std::string raw;   // Raw and File: the file's bytes
+  std::string path;  // File: the absolute path the bytes were read from
 };
 
 struct Clip {
@@ -78,6 +79,10 @@ struct Step {
   Location where;
   std::string name;  // as written: "launch", "expect"...
   Action action;
+  // The step as a scenario file line writes it ("launch: Camera"), with what depends on where it
+  // was read settled (a snapshot's default name, a settings file's path), so that it means the
+  // same in any file.
+  std::string written;
 };
 
 struct Scenario {

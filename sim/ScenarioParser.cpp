@@ -1,6 +1,8 @@
 #include "sim/ScenarioParser.h"
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -9,6 +11,7 @@
 
 #include "host/App.h"
 #include "sim/YamlReading.h"
+#include "sim/YamlWriting.h"
 
 namespace qv::sim {
 namespace {
@@ -19,6 +22,26 @@ constexpr double kLongestWait = 24 * 3600;
 // Clips are made at set-up, frame by frame: these keep that to seconds.
 constexpr int kLargestSide = 4096;
 constexpr int kMostFrames = 36'000;
+// Settings files run to a few hundred bytes; this keeps a wrong path from filling memory.
+constexpr std::uintmax_t kLargestSettingsFile = 1 << 20;
+
+std::string names(const std::vector<std::string>& all) {
+  std::string out;
+  for (const std::string& name : all) out += (out.empty() ? "" : ", ") + name;
+  return out;
+}
+
+std::string unknownDevice(const host::Catalog& catalog, const std::string& name) {
+  std::vector<std::string> known;
+  for (const host::Device& device : catalog.devices()) known.push_back(device.name);
+  return "unknown device '" + name + "' (the catalog has: " + names(known) + ")";
+}
+
+std::string unknownSystem(const host::Catalog& catalog, const std::string& version) {
+  std::vector<std::string> known;
+  for (const host::SystemRelease& release : catalog.systems()) known.push_back(release.version);
+  return "unknown system version '" + version + "' (the catalog has: " + names(known) + ")";
+}
 
 // A step's fields, from its map or from the one value of its short form.
 struct Fields {
@@ -26,18 +49,23 @@ struct Fields {
   Node step;  // the step's node, for messages about the step as a whole
   std::string name;
   std::map<std::string, Node> given;
+  // Fields whose value a step takes from where it was read (a default name from its line): the
+  // step's written form spells them out. Builders settle them while reading.
+  mutable std::vector<std::pair<std::string, std::string>> settled;
 
   bool has(const std::string& field) const { return given.count(field) != 0; }
   Node operator[](const std::string& field) const { return given.at(field); }
 
   std::string app(const char* fallback = host::kCameraApp) const {
     if (!has("app")) return fallback;
-    const std::string app = yaml.text(given.at("app"), name + " app");
-    if (app == "Photos") return host::kPhotosApp;
-    if (!host::isKnownApp(app)) {
-      yaml.fail(given.at("app"), "unknown app '" + app + "' (apps: Camera, MobileSlideShow)");
-    }
-    return app;
+    const std::string written = yaml.text(given.at("app"), name + " app");
+    const std::optional<std::string> app = appName(written);
+    if (!app) yaml.fail(given.at("app"), unknownApp(written));
+    return *app;
+  }
+
+  void settle(const std::string& field, const std::string& value) const {
+    settled.emplace_back(field, value);
   }
 };
 
@@ -108,6 +136,7 @@ const std::vector<StepKind>& stepKinds() {
          const std::string name = f.has("name")
                                       ? f.yaml.text(f["name"], "snapshot name")
                                       : app + "-" + std::to_string(f.yaml.at(f.step).line);
+         if (!f.has("name")) f.settle("name", name);
          if (name.find('/') != std::string::npos || name[0] == '.') {
            f.yaml.fail(f["name"], "a snapshot name is a plain file name, not '" + name + "'");
          }
@@ -120,8 +149,10 @@ const std::vector<StepKind>& stepKinds() {
 
 class Parser {
  public:
-  Parser(const std::string& text, const std::string& file, const host::Catalog& catalog)
-      : text_(text), yaml_(file), catalog_(catalog) {}
+  // Relative paths in the scenario are taken from `base`.
+  Parser(const std::string& text, const std::string& file, const host::Catalog& catalog,
+         std::filesystem::path base)
+      : text_(text), yaml_(file), catalog_(catalog), base_(std::move(base)) {}
 
   Scenario parse() {
     Node root = load();
@@ -141,6 +172,13 @@ class Parser {
     return scenario;
   }
 
+  // One step on its own; a line copied from a file's list of steps keeps its dash.
+  Step parseStep() {
+    Node node = load();
+    if (node.IsSequence() && node.size() == 1) node = node[0];
+    return step(node);
+  }
+
  private:
   Node load() {
     try {
@@ -150,21 +188,13 @@ class Parser {
     }
   }
 
-  std::string names(const std::vector<std::string>& all) const {
-    std::string out;
-    for (const std::string& name : all) out += (out.empty() ? "" : ", ") + name;
-    return out;
-  }
-
   // Setup.
 
   host::Device device(const Node& node) {
     if (node.IsMap()) return inlineDevice(node);
     const std::string name = yaml_.text(node, "device");
     if (const host::Device* found = catalog_.device(name)) return *found;
-    std::vector<std::string> known;
-    for (const host::Device& device : catalog_.devices()) known.push_back(device.name);
-    yaml_.fail(node, "unknown device '" + name + "' (the catalog has: " + names(known) + ")");
+    yaml_.fail(node, unknownDevice(catalog_, name));
   }
 
   // An inline device is a catalog entry written in the scenario: the catalog reads it, from its
@@ -191,17 +221,18 @@ class Parser {
   host::SystemRelease system(const Node& node) {
     const std::string version = yaml_.text(node, "system");
     if (const host::SystemRelease* found = catalog_.system(version)) return *found;
-    std::vector<std::string> known;
-    for (const host::SystemRelease& release : catalog_.systems()) known.push_back(release.version);
-    yaml_.fail(node,
-               "unknown system version '" + version + "' (the catalog has: " + names(known) + ")");
+    yaml_.fail(node, unknownSystem(catalog_, version));
   }
 
   SettingsFile settings(const Node& node, const std::string& what) {
     SettingsFile file;
     if (node.IsScalar() && node.Scalar() == "none") return file;  // no file
-    if (!node.IsMap()) yaml_.fail(node, what + " takes values, raw or none");
-    yaml_.expectKeys(node, {"values", "format", "raw"}, what);
+    if (!node.IsMap()) yaml_.fail(node, what + " takes values, raw, file or none");
+    yaml_.expectKeys(node, {"values", "format", "raw", "file"}, what);
+    if (node["file"]) {
+      if (node.size() > 1) yaml_.fail(node, what + " has a file and nothing else");
+      return copiedFile(node["file"], what);
+    }
     if (node["raw"]) {
       if (node["values"] || node["format"]) yaml_.fail(node, what + " has either raw or values");
       if (!node["raw"].IsScalar()) yaml_.fail(node["raw"], what + " raw should be text");
@@ -226,6 +257,31 @@ class Parser {
         yaml_.fail(node["format"], what + " format should be xml or binary, not " + format);
       }
       file.format = format == "xml" ? SettingsFile::Format::Xml : SettingsFile::Format::Binary;
+    }
+    return file;
+  }
+
+  // A settings file written elsewhere, read now so that a missing file stops the scenario before
+  // anything runs; the pane copies its bytes as they are.
+  SettingsFile copiedFile(const Node& node, const std::string& what) {
+    const std::string given = yaml_.text(node, what + " file");
+    const std::filesystem::path path = std::filesystem::absolute(base_ / given).lexically_normal();
+    const std::string named = what + " file '" + given + "' (" + path.string() + ")";
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) yaml_.fail(node, named + " does not exist");
+    if (!std::filesystem::is_regular_file(path, error)) yaml_.fail(node, named + " is not a file");
+    std::ifstream in(path, std::ios::binary);
+    SettingsFile file;
+    file.kind = SettingsFile::Kind::File;
+    file.path = path.string();
+    file.raw.resize(kLargestSettingsFile + 1);
+    in.read(file.raw.data(), static_cast<std::streamsize>(file.raw.size()));
+    if (in.bad() || !in.is_open()) {
+      yaml_.fail(node, named + " cannot be read: " + std::strerror(errno));
+    }
+    file.raw.resize(static_cast<std::size_t>(in.gcount()));
+    if (file.raw.size() > kLargestSettingsFile) {
+      yaml_.fail(node, named + " is larger than a settings file can be (1 MiB)");
     }
     return file;
   }
@@ -310,20 +366,24 @@ class Parser {
     } else {
       yaml_.fail(item, "a step is one name with its fields, such as '- launch: Camera'");
     }
-    Step step{yaml_.at(item), name, {}};
+    Step step{yaml_.at(item), name, {}, stepLine(item)};
     if (name == "expect") {
       step.action = expect(item, body);
     } else if (name == "settings") {
       if (item.IsScalar() || body.IsNull())
-        yaml_.fail(item, "the settings step takes values, raw or none");
-      step.action = ChangeSettings{settings(body, "the settings step")};
+        yaml_.fail(item, "the settings step takes values, raw, file or none");
+      const SettingsFile file = settings(body, "the settings step");
+      if (file.kind == SettingsFile::Kind::File)
+        step.written = stepLine(name, {}, {{"file", file.path}});
+      step.action = ChangeSettings{file};
     } else {
-      step.action = ordinaryStep(item, name, body);
+      step.action = ordinaryStep(item, name, body, step.written);
     }
     return step;
   }
 
-  Action ordinaryStep(const Node& item, const std::string& name, const Node& body) {
+  Action ordinaryStep(const Node& item, const std::string& name, const Node& body,
+                      std::string& written) {
     const auto& kinds = stepKinds();
     const auto kind =
         std::find_if(kinds.begin(), kinds.end(), [&](const StepKind& k) { return k.name == name; });
@@ -333,7 +393,7 @@ class Parser {
       std::sort(known.begin(), known.end());
       yaml_.fail(item, "unknown step '" + name + "' (steps: " + names(known) + ")");
     }
-    Fields fields{yaml_, item, name, {}};
+    Fields fields{yaml_, item, name, {}, {}};
     if (body && body.IsMap()) {
       for (const auto& entry : body) {
         const std::string field = entry.first.Scalar();
@@ -350,7 +410,9 @@ class Parser {
     for (const std::string& field : kind->required) {
       if (!fields.has(field)) yaml_.fail(item, "missing field '" + field + "' in " + name);
     }
-    return kind->build(fields);
+    Action action = kind->build(fields);
+    if (!fields.settled.empty()) written = stepLine(name, fields.given, fields.settled);
+    return action;
   }
 
   Action expect(const Node& item, const Node& body) {
@@ -362,7 +424,7 @@ class Parser {
     for (const auto& entry : body) {
       const std::string key = entry.first.Scalar();
       if (key == "app") {
-        Fields fields{yaml_, item, "expect", {{"app", entry.second}}};
+        Fields fields{yaml_, item, "expect", {{"app", entry.second}}, {}};
         expect.app = fields.app();
         continue;
       }
@@ -386,9 +448,20 @@ class Parser {
   const std::string& text_;
   YamlReading yaml_;
   const host::Catalog& catalog_;
+  std::filesystem::path base_;
 };
 
 }  // namespace
+
+std::optional<std::string> appName(const std::string& written) {
+  if (written == "Photos") return host::kPhotosApp;
+  if (!host::isKnownApp(written)) return std::nullopt;
+  return written;
+}
+
+std::string unknownApp(const std::string& written) {
+  return "unknown app '" + written + "' (apps: Camera, MobileSlideShow)";
+}
 
 Scenario readScenario(const std::string& path, const host::Catalog& catalog) {
   std::ifstream in(path, std::ios::binary);
@@ -400,7 +473,27 @@ Scenario readScenario(const std::string& path, const host::Catalog& catalog) {
 
 Scenario parseScenario(const std::string& text, const std::string& file,
                        const host::Catalog& catalog) {
-  return Parser(text, file, catalog).parse();
+  return Parser(text, file, catalog, std::filesystem::path(file).parent_path()).parse();
+}
+
+Step parseStep(const std::string& line, const Location& where, const std::string& base,
+               const host::Catalog& catalog) {
+  // Blank lines before the step make the reader's line numbers those of `where`.
+  const std::string text =
+      std::string(static_cast<std::size_t>(std::max(0, where.line - 1)), '\n') + line;
+  return Parser(text, where.file, catalog, base).parseStep();
+}
+
+host::Device catalogDevice(const host::Catalog& catalog, const std::string& name,
+                           const std::string& system) {
+  const host::Device* found = catalog.device(name);
+  if (found == nullptr) throw ScenarioError(unknownDevice(catalog, name));
+  host::Device device = *found;
+  if (system.empty()) return device;
+  const host::SystemRelease* release = catalog.system(system);
+  if (release == nullptr) throw ScenarioError(unknownSystem(catalog, system));
+  device.system = *release;
+  return device;
 }
 
 std::vector<StepUsage> stepUsages() {
@@ -408,9 +501,10 @@ std::vector<StepUsage> stepUsages() {
   for (const StepKind& kind : stepKinds()) usages.push_back({kind.name, kind.usage});
   // Long forms: the summary goes on the next line, under the other summaries.
   const std::string under(34, ' ');
-  usages.push_back(
-      {"settings", "settings: {values: {KEY: VALUE}, format: xml|binary} | {raw: TEXT} | none\n" +
-                       under + "the settings pane writes the file and posts its notification"});
+  usages.push_back({"settings",
+                    "settings: {values: {KEY: VALUE}, format: xml|binary} | {raw: TEXT} | {file: "
+                    "PATH} | none\n" +
+                        under + "the settings pane writes the file and posts its notification"});
   usages.push_back({"expect", "expect: {app: APP, STATE: VALUE...}\n" + under +
                                   "check observable state (app defaults to Camera)"});
   return usages;

@@ -69,6 +69,16 @@ std::string describeValues(const SettingsFile& file) {
   return out.empty() ? "no values" : out;
 }
 
+// What a copied file holds, as far as its first bytes tell.
+std::string describeCopy(const SettingsFile& file) {
+  const std::string& bytes = file.raw;
+  const char* kind = bytes.rfind("bplist00", 0) == 0 ? "binary property list, "
+                     : bytes.rfind("<?xml", 0) == 0 || bytes.rfind("<plist", 0) == 0 ? "XML, "
+                                                                                     : "";
+  return "copied the settings file from " + file.path + " (" + kind + std::to_string(bytes.size()) +
+         " bytes)";
+}
+
 }  // namespace
 
 std::string writeSettingsFile(const Sandbox& sandbox, const SettingsFile& file) {
@@ -79,12 +89,13 @@ std::string writeSettingsFile(const Sandbox& sandbox, const SettingsFile& file) 
     return "removed the settings file";
   }
   std::filesystem::create_directories(path.parent_path(), error);
-  const bool raw = file.kind == SettingsFile::Kind::Raw;
+  const bool raw = file.kind == SettingsFile::Kind::Raw || file.kind == SettingsFile::Kind::File;
   const std::string bytes = raw ? file.raw : propertyList(file);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
   out.close();
   if (!out) throw std::runtime_error("cannot write " + path.string());
+  if (file.kind == SettingsFile::Kind::File) return describeCopy(file);
   if (raw) return "wrote the settings file: " + std::to_string(bytes.size()) + " raw bytes";
   const char* format = file.format == SettingsFile::Format::Xml ? "XML" : "binary";
   return std::string("wrote the settings file (") + format + "): " + describeValues(file);

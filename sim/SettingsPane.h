@@ -1,5 +1,6 @@
 // The settings pane: it writes the settings file as a property list (XML or binary, through
-// libplist), or raw bytes, or removes it; and reads it back for expectations.
+// libplist), or raw bytes, or copies a file written elsewhere as it is, or removes it; and reads
+// it back for expectations.
 #pragma once
 
 #include <string>

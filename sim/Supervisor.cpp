@@ -59,14 +59,32 @@ class Runner {
             {scenario.device, scenario.removals, options.library, sandbox.root(), options.realtime},
             trace, Clock::kVirtualStart) {}
 
-  int run() {
-    for (const Step& step : scenario_.steps) {
-      trace_.event(device_.now(), "sim", "step",
-                   step.where.describe() + ": " + describe(step.action),
-                   {{"step", step.name}, {"where", step.where.describe()}});
-      perform(step);
+  void take(const Step& step) {
+    ++steps_;
+    trace_.event(device_.now(), "sim", "step", step.where.describe() + ": " + describe(step.action),
+                 {{"step", step.name}, {"where", step.where.describe()}});
+    perform(step);
+  }
+
+  Value look(const Observable& observable, const std::string& app, std::string& problem) {
+    ValueMap live;
+    if (observable.scope == Scope::Live) {
+      problem = device_.observe(app, {observable.source}, live);
+      if (!problem.empty()) return {};
     }
-    device_.shutdown();
+    return normalized(observable, actualValue(observable, app, live));
+  }
+
+  std::int64_t now() const { return device_.now(); }
+
+  void refuse(const std::string& problem) {
+    ++refused_;
+    trace_.aside(device_.now(), "sim", "rejected", problem);
+  }
+
+  int finish(const std::string& reason) {
+    trace_.aside(device_.now(), "sim", "closing", "");
+    device_.shutdown(reason);
     return summary();
   }
 
@@ -146,11 +164,13 @@ class Runner {
         continue;
       }
       const Value actual = normalized(observable, actualValue(observable, step.app, live));
+      const bool passed = matches(check.expected, actual, observable.match);
       const ValueMap fields{{"where", check.where.describe()},
                             {"state", observable.key},
                             {"expected", check.expected},
-                            {"actual", actual}};
-      if (matches(check.expected, actual, observable.match)) {
+                            {"actual", actual},
+                            {"passed", passed}};
+      if (passed) {
         trace_.event(device_.now(), "sim", "expect", "ok: " + subject + " is " + toText(actual),
                      fields);
       } else {
@@ -209,18 +229,20 @@ class Runner {
 
   int summary() {
     const int crashes = device_.crashes();
-    const bool passed = failures_ == 0 && crashes == 0;
+    const bool passed = failures_ == 0 && crashes == 0 && refused_ == 0;
     const auto count = [](std::size_t n, const char* one, const char* many) {
       return std::to_string(n) + " " + (n == 1 ? one : many);
     };
     const std::string text =
-        std::string(passed ? "passed: " : "FAILED: ") +
-        count(scenario_.steps.size(), "step", "steps") + ", " + count(checks_, "check", "checks") +
-        ", " + count(failures_, "failure", "failures") + ", " + count(crashes, "crash", "crashes");
+        std::string(passed ? "passed: " : "FAILED: ") + count(steps_, "step", "steps") + ", " +
+        count(checks_, "check", "checks") + ", " + count(failures_, "failure", "failures") + ", " +
+        count(crashes, "crash", "crashes") +
+        (refused_ > 0 ? ", " + count(refused_, "line refused", "lines refused") : "");
     trace_.event(device_.now(), "sim", "summary", text,
                  {{"passed", passed},
                   {"failures", failures_},
                   {"crashes", crashes},
+                  {"refused", refused_},
                   {"root", sandbox_.root()},
                   {"snapshots", snapshotFolder_.empty() ? Value() : Value(snapshotFolder_)}});
     trace_.event(device_.now(), "sim", "root", "the device's files are kept in " + sandbox_.root());
@@ -235,6 +257,8 @@ class Runner {
   Sandbox& sandbox_;
   Trace& trace_;
   Device device_;
+  int steps_ = 0;
+  int refused_ = 0;
   int failures_ = 0;
   int checks_ = 0;
   std::string snapshotFolder_;
@@ -273,18 +297,56 @@ void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& s
 
 }  // namespace
 
-int runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out) {
-  Trace trace(out, options.json, Clock::kVirtualStart);
-  std::optional<Sandbox> sandbox;
+struct Session::State {
+  State(const Scenario& setup, const RunOptions& options, Trace& trace) : sandbox(options.root) {
+    setFileSystemRoot(sandbox.root());  // the supervisor reads the device's files too
+    setUp(setup, options, sandbox, trace);
+    runner.emplace(setup, options, sandbox, trace);
+  }
+  Sandbox sandbox;
+  std::optional<Runner> runner;
+};
+
+Session::Session(const Scenario& setup, const RunOptions& options, Trace& trace)
+    : state_(std::make_unique<State>(setup, options, trace)) {}
+
+Session::~Session() = default;
+
+void Session::take(const Step& step) {
+  state_->runner->take(step);
+}
+
+Value Session::look(const Observable& observable, const std::string& app, std::string& problem) {
+  return state_->runner->look(observable, app, problem);
+}
+
+std::int64_t Session::now() const {
+  return state_->runner->now();
+}
+
+void Session::refuse(const std::string& problem) {
+  state_->runner->refuse(problem);
+}
+
+int Session::finish(const std::string& reason) {
+  return state_->runner->finish(reason);
+}
+
+int runScenario(const Scenario& scenario, const RunOptions& options, Trace& trace) {
+  std::unique_ptr<Session> session;
   try {
-    sandbox.emplace(options.root);
-    setFileSystemRoot(sandbox->root());  // the supervisor reads the device's files too
-    setUp(scenario, options, *sandbox, trace);
+    session = std::make_unique<Session>(scenario, options, trace);
   } catch (const std::runtime_error& e) {
     std::cerr << "quorvane-sim: " << e.what() << '\n';
     return kCannotRun;
   }
-  return Runner(scenario, options, *sandbox, trace).run();
+  for (const Step& step : scenario.steps) session->take(step);
+  return session->finish();
+}
+
+int runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out) {
+  Trace trace(out, options.json, Clock::kVirtualStart);
+  return runScenario(scenario, options, trace);
 }
 
 }  // namespace qv::sim

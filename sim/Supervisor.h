@@ -2,12 +2,15 @@
 // steps one by one, tracing what every process does and checking each expectation.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include "host/loader/Loader.h"
 #include "sim/Scenario.h"
+#include "sim/Trace.h"
 
 namespace qv::sim {
 
@@ -25,7 +28,41 @@ inline constexpr int kPassed = 0;
 inline constexpr int kFailed = 1;     // an expectation or a step failed, or an app crashed
 inline constexpr int kCannotRun = 2;  // the scenario cannot be read or the device not set up
 
-// Traces to `out`; problems that keep the scenario from running go to standard error.
+// One device, set up as a scenario says, taking steps one at a time: `run` gives it a file's
+// steps, the shell the steps typed.
+class Session {
+ public:
+  // Lays out the device's files and traces the setup. Raises std::runtime_error when the device
+  // cannot be set up.
+  Session(const Scenario& setup, const RunOptions& options, Trace& trace);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  void take(const Step& step);
+
+  // What an expectation of the observable would see now; `problem` says why an app cannot answer.
+  Value look(const Observable& observable, const std::string& app, std::string& problem);
+
+  // A line the shell could not take, with its error: it fails the session, and the trace's
+  // listener hears of it (the error itself is the caller's to show).
+  void refuse(const std::string& problem);
+
+  // The device's virtual time.
+  std::int64_t now() const;
+
+  // Ends the apps still running, for `reason`, and traces the summary; answers the exit status.
+  int finish(const std::string& reason = "the scenario ended");
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Runs the scenario's steps, tracing to `trace`; problems that keep the scenario from running go
+// to standard error.
+int runScenario(const Scenario& scenario, const RunOptions& options, Trace& trace);
+// The same, tracing to `out`.
 int runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out);
 
 }  // namespace qv::sim

@@ -20,6 +20,12 @@ void Trace::event(std::int64_t instant, const std::string& source, const std::st
     out_ << stamp << text << '\n';
   }
   out_.flush();
+  if (listener_) listener_({seconds, source, kind, text, fields});
+}
+
+void Trace::aside(std::int64_t instant, const std::string& source, const std::string& kind,
+                  const std::string& text) {
+  if (listener_) listener_({static_cast<double>(instant - start_) / 1e9, source, kind, text, {}});
 }
 
 Progress::Progress(std::string label, double total)

@@ -5,12 +5,22 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 
 #include "sim/Value.h"
 
 namespace qv::sim {
+
+// One event as the trace shows it.
+struct TraceEvent {
+  double seconds;      // virtual seconds since the start
+  std::string source;  // an app's name, "sim" or "settings"
+  std::string kind;    // "log", "ended"...: the JSON line's event
+  std::string text;
+  ValueMap fields;  // JSON only
+};
 
 class Trace {
  public:
@@ -22,10 +32,19 @@ class Trace {
   void event(std::int64_t instant, const std::string& source, const std::string& kind,
              const std::string& text, const ValueMap& fields = {});
 
+  // An event for the listener alone, which the trace's output does not show: a line the shell
+  // refused (its error is on standard error already), the turn to the run's close.
+  void aside(std::int64_t instant, const std::string& source, const std::string& kind,
+             const std::string& text);
+
+  // Hears every event once it is written, and every aside (the run report gathers them).
+  void listen(std::function<void(const TraceEvent&)> listener) { listener_ = std::move(listener); }
+
  private:
   std::ostream& out_;
   bool json_;
   std::int64_t start_;
+  std::function<void(const TraceEvent&)> listener_;
 };
 
 // Progress of one long step on standard error: nothing for the first second, then one update a

@@ -31,6 +31,8 @@ std::string shown(const YAML::Node& node) {
   return kindOf(node);
 }
 
+}  // namespace
+
 Value plainScalar(const std::string& text) {
   static const std::regex kInteger(R"([-+]?[0-9]+)");
   static const std::regex kReal(R"([-+]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][-+]?[0-9]+)?)");
@@ -49,8 +51,6 @@ Value plainScalar(const std::string& text) {
   }
   return text;
 }
-
-}  // namespace
 
 Location YamlReading::at(const YAML::Node& node) const {
   return {file_, node.Mark().line + 1};

@@ -11,6 +11,9 @@
 
 namespace qv::sim {
 
+// A plain (unquoted) scalar as the scenario language reads it: none, a boolean, a number or text.
+Value plainScalar(const std::string& text);
+
 class YamlReading {
  public:
   explicit YamlReading(std::string file) : file_(std::move(file)) {}

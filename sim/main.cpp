@@ -5,8 +5,11 @@
 #include <sstream>
 
 #include "host/devices/Catalog.h"
-#include "sim/Observables.h"
+#include "platform/dispatch/Clock.h"
+#include "sim/Help.h"
+#include "sim/Report.h"
 #include "sim/ScenarioParser.h"
+#include "sim/Shell.h"
 #include "sim/Supervisor.h"
 
 namespace {
@@ -15,19 +18,15 @@ using namespace qv::sim;
 
 std::string languageSummary() {
   std::ostringstream out;
-  out << "\nScenario steps (docs/scenarios.md has the whole language):\n";
-  for (const StepUsage& step : stepUsages()) out << "  " << step.usage << '\n';
-  out << "\nState an expect step checks:\n";
-  for (const Observable& observable : observables()) {
-    out << "  " << observable.key
-        << std::string(20 - std::min<std::size_t>(19, observable.key.size()), ' ')
-        << observable.help << '\n';
-  }
+  out << "\nScenario steps (docs/scenarios.md has the whole language):\n" << stepsHelp();
+  out << "\nState an expect step checks:\n" << stateHelp();
   out << "\nOutput: a trace on standard output, one event a line (virtual seconds, process, "
          "event),\n"
-         "or JSON lines with --json; a progress line on standard error for long steps.\n"
+         "or JSON lines with --json; a progress line on standard error for long steps;\n"
+         "with --report, the same trace and every snapshot on one HTML page.\n"
          "Exit status: 0 every expectation held; 1 an expectation or step failed, or an app\n"
-         "crashed; 2 the scenario cannot be read (file, line and reason) and nothing ran.\n";
+         "crashed; 2 the scenario cannot be read (file, line and reason) and nothing ran.\n"
+         "quorvane-sim shell takes the steps typed one a line (help lists its commands).\n";
   return out.str();
 }
 
@@ -37,6 +36,70 @@ int listDevices(const qv::host::Catalog& catalog) {
               << (device.idiom == qv::host::Idiom::Pad ? "pad" : "phone") << ")\n";
   }
   return kPassed;
+}
+
+// The options that `run` and `shell` share.
+struct DeviceFlags {
+  RunOptions options;
+  std::string library;
+  std::optional<std::string> report;
+
+  void addTo(CLI::App& command) {
+    command.add_option("--snapshots", options.snapshots,
+                       "write snapshots into this folder (default: snapshots in the root)");
+    command.add_option("--root", options.root,
+                       "the device's file system: this folder, kept "
+                       "(default: a new temporary folder, kept)");
+    command.add_flag("--realtime", options.realtime, "pace virtual time with the wall clock");
+    command.add_option("--library", library, "map this library whatever the system: ios7 or ios8")
+        ->check(CLI::IsMember({"ios7", "ios8"}));
+    command.add_option("--report", report,
+                       "write the trace and the snapshots as one HTML page to this file");
+  }
+
+  RunOptions resolved() const {
+    RunOptions resolved = options;
+    if (library == "ios7") resolved.library = qv::host::LibraryChoice::iOS7;
+    if (library == "ios8") resolved.library = qv::host::LibraryChoice::iOS8;
+    return resolved;
+  }
+};
+
+// A scenario file that cannot be read still gets its page, so that a report left from an
+// earlier run is not taken for this one's.
+void reportUnreadable(const std::string& path, const std::string& title, const std::string& error) {
+  try {
+    Report report(path, title);
+    report.add({0, "sim", "rejected", error, {}});
+    report.write();
+  } catch (const std::runtime_error& e) {
+    std::cerr << "quorvane-sim: " << e.what() << '\n';
+  }
+}
+
+int runFile(const std::string& file, const DeviceFlags& flags, bool json,
+            const qv::host::Catalog& catalog) {
+  Scenario scenario;
+  try {
+    scenario = readScenario(file, catalog);
+  } catch (const std::runtime_error& e) {
+    std::cerr << e.what() << '\n';
+    if (flags.report) reportUnreadable(*flags.report, file, e.what());
+    return kCannotRun;
+  }
+  RunOptions options = flags.resolved();
+  options.json = json;
+  Trace trace(std::cout, json, qv::Clock::kVirtualStart);
+  std::optional<Report> report;
+  try {
+    if (flags.report) report.emplace(*flags.report, file);
+  } catch (const std::runtime_error& e) {
+    std::cerr << "quorvane-sim: " << e.what() << '\n';
+    return kCannotRun;
+  }
+  if (report) report->listenTo(trace);
+  const int status = runScenario(scenario, options, trace);
+  return report && !report->write() ? std::max(status, kFailed) : status;
 }
 
 }  // namespace
@@ -49,22 +112,31 @@ int main(int argc, char** argv) {
   app.footer(languageSummary());
 
   std::string scenarioFile;
-  std::string library;
-  RunOptions options;
-  options.libraryFolder = QUORVANE_LIBRARY_DIR;
+  bool json = false;
+  DeviceFlags runFlags;
+  runFlags.options.libraryFolder = QUORVANE_LIBRARY_DIR;
   CLI::App* run = app.add_subcommand("run", "run a scenario file");
   run->add_option("scenario", scenarioFile, "the scenario (YAML)")->required();
-  run->add_flag("--json", options.json, "write the trace as JSON lines");
-  run->add_option("--snapshots", options.snapshots,
-                  "write snapshots into this folder "
-                  "(default: snapshots in the root)");
-  run->add_option("--root", options.root,
-                  "the device's file system: this folder, kept "
-                  "(default: a new temporary folder, kept)");
-  run->add_flag("--realtime", options.realtime, "pace virtual time with the wall clock");
-  run->add_option("--library", library, "map this library whatever the system: ios7 or ios8")
-      ->check(CLI::IsMember({"ios7", "ios8"}));
+  run->add_flag("--json", json, "write the trace as JSON lines");
+  runFlags.addTo(*run);
   run->footer(languageSummary());
+
+  ShellOptions shellOptions;
+  DeviceFlags shellFlags;
+  shellFlags.options.libraryFolder = QUORVANE_LIBRARY_DIR;
+  CLI::App* shell = app.add_subcommand(
+      "shell", "an interactive session: type steps one a line, each taken at once");
+  shell->add_option("--device", shellOptions.device, "a device of the catalog")
+      ->capture_default_str();
+  shell->add_option("--system", shellOptions.system,
+                    "a system version of the catalog for the device to run (\"8.1\")");
+  shellFlags.addTo(*shell);
+  shell->footer(
+      "\nEach line is one step of the scenario language (launch: Camera, expect: {preview: "
+      "running}),\ntaken at once, with its trace printed as it happens. Besides the steps:\n"
+      "show KEY [APP], save FILE, help, exit. Reads plainly, with no prompt, when standard\n"
+      "input is not a terminal. docs/scenarios.md has the whole language.\n");
+
   CLI::App* devices = app.add_subcommand("devices", "list the device catalog");
 
   try {
@@ -74,16 +146,18 @@ int main(int argc, char** argv) {
     return status == 0 ? kPassed : kCannotRun;
   }
 
-  if (library == "ios7") options.library = qv::host::LibraryChoice::iOS7;
-  if (library == "ios8") options.library = qv::host::LibraryChoice::iOS8;
-  std::optional<Scenario> scenario;
+  std::optional<qv::host::Catalog> catalog;
   try {
-    const qv::host::Catalog catalog = qv::host::Catalog::load(qv::host::defaultCatalogFolder());
-    if (devices->parsed()) return listDevices(catalog);
-    scenario = readScenario(scenarioFile, catalog);
-  } catch (const std::runtime_error& e) {  // a scenario or catalog that cannot be read
+    catalog.emplace(qv::host::Catalog::load(qv::host::defaultCatalogFolder()));
+  } catch (const std::runtime_error& e) {  // a catalog that cannot be read
     std::cerr << e.what() << '\n';
     return kCannotRun;
   }
-  return runScenario(*scenario, options, std::cout);
+  if (devices->parsed()) return listDevices(*catalog);
+  if (shell->parsed()) {
+    shellOptions.run = shellFlags.resolved();
+    shellOptions.report = shellFlags.report;
+    return runShell(shellOptions, *catalog);
+  }
+  return runFile(scenarioFile, runFlags, json, *catalog);
 }
