@@ -1,6 +1,6 @@
-// Fuzz target for scenario files: any bytes, read as a scenario against the shipped catalog,
-// must give a scenario or a ScenarioError naming file and line, never crash, hang or raise
-// anything else.
+// Fuzz target for scenario files and the shell's lines: any bytes, read as a scenario against the
+// shipped catalog and as one step, must give a scenario (a step) or a ScenarioError naming file
+// and line, never crash, hang or raise anything else.
 //
 // Built apart from the default build, with clang's libFuzzer, from the repository root (gcc's
 // include folder for the runtime's headers, which the host headers name):
@@ -9,8 +9,9 @@
 //     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
 //     -idirafter "$(gcc -print-file-name=include)" -I. \
 //     -DQUORVANE_DEVICE_CATALOG='"host/devices"' fuzz/ScenarioFuzz.cpp sim/ScenarioParser.cpp \
-//     sim/YamlReading.cpp sim/Value.cpp sim/Observables.cpp host/Removals.cpp host/AppNames.cpp \
-//     host/devices/Catalog.cpp host/devices/EntryReader.cpp -lyaml-cpp -o build/fuzz/ScenarioFuzz
+//     sim/YamlReading.cpp sim/YamlWriting.cpp sim/Value.cpp sim/Observables.cpp \
+//     host/Removals.cpp host/AppNames.cpp host/devices/Catalog.cpp host/devices/EntryReader.cpp \
+//     -lyaml-cpp -o build/fuzz/ScenarioFuzz
 //
 // and run, with a corpus folder seeded by the shipped scenarios:
 //
@@ -28,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
   try {
     qv::sim::parseScenario(text, "fuzz.yaml", catalog);
+  } catch (const qv::sim::ScenarioError&) {
+  }
+  try {
+    qv::sim::parseStep(text, {"shell", 1}, "", catalog);
   } catch (const qv::sim::ScenarioError&) {
   }
   return 0;

@@ -9,7 +9,9 @@ packages=(
   libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-symbola
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libcli11-dev libyaml-cpp-dev
+  libedit-dev libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libxml2-dev python3
   clang-format
 )
 

@@ -1,6 +1,10 @@
 // The scenario language: what a scenario file reads as, and the one error, with file and line,
 // that each kind of mistake gets.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "sim/ScenarioParser.h"
 
@@ -126,9 +130,9 @@ TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
   EXPECT_EQ(errorOf(head + "  - camera_mode: timelapse\n"),
             "s.yaml:3: unknown camera mode 'timelapse' (modes: photo, video, slow_motion)");
   EXPECT_EQ(errorOf(head + "  - settings\n"),
-            "s.yaml:3: the settings step takes values, raw or none");
+            "s.yaml:3: the settings step takes values, raw, file or none");
   EXPECT_EQ(errorOf(head + "  - settings: 120\n"),
-            "s.yaml:3: the settings step takes values, raw or none");
+            "s.yaml:3: the settings step takes values, raw, file or none");
   EXPECT_EQ(errorOf(head + "  - launch: Camera\n    quit: Camera\n"),
             "s.yaml:3: a step is one name with its fields, such as '- launch: Camera'");
   EXPECT_EQ(errorOf("device: iPhone 6\n"), "s.yaml:1: missing field 'steps' in the scenario");
@@ -204,6 +208,113 @@ TEST(ScenarioParser, SetupMistakes) {
   EXPECT_EQ(
       errorOf("device: iPhone 6\nclips: [{frame_rate: 240, duration: 600, size: 64x64}]\n" + tail),
       "s.yaml:2: a clip has at most 36000 frames");
+}
+
+// A step on its own, as the shell reads a line: the same step, or the same error, as at that
+// place in a file.
+TEST(ScenarioParser, AStepOnItsOwnReadsAndErrsAsInAFile) {
+  const std::string head = "device: iPhone 6\nsteps:\n  - launch: Camera\n";
+  for (const std::string line :
+       {"lanch: Camera", "wait: soon", "launch: {app: Camera, slowly: true}", "settings: 120",
+        "expect: {preview: fast}", "[launch: Camera, quit: Camera]"}) {
+    const std::string inFile = errorOf(head + "  - " + line + "\n");
+    std::string alone;
+    try {
+      parseStep(line, {"s.yaml", 4}, "", catalog());
+    } catch (const ScenarioError& e) {
+      alone = e.what();
+    }
+    EXPECT_EQ(alone, inFile) << line;
+  }
+  try {  // what follows a line in a file can change YAML's reason; the line stays the line's
+    parseStep("launch: [Camera", {"shell", 7}, "", catalog());
+    ADD_FAILURE() << "read";
+  } catch (const ScenarioError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("shell:7: not YAML: ", 0), 0u) << e.what();
+  }
+  const Step pasted = parseStep("- snapshot", {"shell", 12}, "", catalog());
+  EXPECT_EQ(std::get<Snapshot>(pasted.action).name, "Camera-12");
+  EXPECT_EQ(pasted.where.describe(), "shell:12");
+}
+
+// What `save` writes: each step's written form means the same wherever it stands.
+TEST(ScenarioParser, WrittenStepsReadBackAsTheSameSteps) {
+  const Scenario scenario = parse(R"(device: iPhone 6
+steps:
+  - start_preview
+  - launch: {app: Photos}
+  - snapshot
+  - snapshot: {app: MobileSlideShow}
+  - settings: {values: {aFPS: "120", rate: 0.5}, format: binary}
+  - expect: {notices: [{title: Driftlane, message: "❗ Unsupported FPS: 240\nHead to settings."}]}
+  - expect: {app: Photos, log_includes: ["a: b", "none"], library: none}
+)");
+  std::vector<std::string> written;
+  for (const Step& step : scenario.steps) written.push_back(step.written);
+  EXPECT_EQ(
+      written,
+      (std::vector<std::string>{
+          "start_preview",
+          "launch: {app: Photos}",
+          "snapshot: {name: Camera-5}",
+          "snapshot: {app: MobileSlideShow, name: MobileSlideShow-6}",
+          R"(settings: {values: {aFPS: "120", rate: 0.5}, format: binary})",
+          R"(expect: {notices: [{title: Driftlane, message: "❗ Unsupported FPS: 240\nHead to settings."}]})",
+          R"(expect: {app: Photos, log_includes: ["a: b", "none"], library: none})",
+      }));
+  for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
+    const Step again = parseStep(written[i], {"elsewhere.yaml", 40}, "/", catalog());
+    EXPECT_EQ(again.written, written[i]);
+    EXPECT_EQ(again.action.index(), scenario.steps[i].action.index());
+  }
+  const Step notices = parseStep(written[5], {"x", 1}, "", catalog());
+  EXPECT_EQ(toText(std::get<Expect>(notices.action).checks[0].expected),
+            toText(std::get<Expect>(scenario.steps[5].action).checks[0].expected));
+  const Step logged = parseStep(written[6], {"x", 1}, "", catalog());
+  const Expect& lines = std::get<Expect>(logged.action);
+  EXPECT_EQ(toText(lines.checks[0].expected), R"(["a: b", "none"])");  // text, not nothing
+  EXPECT_TRUE(lines.checks[1].expected.isNone());
+}
+
+TEST(ScenarioParser, ASettingsFileIsReadFromTheScenariosFolderAndMustBeThere) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("quorvane-parser-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder / "prefs");
+  std::ofstream(folder / "prefs" / "pane.plist", std::ios::binary)
+      << std::string("bplist00\0x", 10);
+  const std::string scenarioFile = (folder / "s.yaml").string();
+  std::ofstream(scenarioFile) << "device: iPhone 6\nsettings: {file: prefs/pane.plist}\n"
+                                 "steps:\n  - settings: {file: " +
+                                     (folder / "prefs" / "pane.plist").string() + "}\n";
+  const Scenario scenario = readScenario(scenarioFile, catalog());
+  EXPECT_EQ(scenario.settings.kind, SettingsFile::Kind::File);
+  EXPECT_EQ(scenario.settings.raw, std::string("bplist00\0x", 10));
+  EXPECT_EQ(scenario.settings.path, (folder / "prefs" / "pane.plist").string());
+  EXPECT_EQ(scenario.steps[0].written,
+            "settings: {file: " + (folder / "prefs" / "pane.plist").string() + "}");
+
+  const auto errorIn = [&](const std::string& settings) {
+    std::ofstream(scenarioFile) << "device: iPhone 6\nsettings: " << settings
+                                << "\nsteps: [launch: Camera]\n";
+    try {
+      readScenario(scenarioFile, catalog());
+      return std::string("(read)");
+    } catch (const ScenarioError& e) {
+      return std::string(e.what());
+    }
+  };
+  EXPECT_EQ(errorIn("{file: pane.plist}"), scenarioFile + ":2: settings file 'pane.plist' (" +
+                                               (folder / "pane.plist").string() +
+                                               ") does not exist");
+  EXPECT_EQ(errorIn("{file: prefs}"), scenarioFile + ":2: settings file 'prefs' (" +
+                                          (folder / "prefs").string() + ") is not a file");
+  EXPECT_EQ(errorIn("{file: prefs/pane.plist, format: binary}"),
+            scenarioFile + ":2: settings has a file and nothing else");
+  std::ofstream(folder / "big.plist") << std::string((1 << 20) + 1, 'x');
+  EXPECT_EQ(errorIn("{file: big.plist}"), scenarioFile + ":2: settings file 'big.plist' (" +
+                                              (folder / "big.plist").string() +
+                                              ") is larger than a settings file can be (1 MiB)");
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
