@@ -28,12 +28,7 @@ class Terminal {
     pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
     if (pid_ == 0) {
       setenv("TERM", "xterm", 1);
-      if (chdir(folder.c_str()) != 0) _exit(126);
-      std::vector<char*> args;
-      for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-      args.push_back(nullptr);
-      execv(args[0], args.data());
-      _exit(127);
+      execute(argv, folder);
     }
   }
 
@@ -67,7 +62,7 @@ class Terminal {
     int status = 0;
     waitpid(pid_, &status, 0);
     ended_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return exitStatus(status);
   }
 
   const std::string& screen() const { return screen_; }

@@ -36,6 +36,19 @@ std::string TempFolder::read(const std::string& name) const {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+void execute(const std::vector<std::string>& argv, const std::string& folder) {
+  if (chdir(folder.c_str()) != 0) _exit(126);
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+int exitStatus(int waitStatus) {
+  return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+}
+
 Finished runProgram(const std::vector<std::string>& argv, const std::string& folder,
                     const std::string& input) {
   // Files rather than pipes: nothing to pump while the program runs.
@@ -49,17 +62,12 @@ Finished runProgram(const std::vector<std::string>& argv, const std::string& fol
     const int fds[] = {open(in.c_str(), O_RDONLY), open(out.c_str(), O_WRONLY | O_CREAT, 0600),
                        open(err.c_str(), O_WRONLY | O_CREAT, 0600)};
     for (int fd = 0; fd < 3; ++fd) dup2(fds[fd], fd);
-    if (chdir(folder.c_str()) != 0) _exit(126);
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
+    execute(argv, folder);
   }
   int status = 0;
   waitpid(child, &status, 0);
   Finished finished;
-  finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  finished.status = exitStatus(status);
   finished.out = streams.read("out");
   finished.err = streams.read("err");
   return finished;

@@ -26,8 +26,14 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// In a forked child: becomes the program (`argv[0]`, a path), run in `folder`.
+[[noreturn]] void execute(const std::vector<std::string>& argv, const std::string& folder);
+
+// The exit status of a process from its wait status; 128 + the signal for one a signal ended.
+int exitStatus(int waitStatus);
+
 struct Finished {
-  int status = -1;  // the exit status; 128 + the signal for a process a signal ended
+  int status = -1;  // as exitStatus gives it
   std::string out;
   std::string err;
 };
