@@ -46,8 +46,11 @@ struct FreeGlib {
 };
 using GlibText = std::unique_ptr<gchar, FreeGlib>;
 
+// Text as the page shows it. Trace text can hold any bytes (file names, what apps log): bytes that
+// are not UTF-8 show as U+FFFD, which also keeps the escaper within the text.
 std::string escaped(const std::string& text) {
-  const GlibText escaped(g_markup_escape_text(text.c_str(), static_cast<gssize>(text.size())));
+  const GlibText valid(g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size())));
+  const GlibText escaped(g_markup_escape_text(valid.get(), -1));
   return escaped.get();
 }
 

@@ -114,8 +114,9 @@ class Shell {
 
   void show(const std::string& argument, const Location& where) {
     std::istringstream words(argument);
-    std::string key, app = host::kCameraApp, extra;
+    std::string key, app, extra;
     words >> key >> app >> extra;
+    if (app.empty()) app = host::kCameraApp;
     const Observable* observable = findObservable(key);
     if (key.empty() || !extra.empty()) {
       return refuse(where.describe() + ": show takes a state and an app: show KEY [APP]");

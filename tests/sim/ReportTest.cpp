@@ -10,6 +10,7 @@
 #include <memory>
 #include <regex>
 
+#include "sim/Report.h"
 #include "tests/sim/SimCommand.h"
 
 namespace qv::test {
@@ -180,6 +181,21 @@ TEST(Report, TheShellsPageShowsItsRefusedLinesAndItsLooks) {
   EXPECT_NE(refused[0].find("shell:2: unknown step 'lanch'"), std::string::npos) << refused[0];
   EXPECT_EQ(page.texts("//section[@class='show']/h2").size(), 1u);
   EXPECT_EQ(page.all("//section[h2[contains(., 'snapshot Camera-4')]]//img").size(), 1u);
+}
+
+TEST(Report, TextIsShownAsWrittenWhateverItsBytes) {
+  const std::vector<sim::TraceEvent> events{
+      {0, "Camera", "log", "<script>alert(\"&\")</script>", {}},
+      {0.5, "Camera", "log", std::string("IMG_\xff\xfe.MOV \xe2\x9d"), {}},
+  };
+  const Page page(sim::reportPage("a <title>", events));
+  ASSERT_TRUE(page.parsed());
+  EXPECT_EQ(page.texts("//h1"), std::vector<std::string>{"a <title>"});
+  EXPECT_TRUE(page.all("//script").empty());
+  EXPECT_EQ(page.texts("//span[@class='text']"),
+            (std::vector<std::string>{"<script>alert(\"&\")</script>",
+                                      "IMG_\xef\xbf\xbd\xef\xbf\xbd.MOV \xef\xbf\xbd\xef\xbf\xbd"}));
+  EXPECT_EQ(page.texts("//span[@class='time']"), (std::vector<std::string>{"0.000", "0.500"}));
 }
 
 TEST(Report, AReportThatCannotBeWrittenStopsTheRunAndAnUnreadableScenarioStillGetsItsPage) {
