@@ -5,6 +5,7 @@
 #include "host/AppWindow.h"
 #include "host/DeviceSetup.h"
 #include "host/ios8/CameraApp.h"
+#include "host/ios8/CameraScreen.h"
 #include "host/ios8/CaptureController.h"
 #include "host/ios8/PhotosApp.h"
 #include "platform/UIKit/UIKit.h"
@@ -23,7 +24,14 @@ std::vector<HostUnit> cameraUnits(HostGeneration generation) {
   if (generation == HostGeneration::iOS7) return {};
   return {
       {{"CAMCaptureController", "CMKCaptureController"}, &registerCaptureController},
-      {{"CAMApplicationViewController"}, [](HostGeneration) { registerCameraAppIOS8(); }},
+      {{"CAMCameraSpec", "CAMPadApplicationSpec"}, [](HostGeneration) { registerCameraSpecs(); }},
+      {{"CAMSlalomIndicatorView"}, [](HostGeneration) { registerSlalomIndicatorView(); }},
+      {{"CAMBottomBar"}, [](HostGeneration) { registerBottomBar(); }},
+      {{"CAMApplicationViewController", "CAMCameraView"},
+       [](HostGeneration) {
+         registerCameraView();
+         registerCameraAppIOS8();
+       }},
   };
 }
 

@@ -20,6 +20,7 @@ struct ControllerState {
   id delegate = nil;  // a delegate is not retained
   long cameraMode = kCameraModePhoto;
   bool previewRunning = false;
+  double chosenMogulFrameRate = 0;  // the user's choice between the rates the camera has
 };
 
 // The class that defines the methods: CAMCaptureController, or CMKCaptureController from iOS 9.
@@ -107,7 +108,13 @@ double mogulFrameRate(id self, SEL) {
   for (id format : formatsOf(controllerOf(self).currentDevice)) {
     if (isVideo(format) && isHD(format)) best = std::max(best, bestRateOf(format));
   }
-  return best >= 120 ? best : 0;
+  if (best < 120) return 0;
+  const double chosen = controllerOf(self).chosenMogulFrameRate;
+  return chosen >= 120 && chosen <= best ? chosen : best;
+}
+
+void setMogulFrameRate(id self, SEL, double rate) {
+  controllerOf(self).chosenMogulFrameRate = rate;
 }
 
 id mogulFormatFromDevice(id, SEL, id device, double frameRate) {
@@ -172,6 +179,7 @@ Class registerControllerClass(const char* name) {
           .method("delegate", &delegate)
           .method("setDelegate:", &setDelegate)
           .method("mogulFrameRate", &mogulFrameRate)
+          .method("setMogulFrameRate:", &setMogulFrameRate)
           .method("_mogulFormatFromDevice:frameRate:", &mogulFormatFromDevice)
           .method("_configureSessionWithCameraMode:cameraDevice:options:", &configureSession)
           .method("setCameraMode:device:", &setCameraModeDevice)

@@ -5,8 +5,10 @@
 //   +sharedInstance                 one controller per class, on the back camera
 //   -currentDevice                  the AVCaptureDevice it configures
 //   -delegate -setDelegate:         not retained
-//   -mogulFrameRate                 the device's own slow-motion rate (120 or 240), or 0 when
-//                                   the gestalt says it has none
+//   -mogulFrameRate                 the device's own slow-motion rate (120 or 240; the one
+//                                   chosen, where the camera has both), or 0 when the gestalt
+//                                   says it has none
+//   -setMogulFrameRate:             chooses between the rates the camera has
 //   -_mogulFormatFromDevice:frameRate:
 //                                   the first 1280×720 video format whose ranges reach the
 //                                   rate, else nil
