@@ -3,7 +3,9 @@
 
 #include <array>
 
+#include "capture/CameraScreenHooks.h"
 #include "capture/CaptureHooks.h"
+#include "capture/IndicatorChooser.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
 
 namespace quorvane::ios8 {
@@ -15,8 +17,14 @@ const HookTable& hookTable() {
       functionHook(&MGGetBoolAnswer, &replaced_MGGetBoolAnswer, original_MGGetBoolAnswer),
       functionHook(&CMTimeMake, &replaced_CMTimeMake, original_CMTimeMake),
   };
-  static const std::array<HookGroup, 1> groups{
+  static const std::array<HookGroup, 7> groups{
+      HookGroup{"CAMCameraView", cameraViewHooks()},
+      HookGroup{"CAMApplicationViewController", applicationViewControllerHooks()},
       HookGroup{"CAMCaptureController", captureControllerHooks()},
+      HookGroup{"CAMCameraSpec", cameraSpecHooks()},
+      HookGroup{"CAMPadApplicationSpec", padApplicationSpecHooks()},
+      HookGroup{"CAMBottomBar", bottomBarHooks()},
+      HookGroup{"CAMSlalomIndicatorView", slalomIndicatorHooks()},
   };
   static const HookTable table{functions, groups};
   return table;
