@@ -5,6 +5,7 @@
 #include "platform/UIKit/UIKit.h"
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
+#include "sim/CameraScreenSide.h"
 
 namespace qv::sim::app {
 namespace {
@@ -16,7 +17,10 @@ std::string withController(const char* action, const std::function<void(id)>& wo
   return "";
 }
 
+// Through the camera screen where the app has one, as the user switches modes; through the
+// capture controller otherwise.
 std::string setCameraMode(const Value& mode) {
+  if (cameraScreen() != nil) return setCameraScreenMode(static_cast<long>(mode.number()));
   return withController("camera_mode", [&](id controller) {
     send(controller, "setCameraMode:device:"_sel, static_cast<long>(mode.number()), long{0});
   });
@@ -54,6 +58,10 @@ std::string perform(const std::string& action, const Value& argument) {
   if (action == "start_preview") return startPreview();
   if (action == "stop_preview") return stopPreview();
   if (action == "snapshot") return snapshot(argument);
+  if (action == "tap_indicator") return tapIndicator(1);
+  if (action == "double_tap_indicator") return tapIndicator(2);
+  if (action == "type") return typeIntoAlert(argument);
+  if (action == "press_alert") return pressAlertButton(argument);
   return "unknown action " + action;
 }
 

@@ -16,6 +16,7 @@
 #include "platform/dispatch/RunLoop.h"
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
+#include "sim/CameraScreenSide.h"
 
 namespace qv::sim::app {
 namespace {
@@ -241,6 +242,8 @@ ValueMap observe(const ValueList& keys, int channelFd) {
       {"max_frame_duration", [] { return duration("activeVideoMaxFrameDuration"_sel); }},
       {"mogul_frame_rate", &mogulFrameRate},
       {"mogul_format", &mogulFormat},
+      {"indicator", &indicatorState},
+      {"alert", &alertState},
   };
   std::optional<std::pair<Value, Value>> screen;  // HUDs and notices, looked at once
   ValueMap state;

@@ -13,8 +13,9 @@ Observable row(std::string key, Scope scope, Shape shape, std::string help,
   // An app may have nothing to answer with (no camera, no controller); the settings may be
   // missing.
   const bool nullable = scope == Scope::Live || shape == Shape::Text || shape == Shape::Settings;
-  const Match match =
-      shape == Shape::AppStates || shape == Shape::Records ? Match::Partial : Match::Exact;
+  const Match match = shape == Shape::AppStates || shape == Shape::Records || shape == Shape::Record
+                          ? Match::Partial
+                          : Match::Exact;
   return {key, scope, shape, match, nullable, std::move(choices), key, std::move(help)};
 }
 
@@ -55,6 +56,15 @@ std::vector<Observable> makeTable() {
           "every progress HUD on screen: mode (spinner, custom_view, text_only, or its number), "
           "label, details, time_left",
           {"mode", "label", "details", "time_left"}),
+      row("indicator", Scope::Live, Shape::Record,
+          "the slow-motion indicator: fps (the number it shows), hidden, frame ([x, y, width, "
+          "height] in the bottom bar) and recognizers ([{action, taps}] in order); none without "
+          "one",
+          {"fps", "hidden", "frame", "recognizers"}),
+      row("alert", Scope::Live, Shape::Record,
+          "the alert in front: title, message, buttons (by index), text and placeholder of its "
+          "first field, tag; none without one",
+          {"title", "message", "buttons", "text", "placeholder", "tag"}),
   };
   for (Observable& observable : table) {
     if (observable.key == "log_includes") {
@@ -99,6 +109,16 @@ struct Problem {
   std::string wanted;  // empty: nothing is wrong
   std::string instead;
 };
+
+Problem recordProblem(const Observable& observable, const Value& expected) {
+  const std::string wanted = "a map whose fields are among " + listOf(observable.choices);
+  if (expected.map() == nullptr) return {wanted, ""};
+  for (const auto& [field, value] : *expected.map()) {
+    const auto& fields = observable.choices;
+    if (std::find(fields.begin(), fields.end(), field) == fields.end()) return {wanted, field};
+  }
+  return {};
+}
 
 Problem recordsProblem(const Observable& observable, const Value& expected) {
   const std::string wanted = "records whose fields are among " + listOf(observable.choices);
@@ -161,6 +181,8 @@ Problem problemOf(const Observable& observable, const Value& expected) {
                  : "a list of [lowest, highest] frame rates";
     case Shape::Records:
       return recordsProblem(observable, expected);
+    case Shape::Record:
+      return recordProblem(observable, expected);
   }
   return {};
 }

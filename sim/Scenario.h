@@ -61,6 +61,14 @@ struct Snapshot {
   std::string app;
   std::string name;  // the PNG's name without extension
 };
+// What the user does on the app's screen: the action as the app side names it, with its
+// argument.
+struct ScreenAction {
+  std::string app;
+  std::string action;  // "tap_indicator", "double_tap_indicator", "type", "press_alert"
+  Value argument;
+  std::string summary;  // as the trace describes the step
+};
 struct Expectation {
   const Observable* observable;
   Value expected;
@@ -71,8 +79,8 @@ struct Expect {
   std::vector<Expectation> checks;
 };
 
-using Action =
-    std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot, Expect>;
+using Action = std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot,
+                            ScreenAction, Expect>;
 
 struct Step {
   Location where;

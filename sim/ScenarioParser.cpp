@@ -60,6 +60,13 @@ long cameraMode(const Fields& fields) {
   return found->second;
 }
 
+// Any scalar, the empty text included: typing can empty the field.
+std::string typedText(const Fields& fields) {
+  const Node node = fields["text"];
+  if (!node.IsScalar()) fields.yaml.fail(node, "type takes the text to type");
+  return node.Scalar();
+}
+
 const std::vector<StepKind>& stepKinds() {
   static const std::vector<StepKind> kinds{
       {"launch",
@@ -114,6 +121,36 @@ const std::vector<StepKind>& stepKinds() {
          return Snapshot{app, name};
        },
        "snapshot [: NAME]               write the app's screen as NAME.png"},
+      {"tap_indicator",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return ScreenAction{f.app(), "tap_indicator", {}, "tap the indicator"};
+       },
+       "tap_indicator [: APP]           tap the slow-motion indicator"},
+      {"double_tap_indicator",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return ScreenAction{f.app(), "double_tap_indicator", {}, "double-tap the indicator"};
+       },
+       "double_tap_indicator [: APP]    double-tap the slow-motion indicator"},
+      {"type",
+       {"text", "app"},
+       {"text"},
+       [](const Fields& f) -> Action {
+         const std::string text = typedText(f);
+         return ScreenAction{f.app(), "type", text, "type " + toText(Value(text))};
+       },
+       "type: TEXT                      the alert's text field now holds TEXT"},
+      {"press_alert",
+       {"button", "app"},
+       {"button"},
+       [](const Fields& f) -> Action {
+         const std::string button = f.yaml.text(f["button"], "press_alert button");
+         return ScreenAction{f.app(), "press_alert", button, "press " + toText(Value(button))};
+       },
+       "press_alert: BUTTON             press the alert's button of that title"},
   };
   return kinds;
 }

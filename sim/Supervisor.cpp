@@ -38,6 +38,7 @@ std::string describe(const Action& action) {
           [](const ChangeSettings&) { return std::string("settings pane"); },
           [](const Wait& step) { return "wait " + toText(step.seconds) + " s"; },
           [](const Snapshot& step) { return "snapshot " + step.name + " of " + step.app; },
+          [](const ScreenAction& step) { return step.summary + " on " + step.app; },
           [](const Expect& step) {
             const bool asksApp = std::any_of(
                 step.checks.begin(), step.checks.end(),
@@ -72,22 +73,23 @@ class Runner {
 
  private:
   void perform(const Step& step) {
-    const std::string problem =
-        std::visit(Overloaded{
-                       [&](const Launch& s) { return device_.launch(s.app); },
-                       [&](const Quit& s) { return device_.quit(s.app); },
-                       [&](const SetCameraMode& s) {
-                         return device_.act(s.app, "camera_mode", static_cast<long long>(s.mode));
-                       },
-                       [&](const Preview& s) {
-                         return device_.act(s.app, s.start ? "start_preview" : "stop_preview", {});
-                       },
-                       [&](const ChangeSettings& s) { return changeSettings(s.file); },
-                       [&](const Wait& s) { return wait(step, s.seconds); },
-                       [&](const Snapshot& s) { return snapshot(s); },
-                       [&](const Expect& s) { return expect(s); },
-                   },
-                   step.action);
+    const std::string problem = std::visit(
+        Overloaded{
+            [&](const Launch& s) { return device_.launch(s.app); },
+            [&](const Quit& s) { return device_.quit(s.app); },
+            [&](const SetCameraMode& s) {
+              return device_.act(s.app, "camera_mode", static_cast<long long>(s.mode));
+            },
+            [&](const Preview& s) {
+              return device_.act(s.app, s.start ? "start_preview" : "stop_preview", {});
+            },
+            [&](const ChangeSettings& s) { return changeSettings(s.file); },
+            [&](const Wait& s) { return wait(step, s.seconds); },
+            [&](const Snapshot& s) { return snapshot(s); },
+            [&](const ScreenAction& s) { return device_.act(s.app, s.action, s.argument); },
+            [&](const Expect& s) { return expect(s); },
+        },
+        step.action);
     if (!problem.empty()) fail(step.where, problem);
     device_.advanceTo(device_.now());  // what the step set off at this instant
   }

@@ -111,8 +111,9 @@ steps: [launch: Camera]
 TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
   const std::string head = "device: iPhone 6\nsteps:\n";
   EXPECT_EQ(errorOf(head + "  - launch: Camera\n  - jump: 3\n"),
-            "s.yaml:4: unknown step 'jump' (steps: camera_mode, expect, launch, quit, settings, "
-            "snapshot, start_preview, stop_preview, wait)");
+            "s.yaml:4: unknown step 'jump' (steps: camera_mode, double_tap_indicator, expect, "
+            "launch, press_alert, quit, settings, snapshot, start_preview, stop_preview, "
+            "tap_indicator, type, wait)");
   EXPECT_EQ(errorOf(head + "  - camera_mode: {app: Camera}\n"),
             "s.yaml:3: missing field 'mode' in camera_mode");
   EXPECT_EQ(errorOf(head + "  - launch\n"), "s.yaml:3: missing field 'app' in launch");
