@@ -107,6 +107,13 @@ double mogulFrameRate(id self, SEL) {
   return chosen >= 120 && chosen <= best ? chosen : best;
 }
 
+// The format's best rate, or the slower one the user chose between the two the camera has.
+double slowMotionRate(id self, id format) {
+  const double best = bestRateOf(format);
+  const double chosen = controllerOf(self).chosenMogulFrameRate;
+  return chosen >= 120 && chosen < best ? chosen : best;
+}
+
 void setMogulFrameRate(id self, SEL, double rate) {
   controllerOf(self).chosenMogulFrameRate = rate;
 }
@@ -144,7 +151,7 @@ BOOL configureSession(id self, SEL, long mode, long cameraDevice, id) {
                          : largestFormatAtThirty(device);
   if (format == nil || rangesOf(format).empty()) return NO;
   applyFormat(device, format,
-              CMTimeMake(1, slowMotion ? saturate<CMTimeScale>(bestRateOf(format)) : 30));
+              CMTimeMake(1, slowMotion ? saturate<CMTimeScale>(slowMotionRate(self, format)) : 30));
   controllerOf(self).cameraMode = mode;
   return YES;
 }

@@ -15,8 +15,9 @@
 //   -_configureSessionWithCameraMode:cameraDevice:options:
 //                                   slow motion (mode 2): the format from the call above at
 //                                   mogulFrameRate, both frame durations CMTimeMake(1, the
-//                                   format's best rate); other modes: the largest video format
-//                                   that allows 30 fps, at CMTimeMake(1, 30). Answers NO, and
+//                                   format's best rate, or the slower rate chosen); other
+//                                   modes: the largest video format that allows 30 fps, at
+//                                   CMTimeMake(1, 30). Answers NO, and
 //                                   leaves the device alone, without a format or for a camera
 //                                   other than the back one (0)
 //   -setCameraMode:device:          configures the session for the mode
