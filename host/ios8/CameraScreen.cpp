@@ -55,8 +55,8 @@ void drawIndicator(id self, SEL, CGRect) {
   send(frame, "setLineWidth:"_sel, CGFloat{1.5});
   send(frame, "stroke"_sel);
   const double midX = CGRectGetMidX(bounds);
-  drawCentredText(std::to_string(stateOf<IndicatorState>(self).framesPerSecond),
-                  systemFont(14, true), cameraYellow(),
+  const std::string rate = std::to_string(stateOf<IndicatorState>(self).framesPerSecond);
+  drawCentredText(rate, fittingSystemFont(rate, 14, bounds.size.width - 8, true), cameraYellow(),
                   CGPointMake(midX, bounds.size.height * 0.4));
   drawCentredText("FPS", systemFont(9), cameraYellow(),
                   CGPointMake(midX, bounds.size.height * 0.75));

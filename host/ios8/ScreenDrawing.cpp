@@ -12,6 +12,14 @@ id rgbColor(double red, double green, double blue, double alpha) {
                   CGFloat{green}, CGFloat{blue}, CGFloat{alpha});
 }
 
+id fittingSystemFont(const std::string& text, double size, double width, bool bold) {
+  Ref<> string = makeString(text);
+  Ref<> attributes = makeDictionary({{NSFontAttributeName, systemFont(size, bold)}});
+  const double natural =
+      send<CGSize>(string.get(), "sizeWithAttributes:"_sel, attributes.get()).width;
+  return systemFont(natural > width ? size * width / natural : size, bold);
+}
+
 void drawCentredText(const std::string& text, id font, id color, CGPoint centre) {
   Ref<> string = makeString(text);
   Ref<> attributes =
