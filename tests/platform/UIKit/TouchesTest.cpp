@@ -90,6 +90,8 @@ TEST_F(Touches, ARequirementThatCannotRecognizeFailsAtOnce) {
   EXPECT_EQ(taps(1), "");
   send(other, "setEnabled:"_sel, BOOL{NO});
   EXPECT_EQ(taps(1), "single ");
+  // A requirement holds its recognizer: the cycle is broken for the two to go.
+  send(other, "requireGestureRecognizerToFail:"_sel, nil);
 }
 
 TEST_F(Touches, TapsLandOnTheFrontmostTouchableViewAndReachItsAncestors) {
