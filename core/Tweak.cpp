@@ -5,6 +5,7 @@
 #include "capture/CaptureHooks.h"
 #include "core/Installation.h"
 #include "hud/RuvelProgressHUD.h"
+#include "media/MediaHooks.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
 #include "platform/objc/Object.h"
 
@@ -18,8 +19,16 @@ const HookTable& hookTable() {
       functionHook(&MGGetBoolAnswer, &replaced_MGGetBoolAnswer, original_MGGetBoolAnswer),
       functionHook(&CMTimeMake, &replaced_CMTimeMake, original_CMTimeMake),
   };
-  static const std::array<HookGroup, 1> groups{
+  static const std::array<HookGroup, 8> groups{
+      HookGroup{"PFSlowMotionUtilities", slowMotionUtilitiesHooks()},
       HookGroup{"CAMCaptureController", captureControllerHooks()},
+      HookGroup{"PFSlowMotionConfiguration", slowMotionConfigurationHooks()},
+      HookGroup{"PFVideoAVObjectBuilder", videoObjectBuilderHooks()},
+      // One lookup: the metaclass serves the class method, the class the instance rows.
+      HookGroup{"PFVideoAdjustments", videoAdjustmentsHooks()},
+      HookGroup{"PUVideoBannerView", videoBannerHooks()},
+      HookGroup{"PLManagedAsset", managedAssetHooks()},
+      HookGroup{"PLVideoView", videoViewHooks()},
   };
   static const HookTable table{functions, groups};
   return table;

@@ -35,6 +35,7 @@ struct Clip {
   double duration;   // seconds
   int width;
   int height;
+  std::string file;  // a file to copy instead (a path on this machine); empty: written
 };
 
 struct Launch {

@@ -1,6 +1,7 @@
 #include "sim/ScenarioParser.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -235,15 +236,22 @@ class Parser {
     std::vector<Clip> all;
     std::set<std::string> used;
     for (const Node& item : node) {
-      yaml_.expectKeys(item, {"name", "frame_rate", "duration", "size"}, "a clip");
+      yaml_.expectKeys(item, {"name", "frame_rate", "duration", "size", "file"}, "a clip");
       Clip clip;
       char numbered[32];
       std::snprintf(numbered, sizeof numbered, "IMG_%04zu.MOV", all.size() + 1);
-      clip.name = item["name"] ? yaml_.text(item["name"], "clip name") : numbered;
+      if (item["file"]) clip.file = existingFile(item);
+      const std::string fallback =
+          clip.file.empty() ? numbered : std::filesystem::path(clip.file).filename().string();
+      clip.name = item["name"] ? yaml_.text(item["name"], "clip name") : fallback;
       if (clip.name.find('/') != std::string::npos || clip.name[0] == '.') {
         yaml_.fail(item["name"], "a clip name is a plain file name, not '" + clip.name + "'");
       }
       if (!used.insert(clip.name).second) yaml_.fail(item, "two clips named " + clip.name);
+      if (!clip.file.empty()) {
+        all.push_back(clip);
+        continue;
+      }
       clip.frameRate =
           yaml_.number(yaml_.required(item, "frame_rate", "a clip"), "frame_rate", 1, 1000);
       clip.duration =
@@ -255,6 +263,21 @@ class Parser {
       all.push_back(clip);
     }
     return all;
+  }
+
+  // A clip's file, relative to the scenario file; it must exist, and stand alone.
+  std::string existingFile(const Node& item) {
+    for (const char* key : {"frame_rate", "duration", "size"}) {
+      if (item[key]) yaml_.fail(item[key], std::string("a clip from a file takes no ") + key);
+    }
+    const std::string given = yaml_.text(item["file"], "clip file");
+    std::filesystem::path path(given);
+    if (path.is_relative()) path = std::filesystem::path(yaml_.file()).parent_path() / path;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+      yaml_.fail(item["file"], "no clip file " + path.string());
+    }
+    return std::filesystem::absolute(path, error).string();
   }
 
   void size(const Node& node, Clip& clip) {

@@ -5,9 +5,9 @@
 #include <iostream>
 
 #include "host/App.h"
+#include "platform/AVFoundation/Media.h"
 #include "platform/System/FileSystem.h"
 #include "platform/dispatch/Clock.h"
-#include "sim/ClipWriter.h"
 #include "sim/Device.h"
 #include "sim/Sandbox.h"
 #include "sim/SettingsPane.h"
@@ -240,6 +240,40 @@ class Runner {
   std::string snapshotFolder_;
 };
 
+// "1280x720, 120 fps, 3 s" for the file's video, or what it lacks.
+std::string summary(const media::MediaInfo& info) {
+  for (const media::TrackInfo& track : info.tracks) {
+    if (track.mediaType != "vide") continue;
+    return std::to_string(track.width) + "x" + std::to_string(track.height) + ", " +
+           toText(static_cast<double>(track.nominalFrameRate)) + " fps, " +
+           toText(CMTimeGetSeconds(info.duration)) + " s";
+  }
+  return info.tracks.empty() ? "no readable track" : "no video track";
+}
+
+// A clip of the setup: written as the camera records, or copied from the file it names.
+void putInAlbum(const Clip& clip, const Sandbox& sandbox, Trace& trace) {
+  const std::string devicePath = std::string(kAlbumPath) + "/" + clip.name;
+  const std::string path = sandbox.hostPath(devicePath);
+  const std::int64_t start = Clock::kVirtualStart;
+  if (!clip.file.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    if (!std::filesystem::copy_file(clip.file, path, error)) {
+      throw std::runtime_error("cannot copy " + clip.file + " into the album: " + error.message());
+    }
+    const media::MediaInfo info = media::readMediaInfo(path);
+    trace.event(start, "sim", "clip",
+                "clip " + devicePath + ": copied from " + clip.file + " (" + summary(info) + ")");
+    return;
+  }
+  media::writeClip(path, {clip.frameRate, clip.duration, clip.width, clip.height});
+  trace.event(start, "sim", "clip",
+              "clip " + devicePath + ": " + std::to_string(clip.width) + "x" +
+                  std::to_string(clip.height) + ", " + toText(clip.frameRate) + " fps, " +
+                  toText(clip.duration) + " s");
+}
+
 // The device's files before any app starts: the libraries, the settings, the album.
 void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& sandbox,
            Trace& trace) {
@@ -261,14 +295,7 @@ void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& s
                {"root", sandbox.root()}});
   if (!scenario.description.empty()) trace.event(start, "sim", "description", scenario.description);
   trace.event(start, "settings", "settings", writeSettingsFile(sandbox, scenario.settings));
-  for (const Clip& clip : scenario.clips) {
-    const std::string devicePath = std::string(kAlbumPath) + "/" + clip.name;
-    writeClip(sandbox.hostPath(devicePath), clip);
-    trace.event(start, "sim", "clip",
-                "clip " + devicePath + ": " + std::to_string(clip.width) + "x" +
-                    std::to_string(clip.height) + ", " + toText(clip.frameRate) + " fps, " +
-                    toText(clip.duration) + " s");
-  }
+  for (const Clip& clip : scenario.clips) putInAlbum(clip, sandbox, trace);
 }
 
 }  // namespace

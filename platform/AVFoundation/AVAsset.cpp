@@ -121,13 +121,13 @@ Class assetClass() {
 }
 
 Class urlAssetClass() {
-  static const Class cls = ClassBuilder("AVURLAsset", assetClass())
-                               .classMethod("URLAssetWithURL:options:",
-                                            +[](id cls, SEL, id url, id) {
-                                              return assetWithURL(cls, nullptr, url);
-                                            })
-                               .method("URL", &URL)
-                               .registerClass();
+  static const Class cls =
+      ClassBuilder("AVURLAsset", assetClass())
+          .classMethod(
+              "URLAssetWithURL:options:",
+              +[](id cls, SEL, id url, id) { return assetWithURL(cls, nullptr, url); })
+          .method("URL", &URL)
+          .registerClass();
   return cls;
 }
 

@@ -80,8 +80,8 @@ id initWithAssetPresetName(id self, SEL, id asset, id presetName) {
 }
 
 id exportSessionWithAssetPresetName(id cls, SEL, id asset, id presetName) {
-  return autorelease(send<id>(send<id>(cls, "alloc"_sel), "initWithAsset:presetName:"_sel, asset,
-                              presetName));
+  return autorelease(
+      send<id>(send<id>(cls, "alloc"_sel), "initWithAsset:presetName:"_sel, asset, presetName));
 }
 
 id asset(id self, SEL) {
@@ -134,7 +134,8 @@ void runExport(id self) {
   SessionState& state = sessionOf(self);
   const Preset& preset = *findPreset(utf8(state.presetName));
   if (state.outputURL.get() == nil) return fail(state, "no output URL");
-  const std::string source = resolvePath(utf8(send<id>(send<id>(state.asset.get(), "URL"_sel), "path"_sel)));
+  const std::string source =
+      resolvePath(utf8(send<id>(send<id>(state.asset.get(), "URL"_sel), "path"_sel)));
   const std::string destination = resolvePath(utf8(send<id>(state.outputURL.get(), "path"_sel)));
   std::error_code error;
   if (std::filesystem::exists(destination, error)) {
@@ -162,11 +163,10 @@ void exportAsynchronously(id self, SEL, std::function<void()> handler) {
           "session can be run only once");
   }
   Ref<> session(self);  // held until the export has ended
-  dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
-                 [session, handler] {
-                   runExport(session);
-                   if (handler) handler();
-                 });
+  dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [session, handler] {
+    runExport(session);
+    if (handler) handler();
+  });
 }
 
 Class exportSessionClass() {

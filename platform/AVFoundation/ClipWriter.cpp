@@ -20,8 +20,16 @@ constexpr int kSampleRate = 44'100;
 
 // Digits 0-9 in a 3×5 grid, one row per three bits, top row first.
 constexpr std::array<std::array<std::uint8_t, 5>, 10> kDigits{{
-    {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
-    {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 2, 2, 2}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
+    {7, 5, 5, 5, 7},
+    {2, 6, 2, 2, 7},
+    {7, 1, 7, 4, 7},
+    {7, 1, 7, 1, 7},
+    {5, 5, 7, 1, 1},
+    {7, 4, 7, 1, 7},
+    {7, 4, 7, 5, 7},
+    {7, 1, 2, 2, 2},
+    {7, 5, 7, 5, 7},
+    {7, 5, 7, 1, 7},
 }};
 
 // Vertical bands that move four pixels a frame, a hue that turns slowly, and the frame number
@@ -45,8 +53,10 @@ class Painter {
     const auto u = static_cast<int>(128 + 40 * std::cos(turn));
     const auto v = static_cast<int>(128 + 40 * std::sin(turn));
     for (int y = 0; y < (frame.height + 1) / 2; ++y) {
-      std::memset(frame.data[1] + y * frame.linesize[1], u, static_cast<std::size_t>(width + 1) / 2);
-      std::memset(frame.data[2] + y * frame.linesize[2], v, static_cast<std::size_t>(width + 1) / 2);
+      std::memset(frame.data[1] + y * frame.linesize[1], u,
+                  static_cast<std::size_t>(width + 1) / 2);
+      std::memset(frame.data[2] + y * frame.linesize[2], v,
+                  static_cast<std::size_t>(width + 1) / 2);
     }
     drawNumber(frame, index);
   }

@@ -66,8 +66,7 @@ Input openInput(const std::string& path) {
 Output openOutput(const std::string& path) {
   routeLibavLog();
   AVFormatContext* raw = nullptr;
-  check(avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str()),
-        "cannot make " + path);
+  check(avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str()), "cannot make " + path);
   Output output(raw);
   check(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), "cannot write " + path);
   return output;
@@ -114,10 +113,11 @@ Codec openVideoEncoder(int width, int height, AVRational frameRate, std::int64_t
   encoder->time_base = {1, static_cast<int>(std::ceil(rate - 1e-9))};
   encoder->framerate = frameRate;
   encoder->gop_size = 12;
-  encoder->bit_rate = bitRate > 0 ? bitRate
-                                  : std::max<std::int64_t>(
-                                        200'000, static_cast<std::int64_t>(
-                                                     0.07 * width * height * std::min(rate, 60.0)));
+  encoder->bit_rate =
+      bitRate > 0
+          ? bitRate
+          : std::max<std::int64_t>(
+                200'000, static_cast<std::int64_t>(0.07 * width * height * std::min(rate, 60.0)));
   encoder->thread_count = 0;  // as many as the machine has
   if (output.oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   check(avcodec_open2(encoder.get(), codec, nullptr), "cannot open the MPEG-4 encoder");

@@ -27,7 +27,8 @@ struct ClipSpec {
 // A QuickTime file with an MPEG-4 video track of generated frames (a moving pattern and the
 // frame number) and, when asked, a silent AAC track. Makes the file's folder. Raises
 // std::runtime_error with libav's reason when the file cannot be made.
-void writeClip(const std::string& path, const ClipSpec& clip, const ProgressCallback& progress = {});
+void writeClip(const std::string& path, const ClipSpec& clip,
+               const ProgressCallback& progress = {});
 
 struct TrackInfo {
   std::string mediaType;  // "vide" or "soun"
@@ -48,10 +49,10 @@ struct MediaInfo {
 MediaInfo readMediaInfo(const std::string& path);
 
 struct ExportRequest {
-  bool passthrough = true;      // copy every track as it is
-  int maxWidth = 0;             // a re-encode scales down to fit; 0 keeps the size
+  bool passthrough = true;  // copy every track as it is
+  int maxWidth = 0;         // a re-encode scales down to fit; 0 keeps the size
   int maxHeight = 0;
-  std::int64_t bitRate = 0;     // of a re-encoded video track; 0 chooses by size and rate
+  std::int64_t bitRate = 0;  // of a re-encoded video track; 0 chooses by size and rate
   CMTime minFrameDuration = kCMTimeInvalid;  // a re-encode drops frames closer than this
 };
 

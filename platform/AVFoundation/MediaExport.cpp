@@ -97,8 +97,8 @@ class Export {
     inputTimeBase_ = stream.time_base;
     const AVRational rate = outputRate(stream.avg_frame_rate);
     outputFrameDuration_ = av_inv_q(rate);
-    const auto [width, height] = fittedSize(stream.codecpar->width, stream.codecpar->height,
-                                            request_);
+    const auto [width, height] =
+        fittedSize(stream.codecpar->width, stream.codecpar->height, request_);
     encoder_ = openVideoEncoder(width, height, rate, request_.bitRate, *output_);
     AVStream* out = avformat_new_stream(output_.get(), nullptr);
     if (out == nullptr) throw std::runtime_error("libav is out of memory");
@@ -114,7 +114,8 @@ class Export {
     const CMTime least = request_.minFrameDuration;
     if (source.num <= 0 || source.den <= 0) source = {30, 1};
     if (!CMTIME_IS_VALID(least) || least.value <= 0 || least.timescale <= 0) return source;
-    const AVRational capped{least.timescale, static_cast<int>(std::min<CMTimeValue>(least.value, INT32_MAX))};
+    const AVRational capped{least.timescale,
+                            static_cast<int>(std::min<CMTimeValue>(least.value, INT32_MAX))};
     minFrameSeconds_ = av_q2d(av_inv_q(capped));
     return av_cmp_q(capped, source) < 0 ? capped : source;
   }

@@ -59,13 +59,13 @@ TrackInfo trackOf(const AVFormatContext& context, const AVStream& stream) {
     track.duration = timeOf(context.duration, {1, AV_TIME_BASE});
   }
   if (stream.codecpar->codec_type != AVMEDIA_TYPE_VIDEO) return track;
-  const AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate
-                                                        : stream.r_frame_rate;
+  const AVRational rate =
+      stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
   track.nominalFrameRate = rate.num > 0 && rate.den > 0 ? static_cast<float>(av_q2d(rate)) : 0;
   track.width = stream.codecpar->width;
   track.height = stream.codecpar->height;
-  track.frames = stream.nb_frames > 0 ? stream.nb_frames
-                                      : avformat_index_get_entries_count(&stream);
+  track.frames =
+      stream.nb_frames > 0 ? stream.nb_frames : avformat_index_get_entries_count(&stream);
   return track;
 }
 

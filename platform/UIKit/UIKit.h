@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "platform/CoreGraphics/CGContext.h"
 #include "platform/Foundation/Foundation.h"
@@ -112,5 +113,13 @@ CGAffineTransform presentationTransform(id view);
 // Recognises a gesture: sets the state to recognized, sends every target its action with the
 // recognizer, then returns the state to possible (the simulator's taps).
 void recognize(id gestureRecognizer);
+
+// Named images: how the image of a name is drawn into a rectangle (the context's state is
+// saved around it), at its natural size. imageNamed: answers them.
+using ImageDrawing = std::function<void(CGContextRef context, CGRect rect)>;
+void registerNamedImage(const std::string& name, CGSize size, ImageDrawing draw);
+
+// The name an image was made for; empty for nil or another object.
+std::string imageName(id image);
 
 }  // namespace qv::ui

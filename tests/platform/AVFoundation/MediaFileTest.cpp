@@ -37,9 +37,9 @@ class MediaFile : public ::testing::Test {
   }
 
   id asset(const std::string& name) const {
-    return send<id>(objc_getClass("AVAsset"), "assetWithURL:"_sel,
-                    send<id>(objc_getClass("NSURL"), "fileURLWithPath:"_sel,
-                             makeString("/" + name).get()));
+    return send<id>(
+        objc_getClass("AVAsset"), "assetWithURL:"_sel,
+        send<id>(objc_getClass("NSURL"), "fileURLWithPath:"_sel, makeString("/" + name).get()));
   }
 
   test::SandboxRoot root_;
@@ -85,8 +85,8 @@ TEST_F(MediaFile, UnreadableFilesHoldNothingAndLibavLogsToTheProcessLog) {
   test::writeScrambledCopy(good, path("corrupt.mov"));
   root_.writeFile("/empty.mov", "");
   std::filesystem::create_directories(path("folder.mov"));
-  for (const char* name : {"missing.mov", "empty.mov", "truncated.mov", "corrupt.mov",
-                           "folder.mov"}) {
+  for (const char* name :
+       {"missing.mov", "empty.mov", "truncated.mov", "corrupt.mov", "folder.mov"}) {
     const MediaInfo info = readMediaInfo(path(name));
     EXPECT_TRUE(info.tracks.empty()) << name;
     EXPECT_EQ(CMTimeCompare(info.duration, kCMTimeZero), 0) << name;
