@@ -5,6 +5,7 @@
 #include "platform/UIKit/UIKit.h"
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
+#include "sim/MediaSide.h"
 
 namespace qv::sim::app {
 namespace {
@@ -54,6 +55,7 @@ std::string perform(const std::string& action, const Value& argument) {
   if (action == "start_preview") return startPreview();
   if (action == "stop_preview") return stopPreview();
   if (action == "snapshot") return snapshot(argument);
+  if (auto media = performMedia(action, argument)) return *media;
   return "unknown action " + action;
 }
 

@@ -16,6 +16,7 @@
 #include "platform/dispatch/RunLoop.h"
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
+#include "sim/MediaSide.h"
 
 namespace qv::sim::app {
 namespace {
@@ -252,6 +253,8 @@ ValueMap observe(const ValueList& keys, int channelFd) {
     } else if (name == "huds" || name == "notices") {
       if (!screen) screen = hudsAndNotices(channelFd);
       value = name == "huds" ? screen->first : screen->second;
+    } else if (auto media = observeMedia(name)) {
+      value = std::move(*media);
     }
     state.emplace_back(name, std::move(value));
   }

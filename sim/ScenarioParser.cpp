@@ -20,6 +20,9 @@ constexpr double kLongestWait = 24 * 3600;
 // Clips are made at set-up, frame by frame: these keep that to seconds.
 constexpr int kLargestSide = 4096;
 constexpr int kMostFrames = 36'000;
+constexpr double kLongestClip = 600;
+// A recording is written frame by frame when it stops: at 240 fps, a minute takes a while.
+constexpr double kLongestRecording = 60;
 
 // A step's fields, from its map or from the one value of its short form.
 struct Fields {
@@ -115,6 +118,47 @@ const std::vector<StepKind>& stepKinds() {
          return Snapshot{app, name};
        },
        "snapshot [: NAME]               write the app's screen as NAME.png"},
+      {"record",
+       {"seconds", "app"},
+       {"seconds"},
+       [](const Fields& f) -> Action {
+         return Record{f.app(), f.yaml.number(f["seconds"], "record", 0.01, kLongestRecording)};
+       },
+       "record: SECONDS                 record a video into the album (Camera)"},
+      {"open_clip",
+       {"clip", "app"},
+       {"clip"},
+       [](const Fields& f) -> Action {
+         const std::string clip = f.yaml.text(f["clip"], "open_clip clip");
+         return AppStep{f.app(host::kPhotosApp), "open_clip", clip, "open_clip " + clip};
+       },
+       "open_clip: NAME                 show the album's clip in Photos"},
+      {"play",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return AppStep{f.app(host::kPhotosApp), "play", {}, "play"};
+       },
+       "play [: APP]                    play the open clip"},
+      {"export",
+       {"preset", "app"},
+       {"preset"},
+       [](const Fields& f) -> Action {
+         const std::string preset = f.yaml.text(f["preset"], "export preset");
+         return AppStep{f.app(host::kPhotosApp), "export", preset, "export with " + preset};
+       },
+       "export: PRESET                  export the open clip, preferring the preset"},
+      {"edit_slow_motion",
+       {"start", "end", "app"},
+       {"start", "end"},
+       [](const Fields& f) -> Action {
+         const double start = f.yaml.number(f["start"], "edit_slow_motion start", 0, kLongestClip);
+         const double end = f.yaml.number(f["end"], "edit_slow_motion end", 0, kLongestClip);
+         if (!(end > start)) f.yaml.fail(f["end"], "the slow-motion section ends after its start");
+         return AppStep{f.app(host::kPhotosApp), "edit_slow_motion", ValueList{start, end},
+                        "edit_slow_motion " + toText(start) + "-" + toText(end) + " s"};
+       },
+       "edit_slow_motion: {start: S, end: S}  save the open clip's slow-motion section"},
   };
   return kinds;
 }
@@ -255,7 +299,7 @@ class Parser {
       clip.frameRate =
           yaml_.number(yaml_.required(item, "frame_rate", "a clip"), "frame_rate", 1, 1000);
       clip.duration =
-          yaml_.number(yaml_.required(item, "duration", "a clip"), "duration", 0.01, 600);
+          yaml_.number(yaml_.required(item, "duration", "a clip"), "duration", 0.01, kLongestClip);
       if (clip.duration * clip.frameRate > kMostFrames) {
         yaml_.fail(item, "a clip has at most " + std::to_string(kMostFrames) + " frames");
       }

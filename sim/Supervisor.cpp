@@ -44,6 +44,8 @@ std::string describe(const Action& action) {
                 [](const Expectation& check) { return check.observable->scope != Scope::Device; });
             return asksApp ? "expect on " + step.app : std::string("expect");
           },
+          [](const AppStep& step) { return step.summary + " on " + step.app; },
+          [](const Record& step) { return "record " + toText(step.seconds) + " s on " + step.app; },
       },
       action);
 }
@@ -86,6 +88,8 @@ class Runner {
                        [&](const Wait& s) { return wait(step, s.seconds); },
                        [&](const Snapshot& s) { return snapshot(s); },
                        [&](const Expect& s) { return expect(s); },
+                       [&](const AppStep& s) { return appStep(step, s); },
+                       [&](const Record& s) { return record(step, s); },
                    },
                    step.action);
     if (!problem.empty()) fail(step.where, problem);
@@ -109,6 +113,24 @@ class Runner {
     Progress progress("quorvane-sim: " + step.where.describe() + ": wait", seconds);
     device_.advanceTo(Clock::offset(device_.now(), Clock::toNanoseconds(seconds)), &progress);
     return "";
+  }
+
+  // What the app shows of long work on standard error is labelled with the step.
+  static std::string progressLabel(const Step& step) {
+    return "quorvane-sim: " + step.where.describe() + ": " + step.name;
+  }
+
+  std::string appStep(const Step& step, const AppStep& action) {
+    return device_.act(action.app, action.action,
+                       ValueMap{{"argument", action.argument}, {"label", progressLabel(step)}});
+  }
+
+  // Starts, lets the time pass as a wait does, and stops: the clip is written at the stop.
+  std::string record(const Step& step, const Record& action) {
+    std::string problem = device_.act(action.app, "start_recording", {});
+    if (!problem.empty()) return problem;
+    wait(step, action.seconds);
+    return device_.act(action.app, "stop_recording", progressLabel(step));
   }
 
   std::string snapshot(const Snapshot& step) {

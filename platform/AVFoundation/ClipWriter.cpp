@@ -113,7 +113,9 @@ class ClipEncoder {
       painter.paint(*frame, i);
       frame->pts = i;
       encodeAndWrite(*video_, frame.get(), *output_, *videoStream_, av_inv_q(rate_));
-      if (audio_) writeSilenceUntil(av_rescale_q(i + 1, av_inv_q(rate_), {1, kSampleRate}));
+      if (audio_) {
+        writeSilenceUntil(av_rescale_q(i + 1, av_inv_q(rate_), {1, kSampleRate}), i + 1 == frames);
+      }
       if (progress && i % 16 == 0) progress(static_cast<double>(i) / frames);
     }
     encodeAndWrite(*video_, nullptr, *output_, *videoStream_, av_inv_q(rate_));
@@ -162,10 +164,13 @@ class ClipEncoder {
     return frame;
   }
 
-  // Sound frames up to `sample`, so that both tracks end together and interleave.
-  void writeSilenceUntil(std::int64_t sample) {
-    while (samplesWritten_ < sample) {
+  // Sound frames up to `sample`, so that both tracks interleave and the sound ends with the
+  // last picture, in a shorter last frame.
+  void writeSilenceUntil(std::int64_t sample, bool last) {
+    while (samplesWritten_ + (last ? 0 : audio_->frame_size) < sample) {
       check(av_frame_make_writable(silence_.get()), "cannot write sound");
+      silence_->nb_samples =
+          static_cast<int>(std::min<std::int64_t>(audio_->frame_size, sample - samplesWritten_));
       silence_->pts = samplesWritten_;
       encodeAndWrite(*audio_, silence_.get(), *output_, *audioStream_, {1, kSampleRate});
       samplesWritten_ += silence_->nb_samples;
