@@ -2,7 +2,6 @@
 
 #include <array>
 #include <atomic>
-#include <limits>
 #include <vector>
 
 #include "capture/DeviceFormats.h"
@@ -11,6 +10,7 @@
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Foundation/Saturate.h"
 
 namespace quorvane {
 
@@ -100,10 +100,8 @@ id bestFrameRateRange() {
 long long maximumFPS() {
   id best = bestFrameRateRange();
   if (best == nil) return 30;
-  // The best rate is above 0; a rate beyond the integer type saturates instead of overflowing.
-  const double rate = qv::send<double>(best, "maxFrameRate"_sel);
-  constexpr double kBeyond = 9223372036854775808.0;  // 2^63
-  return rate < kBeyond ? static_cast<long long>(rate) : std::numeric_limits<long long>::max();
+  // A rate beyond the integer type saturates instead of overflowing.
+  return qv::saturate<long long>(qv::send<double>(best, "maxFrameRate"_sel));
 }
 
 namespace quorvane {

@@ -16,12 +16,6 @@ std::optional<RangePosition> bestRangePosition(std::span<const std::vector<doubl
   return best;
 }
 
-CMTimeScale frameTimescale(bool noHigh, CMTimeScale timescale, std::uint64_t mogulFramerate) {
-  if (!noHigh || timescale <= 60) return timescale;
-  const auto replacement = static_cast<CMTimeScale>(mogulFramerate);  // modulo 2^32, as in C
-  return replacement > 0 ? replacement : timescale;
-}
-
 namespace {
 
 bool isHDVideo(const FormatRecord& format) {

@@ -24,8 +24,14 @@ std::optional<RangePosition> bestRangePosition(std::span<const std::vector<doubl
 
 // Inside the configuration window (`noHigh`), a timescale above 60 becomes the MogulFramerate
 // setting in CMTimeMake's 32-bit type. Should that conversion give 0 or less, the timescale
-// passes unchanged: an invalid frame duration would make the camera raise.
-CMTimeScale frameTimescale(bool noHigh, CMTimeScale timescale, std::uint64_t mogulFramerate);
+// passes unchanged: an invalid frame duration would make the camera raise. Inline: every
+// CMTimeMake of the process comes through here.
+inline CMTimeScale frameTimescale(bool noHigh, CMTimeScale timescale,
+                                  std::uint64_t mogulFramerate) {
+  if (!noHigh || timescale <= 60) return timescale;
+  const auto replacement = static_cast<CMTimeScale>(mogulFramerate);  // modulo 2^32, as in C
+  return replacement > 0 ? replacement : timescale;
+}
 
 struct FormatRecord {
   bool isVideo;

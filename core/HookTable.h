@@ -29,8 +29,9 @@ struct MethodHook {
   HookKind kind;
   const char* selector;
   IMP replacement;
-  IMP* slot;          // nullptr for an added method
-  const char* types;  // the method's type encoding
+  IMP* slot;              // nullptr for an added method
+  const char* types;      // the method's type encoding
+  const char* signature;  // the encoding of the replacement's C++ signature
 };
 
 struct HookGroup {
@@ -54,22 +55,24 @@ const char* typesOf() {
 template <typename R, typename... Args>
 MethodHook instanceHook(const char* selector, R (*replacement)(id, SEL, Args...),
                         Original<R(Args...)>& original) {
-  return {HookKind::InstanceMethod, selector, qv::toIMP(replacement), original.slot(),
-          detail::typesOf<R, Args...>()};
+  const char* types = detail::typesOf<R, Args...>();
+  return {HookKind::InstanceMethod, selector, qv::toIMP(replacement),
+          original.slot(),          types,    types};
 }
 
 template <typename R, typename... Args>
 MethodHook classHook(const char* selector, R (*replacement)(id, SEL, Args...),
                      Original<R(Args...)>& original) {
-  return {HookKind::ClassMethod, selector, qv::toIMP(replacement), original.slot(),
-          detail::typesOf<R, Args...>()};
+  const char* types = detail::typesOf<R, Args...>();
+  return {HookKind::ClassMethod, selector, qv::toIMP(replacement), original.slot(), types, types};
 }
 
 // `types` is the encoding the platform declares for the added method, such as "v@:@q".
 template <typename R, typename... Args>
 MethodHook addedMethod(const char* selector, R (*implementation)(id, SEL, Args...),
                        const char* types) {
-  return {HookKind::AddedMethod, selector, qv::toIMP(implementation), nullptr, types};
+  return {HookKind::AddedMethod,        selector, qv::toIMP(implementation), nullptr, types,
+          detail::typesOf<R, Args...>()};
 }
 
 template <typename R, typename... Args>

@@ -1,5 +1,8 @@
 #include "core/Installation.h"
 
+#include <cstdio>
+#include <string>
+
 #include "core/Settings.h"
 #include "platform/Substrate/Substrate.h"
 
@@ -28,17 +31,35 @@ void logMessageNotFound(const LibraryIdentity& library, const char* className,
       library, stringWithFormat("logos: message not found [%s %s]"_ns, className, selector));
 }
 
+// A replacement called through another signature than the method's reads garbage registers:
+// debug builds stop at the row, in one line that names it. Release builds trust the table.
+void checkSignature([[maybe_unused]] const LibraryIdentity& library,
+                    [[maybe_unused]] const char* className, [[maybe_unused]] const MethodHook& row,
+                    [[maybe_unused]] const char* declared, [[maybe_unused]] const char* whose) {
+#ifndef NDEBUG
+  if (declared == nullptr || qv::encodingsCompatible(declared, row.signature)) return;
+  const char kind = row.kind == HookKind::ClassMethod ? '+' : '-';
+  const std::string line = std::string(library.tag) + ": " + kind + "[" + className + " " +
+                           row.selector + "] " + whose + " '" + declared +
+                           "' but its implementation takes '" + row.signature + "'";
+  std::fprintf(stderr, "%s\n", line.c_str());
+  throw qv::SignatureMismatch(line);
+#endif
+}
+
 void installRow(Class cls, const char* className, const MethodHook& row,
                 const LibraryIdentity& library) {
   const SEL selector = sel_registerName(row.selector);
   if (row.kind == HookKind::AddedMethod) {
+    checkSignature(library, className, row, row.types, "is added as");
     class_addMethod(cls, selector, row.replacement, row.types);  // no test, no log line
     return;
   }
   Class target = row.kind == HookKind::ClassMethod ? object_getClass(qv::asId(cls)) : cls;
   if (target == Nil) {
     logNilClass(library, className);
-  } else if (class_getInstanceMethod(target, selector) != nullptr) {
+  } else if (Method method = class_getInstanceMethod(target, selector); method != nullptr) {
+    checkSignature(library, className, row, method_getTypeEncoding(method), "is declared");
     MSHookMessageEx(target, selector, row.replacement, row.slot);
   } else {
     logMessageNotFound(library, className, row.selector);

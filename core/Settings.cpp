@@ -1,9 +1,9 @@
 #include "core/Settings.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
+#include "platform/Foundation/Saturate.h"
 #include "platform/System/System.h"
 
 extern "C" {
@@ -32,13 +32,6 @@ void initializeConstants() {
   SAVE_TEXT = "Save Slo-mo"_ns;
 }
 
-std::uint64_t framesPerSecondFrom(double value) {
-  if (!(value > 0)) return 0;                       // negatives, zero and NaN
-  constexpr double limit = 18446744073709551616.0;  // 2^64
-  if (value >= limit) return std::numeric_limits<std::uint64_t>::max();
-  return static_cast<std::uint64_t>(value);
-}
-
 namespace {
 
 // The file's value under `key` when it can take `conversion`. A value of another kind (an
@@ -64,7 +57,7 @@ void loadPreferences() {
 
   id mogul = convertibleValue(preferences, "MogulFramerate"_ns, "doubleValue"_sel);
   settings.MogulFramerate.set(
-      mogul != nil ? framesPerSecondFrom(qv::send<double>(mogul, "doubleValue"_sel)) : 60);
+      mogul != nil ? qv::saturate<std::uint64_t>(qv::send<double>(mogul, "doubleValue"_sel)) : 60);
 
   settings.ForceSlalom.set(boolSetting(preferences, "ForceSlalom"_ns, NO));
   settings.FakeFPS.set(boolSetting(preferences, "FakeFPS"_ns, NO));

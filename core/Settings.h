@@ -66,7 +66,4 @@ void preferencesChanged(CFNotificationCenterRef center, void* observer, CFString
 // Registers preferencesChanged for the settings pane's notification.
 void observePreferenceChanges();
 
-// The whole-number conversion of MogulFramerate: toward zero, NaN and negatives 0, saturating.
-std::uint64_t framesPerSecondFrom(double value);
-
 }  // namespace quorvane

@@ -1,18 +1,15 @@
-// The iOS 8 library: its identity, its hook table in installation order, and the static
-// constructor that the loader runs when it maps the library into Camera or Photos.
+// The iOS 8 library: its identity and its hook table in installation order.
+#include "core/Tweak.h"
+
 #include <array>
 
 #include "capture/CaptureHooks.h"
-#include "core/Installation.h"
-#include "hud/RuvelProgressHUD.h"
 #include "media/MediaHooks.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
-#include "platform/objc/Object.h"
 
-namespace quorvane {
-namespace {
+namespace quorvane::ios8 {
 
-constexpr LibraryIdentity kLibrary{"QuorvaneiOS8", "Tweak", 432, true};
+const LibraryIdentity kLibrary{"QuorvaneiOS8", "Tweak", 432, true};
 
 const HookTable& hookTable() {
   static const std::array<FunctionHook, 2> functions{
@@ -34,12 +31,4 @@ const HookTable& hookTable() {
   return table;
 }
 
-}  // namespace
-}  // namespace quorvane
-
-__attribute__((constructor)) static void QuorvaneiOS8Loaded() {
-  // Code finds the HUD by name whether or not EnableSlalom lets the hooks in; it is made when
-  // first asked for, which keeps the app's launch free of it.
-  qv::makeClassOnFirstLookup("RuvelProgressHUD", &quorvane::registerRuvelProgressHUD);
-  quorvane::startTweak(quorvane::hookTable(), quorvane::kLibrary);
-}
+}  // namespace quorvane::ios8

@@ -4,6 +4,7 @@
 // HUDLayout.cpp.
 #include "hud/RuvelProgressHUD.h"
 
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -25,7 +26,29 @@ using qv::send;
 constexpr long kViewCheckLine = 214;
 
 // Property accessors. Scalars are plain loads and stores; objects and sizes go through the lock;
-// every setter then tells the key's observers.
+// every setter then tells the key's observers. Each property is named once, by its key: the
+// getter is the key and the setter "setKey:", so a misspelt selector cannot part a setter from
+// its observers.
+
+// "mode" gives "setMode:".
+template <Key K>
+constexpr auto setterNameOf() {
+  constexpr std::size_t length = sizeof(K.text) - 1;
+  std::array<char, length + 5> name{'s', 'e', 't'};
+  const char first = K.text[0];
+  name[3] = first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+  for (std::size_t i = 1; i < length; ++i) name[3 + i] = K.text[i];
+  name[length + 3] = ':';
+  return name;
+}
+template <Key K>
+inline constexpr auto kSetterName = setterNameOf<K>();
+
+template <Key K, typename Getter, typename Setter>
+void addAccessors(qv::ClassBuilder& b, Getter getter, Setter setter,
+                  const char* getterName = K.text) {
+  b.method(getterName, getter).method(kSetterName<K>.data(), setter);
+}
 
 template <typename>
 struct AtomicField;
@@ -71,95 +94,111 @@ CGSize getSize(id self, SEL) {
   return sizeOf(self, Field);
 }
 
-void setMinSize(id self, SEL, CGSize value) {
-  storeSize(self, &HUDState::minSize, value);
-  qv::notifyObservers(self, "minSize");
+template <CGSize HUDState::*Field, Key K>
+void setSize(id self, SEL, CGSize value) {
+  storeSize(self, Field, value);
+  qv::notifyObservers(self, K.text);
 }
 
-std::function<void()> completionBlock(id self, SEL) {
+template <std::function<void()> HUDState::*Field>
+std::function<void()> getBlock(id self, SEL) {
   HUDState& s = hudState(self);
   std::lock_guard guard(s.lock);
-  return s.completionBlock;
+  return s.*Field;
 }
 
-void setCompletionBlock(id self, SEL, std::function<void()> block) {
+template <std::function<void()> HUDState::*Field, Key K>
+void setBlock(id self, SEL, std::function<void()> block) {
   HUDState& s = hudState(self);
   {
     std::lock_guard guard(s.lock);
-    std::swap(s.completionBlock, block);
+    std::swap(s.*Field, block);
   }
-  qv::notifyObservers(self, "completionBlock");
+  qv::notifyObservers(self, K.text);
 }  // the old callable, and what it captured, go here, after the lock
 
-id delegate(id self, SEL) {
+// A reference the HUD does not own, such as its delegate.
+template <id HUDState::*Field>
+id getAssigned(id self, SEL) {
   HUDState& s = hudState(self);
   std::lock_guard guard(s.lock);
-  return s.delegate;
+  return s.*Field;
 }
 
-void setDelegate(id self, SEL, id value) {
+template <id HUDState::*Field, Key K>
+void setAssigned(id self, SEL, id value) {
   HUDState& s = hudState(self);
   {
     std::lock_guard guard(s.lock);
-    s.delegate = value;
+    s.*Field = value;
   }
-  qv::notifyObservers(self, "delegate");
+  qv::notifyObservers(self, K.text);
 }
 
 template <auto Field, Key K>
-void addScalar(qv::ClassBuilder& b, const char* getter, const char* setter) {
-  b.method(getter, &getScalar<Field>).method(setter, &setScalar<Field, K>);
+void addScalar(qv::ClassBuilder& b, const char* getterName = K.text) {
+  addAccessors<K>(b, &getScalar<Field>, &setScalar<Field, K>, getterName);
 }
 
 template <Ref<> HUDState::*Field, Key K>
-void addRetained(qv::ClassBuilder& b, const char* getter, const char* setter) {
-  b.method(getter, &getObject<Field>).method(setter, &setRetained<Field, K>);
+void addRetained(qv::ClassBuilder& b) {
+  addAccessors<K>(b, &getObject<Field>, &setRetained<Field, K>);
 }
 
 template <Ref<> HUDState::*Field, Key K>
-void addCopied(qv::ClassBuilder& b, const char* getter, const char* setter) {
-  b.method(getter, &getObject<Field>).method(setter, &setCopied<Field, K>);
+void addCopied(qv::ClassBuilder& b) {
+  addAccessors<K>(b, &getObject<Field>, &setCopied<Field, K>);
+}
+
+template <id HUDState::*Field, Key K>
+void addAssigned(qv::ClassBuilder& b) {
+  addAccessors<K>(b, &getAssigned<Field>, &setAssigned<Field, K>);
+}
+
+template <std::function<void()> HUDState::*Field, Key K>
+void addBlock(qv::ClassBuilder& b) {
+  addAccessors<K>(b, &getBlock<Field>, &setBlock<Field, K>);
+}
+
+template <CGSize HUDState::*Field, Key K>
+void addSize(qv::ClassBuilder& b) {
+  addAccessors<K>(b, &getSize<Field>, &setSize<Field, K>);
 }
 
 void addProperties(qv::ClassBuilder& b) {
   using S = HUDState;
-  b.method("completionBlock", &completionBlock).method("setCompletionBlock:", &setCompletionBlock);
-  addScalar<&S::mode, "mode">(b, "mode", "setMode:");
-  addScalar<&S::animationType, "animationType">(b, "animationType", "setAnimationType:");
-  addRetained<&S::customView, "customView">(b, "customView", "setCustomView:");
-  b.method("delegate", &delegate).method("setDelegate:", &setDelegate);
-  addCopied<&S::labelText, "labelText">(b, "labelText", "setLabelText:");
-  addCopied<&S::detailsLabelText, "detailsLabelText">(b, "detailsLabelText",
-                                                      "setDetailsLabelText:");
-  addScalar<&S::opacity, "opacity">(b, "opacity", "setOpacity:");
-  addRetained<&S::color, "color">(b, "color", "setColor:");
-  addScalar<&S::xOffset, "xOffset">(b, "xOffset", "setXOffset:");
-  addScalar<&S::yOffset, "yOffset">(b, "yOffset", "setYOffset:");
-  addScalar<&S::margin, "margin">(b, "margin", "setMargin:");
-  addScalar<&S::cornerRadius, "cornerRadius">(b, "cornerRadius", "setCornerRadius:");
-  addScalar<&S::dimBackground, "dimBackground">(b, "dimBackground", "setDimBackground:");
-  addScalar<&S::graceTime, "graceTime">(b, "graceTime", "setGraceTime:");
-  addScalar<&S::minShowTime, "minShowTime">(b, "minShowTime", "setMinShowTime:");
-  addScalar<&S::taskInProgress, "taskInProgress">(b, "taskInProgress", "setTaskInProgress:");
-  addScalar<&S::removeFromSuperViewOnHide, "removeFromSuperViewOnHide">(
-      b, "removeFromSuperViewOnHide", "setRemoveFromSuperViewOnHide:");
-  addRetained<&S::labelFont, "labelFont">(b, "labelFont", "setLabelFont:");
-  addRetained<&S::labelColor, "labelColor">(b, "labelColor", "setLabelColor:");
-  addRetained<&S::detailsLabelFont, "detailsLabelFont">(b, "detailsLabelFont",
-                                                        "setDetailsLabelFont:");
-  addRetained<&S::detailsLabelColor, "detailsLabelColor">(b, "detailsLabelColor",
-                                                          "setDetailsLabelColor:");
-  addRetained<&S::activityIndicatorColor, "activityIndicatorColor">(b, "activityIndicatorColor",
-                                                                    "setActivityIndicatorColor:");
-  addScalar<&S::progress, "progress">(b, "progress", "setProgress:");
-  b.method("minSize", &getSize<&S::minSize>).method("setMinSize:", &setMinSize);
+  addBlock<&S::completionBlock, "completionBlock">(b);
+  addScalar<&S::mode, "mode">(b);
+  addScalar<&S::animationType, "animationType">(b);
+  addRetained<&S::customView, "customView">(b);
+  addAssigned<&S::delegate, "delegate">(b);
+  addCopied<&S::labelText, "labelText">(b);
+  addCopied<&S::detailsLabelText, "detailsLabelText">(b);
+  addScalar<&S::opacity, "opacity">(b);
+  addRetained<&S::color, "color">(b);
+  addScalar<&S::xOffset, "xOffset">(b);
+  addScalar<&S::yOffset, "yOffset">(b);
+  addScalar<&S::margin, "margin">(b);
+  addScalar<&S::cornerRadius, "cornerRadius">(b);
+  addScalar<&S::dimBackground, "dimBackground">(b);
+  addScalar<&S::graceTime, "graceTime">(b);
+  addScalar<&S::minShowTime, "minShowTime">(b);
+  addScalar<&S::taskInProgress, "taskInProgress">(b);
+  addScalar<&S::removeFromSuperViewOnHide, "removeFromSuperViewOnHide">(b);
+  addRetained<&S::labelFont, "labelFont">(b);
+  addRetained<&S::labelColor, "labelColor">(b);
+  addRetained<&S::detailsLabelFont, "detailsLabelFont">(b);
+  addRetained<&S::detailsLabelColor, "detailsLabelColor">(b);
+  addRetained<&S::activityIndicatorColor, "activityIndicatorColor">(b);
+  addScalar<&S::progress, "progress">(b);
+  addSize<&S::minSize, "minSize">(b);
   b.method("size", &getSize<&S::size>);
-  addScalar<&S::square, "square">(b, "isSquare", "setSquare:");
+  addScalar<&S::square, "square">(b, "isSquare");
   // Private properties.
-  addRetained<&S::indicator, "indicator">(b, "indicator", "setIndicator:");
-  addRetained<&S::graceTimer, "graceTimer">(b, "graceTimer", "setGraceTimer:");
-  addRetained<&S::minShowTimer, "minShowTimer">(b, "minShowTimer", "setMinShowTimer:");
-  addRetained<&S::showStarted, "showStarted">(b, "showStarted", "setShowStarted:");
+  addRetained<&S::indicator, "indicator">(b);
+  addRetained<&S::graceTimer, "graceTimer">(b);
+  addRetained<&S::minShowTimer, "minShowTimer">(b);
+  addRetained<&S::showStarted, "showStarted">(b);
 }
 
 // Construction and destruction.

@@ -1,7 +1,6 @@
 #include "host/ios8/CaptureController.h"
 
 #include <algorithm>
-#include <limits>
 #include <map>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Foundation/Saturate.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
 
 namespace qv::host {
@@ -48,12 +48,6 @@ double bestRateOf(id format) {
   double best = 0;
   for (id range : rangesOf(format)) best = std::max(best, send<double>(range, "maxFrameRate"_sel));
   return best;
-}
-
-// A rate as CMTimeMake's timescale: truncated, and saturated rather than overflowing.
-CMTimeScale wholeRate(double rate) {
-  constexpr double kLargest = std::numeric_limits<CMTimeScale>::max();
-  return rate < kLargest ? static_cast<CMTimeScale>(rate) : std::numeric_limits<CMTimeScale>::max();
 }
 
 bool allowsThirty(id format) {
@@ -143,7 +137,8 @@ BOOL configureSession(id self, SEL, long mode, long cameraDevice, id) {
                                     send<double>(self, "mogulFrameRate"_sel))
                          : largestFormatAtThirty(device);
   if (format == nil || rangesOf(format).empty()) return NO;
-  applyFormat(device, format, CMTimeMake(1, slowMotion ? wholeRate(bestRateOf(format)) : 30));
+  applyFormat(device, format,
+              CMTimeMake(1, slowMotion ? saturate<CMTimeScale>(bestRateOf(format)) : 30));
   controllerOf(self).cameraMode = mode;
   return YES;
 }

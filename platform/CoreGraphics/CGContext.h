@@ -26,6 +26,8 @@ inline constexpr CGGradientDrawingOptions kCGGradientDrawsAfterEndLocation = 2;
 
 enum CGLineCap : int { kCGLineCapButt = 0, kCGLineCapRound = 1, kCGLineCapSquare = 2 };
 
+extern "C" {
+
 // Colour spaces. Only the device RGB and grey spaces exist.
 CGColorSpaceRef CGColorSpaceCreateDeviceRGB();
 CGColorSpaceRef CGColorSpaceCreateDeviceGray();
@@ -93,3 +95,5 @@ void CGContextClipToRect(CGContextRef context, CGRect rect);
 void CGContextDrawRadialGradient(CGContextRef context, CGGradientRef gradient, CGPoint startCenter,
                                  CGFloat startRadius, CGPoint endCenter, CGFloat endRadius,
                                  CGGradientDrawingOptions options);
+
+}  // extern "C"

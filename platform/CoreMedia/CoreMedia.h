@@ -42,6 +42,8 @@ QV_OBJC_STRUCT_ENCODING(CMTime, "{CMTime=qiIq}");
 QV_OBJC_ENCODING(CMFormatDescriptionRef, "^{opaqueCMFormatDescription=}");
 }  // namespace qv
 
+extern "C" {
+
 extern const CMTime kCMTimeInvalid;
 extern const CMTime kCMTimeZero;
 
@@ -61,6 +63,8 @@ std::int32_t CMTimeCompare(CMTime a, CMTime b);
 
 // Width and height in pixels; zero for nil or for an object that is not a video format.
 CMVideoDimensions CMVideoFormatDescriptionGetDimensions(CMVideoFormatDescriptionRef description);
+
+}  // extern "C"
 
 namespace qv {
 // A new video format description (+1 reference).

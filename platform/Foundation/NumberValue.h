@@ -9,6 +9,8 @@
 #include <limits>
 #include <string>
 
+#include "platform/Foundation/Saturate.h"
+
 namespace qv::foundation {
 
 // A double as the nearest float; beyond the float range, an infinity of the same sign.
@@ -19,18 +21,7 @@ inline float toFloat(double value) {
   return static_cast<float>(value);
 }
 
-// Truncation toward zero, clamped to the limits of Int; NaN gives 0.
-template <std::integral Int>
-Int saturate(double value) {
-  using Limits = std::numeric_limits<Int>;
-  if (std::isnan(value)) return 0;
-  // Both bounds are powers of two (or zero), exact as doubles.
-  constexpr double lowest = static_cast<double>(Limits::min());
-  constexpr double pastHighest = 2.0 * static_cast<double>(Limits::max() / 2 + 1);
-  if (value <= lowest) return Limits::min();
-  if (value >= pastHighest) return Limits::max();
-  return static_cast<Int>(value);
-}
+using qv::saturate;
 
 template <typename To, typename From>
 To convertNumber(From value) {

@@ -6,9 +6,13 @@
 
 #include "platform/objc/Object.h"
 
+extern "C" {
+
 // YES when the device answers the question (a string object) with YES; NO for an unknown
 // question. Replaceable with MSHookFunction.
 BOOL MGGetBoolAnswer(id question);
+
+}  // extern "C"
 
 namespace qv {
 // The device's answers, set by the host when the app starts.

@@ -18,10 +18,14 @@
 #include "platform/CoreGraphics/CGContext.h"
 #include "platform/Foundation/Foundation.h"
 
+extern "C" {
+
 // The current drawing context: a stack per thread. Push retains, pop releases.
 CGContextRef UIGraphicsGetCurrentContext();
 void UIGraphicsPushContext(CGContextRef context);
 void UIGraphicsPopContext();
+
+}  // extern "C"
 
 // Blocks of the animation calls: animations:, completion: (with the finished flag).
 using UIViewAnimationsBlock = std::function<void()>;

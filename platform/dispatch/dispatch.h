@@ -25,6 +25,8 @@ using dispatch_time_t = std::uint64_t;
 #define DISPATCH_QUEUE_PRIORITY_LOW (-2)
 #define DISPATCH_QUEUE_PRIORITY_BACKGROUND INT16_MIN
 
+extern "C" {
+
 dispatch_queue_t dispatch_get_main_queue();
 
 // NULL for an identifier other than the four priorities, or for flags other than 0.
@@ -41,3 +43,5 @@ void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, dispatch_block
 // `when` (DISPATCH_TIME_NOW: the clock's present) plus `delta` nanoseconds. Past the end of time
 // is DISPATCH_TIME_FOREVER; before its start is 1, an instant long passed.
 dispatch_time_t dispatch_time(dispatch_time_t when, std::int64_t delta);
+
+}  // extern "C"

@@ -166,5 +166,40 @@ TEST(Installation, StartWithDefaultsInstallsInsideItsOwnPool) {
   });
 }
 
+#ifndef NDEBUG
+// A row whose C++ signature differs from the host method's encoding, or an added row whose
+// encoding differs from its implementation, stops installation at that row in one named line.
+Original<void(double)> originalGreetWithDouble;
+void replacedGreetWithDouble(id, SEL, double) {}
+void addedTakingAnObject(id, SEL, id) {}
+
+TEST(Installation, DebugBuildsStopAtARowWhoseSignatureDiffers) {
+  qv::test::runForked([] {
+    registerHostClasses();
+    const std::array<MethodHook, 1> replaced{
+        instanceHook("greet", &replacedGreetWithDouble, originalGreetWithDouble)};
+    const std::array<HookGroup, 1> replacedGroup{HookGroup{"InstallHost", replaced}};
+    EXPECT_THROW(
+        {
+          try {
+            installHookTable(HookTable{{}, replacedGroup}, kLibrary);
+          } catch (const qv::SignatureMismatch& mismatch) {
+            EXPECT_STREQ(mismatch.what(),
+                         "QuorvaneiOS8: -[InstallHost greet] is declared 'v@:' but its "
+                         "implementation takes 'v@:d'");
+            throw;
+          }
+        },
+        qv::SignatureMismatch);
+    EXPECT_FALSE(originalGreetWithDouble.installed());
+
+    const std::array<MethodHook, 1> added{addedMethod("hv_take:", &addedTakingAnObject, "v@:Q")};
+    const std::array<HookGroup, 1> addedGroup{HookGroup{"InstallHost", added}};
+    EXPECT_THROW(installHookTable(HookTable{{}, addedGroup}, kLibrary), qv::SignatureMismatch);
+    EXPECT_FALSE(class_respondsToSelector(objc_getClass("InstallHost"), "hv_take:"_sel));
+  });
+}
+#endif
+
 }  // namespace
 }  // namespace quorvane

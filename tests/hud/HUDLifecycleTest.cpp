@@ -46,6 +46,62 @@ TEST_F(HUDLifecycle, ConstructionSetsTheDefaultsAndTheChildren) {
   EXPECT_TRUE(send<BOOL>(children[2], "isAnimating"_sel));
 }
 
+void recordKeyPath(id, SEL, id keyPath, id, id, void*) {
+  trace() += qv::utf8(keyPath) + ";";
+}
+
+// Every public property set through its setter, as key-value coding names it from the key,
+// reaches the observers of that key.
+TEST_F(HUDLifecycle, EverySetterTellsTheObserversOfItsKey) {
+  static const Class observerClass =
+      qv::ClassBuilder("HUDKeyObserver", qv::NSObjectClass())
+          .method("observeValueForKeyPath:ofObject:change:context:", &recordKeyPath)
+          .registerClass();
+  Ref<> observer = qv::make(observerClass);
+  Ref<> hud = makeHUD(parent);
+  Ref<> number = qv::makeNumber(1);
+  Ref<> text = makeString("text");
+  const std::vector<std::pair<const char*, id>> properties{
+      {"mode", number},
+      {"animationType", number},
+      {"customView", parent},
+      {"delegate", observer},
+      {"labelText", text},
+      {"detailsLabelText", text},
+      {"opacity", number},
+      {"color", nil},
+      {"xOffset", number},
+      {"yOffset", number},
+      {"margin", number},
+      {"cornerRadius", number},
+      {"dimBackground", number},
+      {"graceTime", number},
+      {"minShowTime", number},
+      {"taskInProgress", number},
+      {"removeFromSuperViewOnHide", number},
+      {"labelFont", nil},
+      {"labelColor", nil},
+      {"detailsLabelFont", nil},
+      {"detailsLabelColor", nil},
+      {"activityIndicatorColor", nil},
+      {"progress", number},
+      {"square", number},
+  };
+  std::string expected;
+  for (const auto& [key, value] : properties) {
+    send(hud, "addObserver:forKeyPath:options:context:"_sel, observer.get(), makeString(key).get(),
+         NSUInteger{0}, static_cast<void*>(nullptr));
+    expected += std::string(key) + ";";
+  }
+  trace().clear();
+  for (const auto& [key, value] : properties) qv::setValueForKey(hud, value, key);
+  EXPECT_EQ(trace(), expected);
+  send(hud, "setDelegate:"_sel, id{nil});
+  for (const auto& [key, value] : properties) {
+    send(hud, "removeObserver:forKeyPath:"_sel, observer.get(), makeString(key).get());
+  }
+}
+
 TEST_F(HUDLifecycle, InitWithoutViewFailsItsPreconditionAndMakesNoHUD) {
   Class cls = objc_getClass("RuvelProgressHUD");
   try {

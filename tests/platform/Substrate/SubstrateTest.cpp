@@ -1,5 +1,6 @@
 #include "platform/Substrate/Substrate.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -146,6 +147,25 @@ TEST(HookFunction, ReachesCallersInOtherLibraries) {
     EXPECT_TRUE(callerAsk("Forced"_ns));
     EXPECT_TRUE(callerAsk("Known"_ns));
     EXPECT_FALSE(callerAsk("Unknown"_ns));
+  });
+}
+
+// A tweak written against the device's headers links these by their C names, and a loader
+// finds them with dlsym.
+TEST(HookFunction, PlatformFunctionsHaveTheirCNames) {
+  for (const char* name :
+       {"CMTimeMake", "CMTimeCompare", "CMTimeGetSeconds", "CMVideoFormatDescriptionGetDimensions",
+        "MGGetBoolAnswer", "CFLog", "CFEqual", "CFNotificationCenterGetDarwinNotifyCenter",
+        "CFNotificationCenterAddObserver", "CFNotificationCenterPostNotification",
+        "CGContextFillRect", "UIGraphicsGetCurrentContext", "dispatch_after", "dispatch_time"}) {
+    EXPECT_NE(dlsym(RTLD_DEFAULT, name), nullptr) << name;
+  }
+  test::runForked([] {
+    void* found = dlsym(RTLD_DEFAULT, "CMTimeMake");
+    ASSERT_EQ(found, reinterpret_cast<void*>(&CMTimeMake));
+    MSHookFunction(found, reinterpret_cast<void*>(&replacedMake),
+                   reinterpret_cast<void**>(&originalMake));
+    EXPECT_EQ(callerMakeTime(3, 600).value, 6) << "hooked through the address dlsym gave";
   });
 }
 
