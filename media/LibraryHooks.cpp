@@ -11,7 +11,7 @@ namespace quorvane {
 
 namespace PUVideoBannerView {
 
-id replaced__badgeImageForVideoSubtype_(id self, SEL _cmd, int subtype) {
+id replaced__badgeImageForVideoSubtype_(id self, SEL _cmd, long subtype) {
   if (settings.ForceSlalom) {
     return qv::send<id>(objc_getClass("UIImage"), "pu_PhotosUIImageNamed:"_sel,
                         "PUSlalomBadgeIcon"_ns);

@@ -67,8 +67,8 @@ inline Original<void(float)> original_setSlowMotionRate_;
 namespace PUVideoBannerView {
 
 // The slow-motion badge for every subtype with ForceSlalom.
-id replaced__badgeImageForVideoSubtype_(id self, SEL _cmd, int subtype);
-inline Original<id(int)> original__badgeImageForVideoSubtype_;
+id replaced__badgeImageForVideoSubtype_(id self, SEL _cmd, long subtype);
+inline Original<id(long)> original__badgeImageForVideoSubtype_;
 
 }  // namespace PUVideoBannerView
 

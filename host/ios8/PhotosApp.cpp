@@ -65,7 +65,7 @@ void addBanners(id albumView) {
     Ref<> banner = adopt(send<id>(
         send<id>(objc_getClass("PUVideoBannerView"), "alloc"_sel), "initWithFrame:"_sel,
         CGRectMake(tile.origin.x, tile.origin.y + tile.size.height - 22, tile.size.width, 22)));
-    send(banner.get(), "setVideoSubtype:"_sel, send<int>(assets[i], "kindSubtype"_sel));
+    send(banner.get(), "setVideoSubtype:"_sel, long{send<int>(assets[i], "kindSubtype"_sel)});
     send(banner.get(), "setVideoDuration:"_sel, send<double>(assets[i], "duration"_sel));
     send(albumView, "addSubview:"_sel, banner.get());
   }

@@ -77,7 +77,7 @@ std::string clockText(double seconds) {
 // PUVideoBannerView.
 
 struct BannerState {
-  int subtype = 0;
+  long subtype = 0;
   double duration = 0;
 };
 
@@ -85,7 +85,7 @@ BannerState& bannerOf(id self) {
   return stateOf<BannerState>(self);
 }
 
-void setVideoSubtype(id self, SEL, int subtype) {
+void setVideoSubtype(id self, SEL, long subtype) {
   bannerOf(self).subtype = subtype;
   send(self, "setNeedsDisplay"_sel);
 }
@@ -94,7 +94,7 @@ void setVideoDuration(id self, SEL, double seconds) {
   send(self, "setNeedsDisplay"_sel);
 }
 
-id badgeImageForVideoSubtype(id, SEL, int subtype) {
+id badgeImageForVideoSubtype(id, SEL, long subtype) {
   return send<id>(objc_getClass("UIImage"), "pu_PhotosUIImageNamed:"_sel,
                   subtype == kSlowMotionSubtype ? "PUSlalomBadgeIcon"_ns : "PUVideoBadgeIcon"_ns);
 }
@@ -139,7 +139,7 @@ void setVideoCameraImage(id self, SEL, id asset) {
   object_setIvar(self, cameraImageIvar(), retain(asset));
   release(old);
   id banner = stateOf<VideoViewState>(self).banner;
-  send(banner, "setVideoSubtype:"_sel, send<int>(asset, "kindSubtype"_sel));
+  send(banner, "setVideoSubtype:"_sel, long{send<int>(asset, "kindSubtype"_sel)});
   send(banner, "setVideoDuration:"_sel, send<double>(asset, "duration"_sel));
   send(self, "setNeedsDisplay"_sel);
 }
