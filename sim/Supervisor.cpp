@@ -6,6 +6,7 @@
 
 #include "host/App.h"
 #include "platform/AVFoundation/Media.h"
+#include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/dispatch/Clock.h"
 #include "sim/Device.h"
@@ -317,7 +318,16 @@ void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& s
                {"root", sandbox.root()}});
   if (!scenario.description.empty()) trace.event(start, "sim", "description", scenario.description);
   trace.event(start, "settings", "settings", writeSettingsFile(sandbox, scenario.settings));
-  for (const Clip& clip : scenario.clips) putInAlbum(clip, sandbox, trace);
+  // What libav says of a clip's file belongs in the trace, not on the terminal.
+  setLogSink(
+      [&trace, start](int, const std::string& line) { trace.event(start, "sim", "log", line); });
+  try {
+    for (const Clip& clip : scenario.clips) putInAlbum(clip, sandbox, trace);
+  } catch (...) {
+    setLogSink({});
+    throw;
+  }
+  setLogSink({});
 }
 
 }  // namespace
