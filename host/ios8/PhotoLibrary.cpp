@@ -95,6 +95,7 @@ BOOL setVideoInfoFromFile(id self, SEL, id fileURL, id renderURL, BOOL) {
   id avAsset = send<id>(objc_getClass("AVAsset"), "assetWithURL:"_sel,
                         renderURL != nil ? renderURL : fileURL);
   AssetState& state = assetOf(self);
+  if (state.path.empty()) state.path = utf8(send<id>(fileURL, "path"_sel));  // a new asset's file
   const double seconds = CMTimeGetSeconds(send<CMTime>(avAsset, "duration"_sel));
   state.duration = seconds > 0 ? seconds : 0;
   state.frameRate = firstVideoRate(avAsset);

@@ -12,7 +12,8 @@
 //                                  the user's slow-motion edit (a PFVideoAdjustments), or nil
 //   -pathForOriginalFile -mainFileURL -filename -duration (seconds) -nominalFrameRate (float)
 //   -setVideoInfoFromFileAtURL:fullSizeRenderURL:overwriteOriginalProperties:
-//                                  reads the render when given, else the file: duration, rate,
+//                                  a new asset takes the file as its original; reads the
+//                                  render when given, else the file: duration, rate,
 //                                  size, and kind subtype 101 for 120 fps and more (0 else);
 //                                  answers whether it found a video track
 #pragma once
