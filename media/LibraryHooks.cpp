@@ -26,10 +26,7 @@ namespace {
 
 // The first video track's rate; 0 for a file without one or that cannot be read.
 float nominalFrameRateOf(id url) {
-  id asset = qv::send<id>(objc_getClass("AVAsset"), "assetWithURL:"_sel, url);
-  const std::vector<id> tracks =
-      qv::arrayElements(qv::send<id>(asset, "tracksWithMediaType:"_sel, AVMediaTypeVideo));
-  return tracks.empty() ? 0 : qv::send<float>(tracks.front(), "nominalFrameRate"_sel);
+  return firstVideoTrackRate(qv::send<id>(objc_getClass("AVAsset"), "assetWithURL:"_sel, url));
 }
 
 // Only a rate read from the file can reach the setting: an unreadable one (0) never does, not

@@ -95,6 +95,9 @@ inline Original<BOOL()> original__shouldShowSlalomEditor;
 
 }  // namespace PLVideoView
 
+// The nominal frame rate of an AVAsset's first video track; 0 without one.
+float firstVideoTrackRate(id asset);
+
 // The groups' rows, in table order.
 std::span<const MethodHook> slowMotionUtilitiesHooks();  // class methods
 std::span<const MethodHook> slowMotionConfigurationHooks();

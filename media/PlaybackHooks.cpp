@@ -12,6 +12,12 @@
 
 namespace quorvane {
 
+float firstVideoTrackRate(id asset) {
+  const std::vector<id> tracks =
+      qv::arrayElements(qv::send<id>(asset, "tracksWithMediaType:"_sel, AVMediaTypeVideo));
+  return tracks.empty() ? 0 : qv::send<float>(tracks.front(), "nominalFrameRate"_sel);
+}
+
 namespace PFSlowMotionUtilities {
 
 id replaced_exportPresetForAsset_preferredPreset_(id self, SEL _cmd, id asset, id preferredPreset) {
@@ -78,12 +84,6 @@ void replaced_setSlowMotionRate_(id self, SEL _cmd, float) {
 
 namespace PFVideoAVObjectBuilder {
 namespace {
-
-float firstVideoTrackRate(id asset) {
-  const std::vector<id> tracks =
-      qv::arrayElements(qv::send<id>(asset, "tracksWithMediaType:"_sel, AVMediaTypeVideo));
-  return tracks.empty() ? 0 : qv::send<float>(tracks.front(), "nominalFrameRate"_sel);
-}
 
 Ivar adjustmentsIvar(id builder) {
   return class_getInstanceVariable(object_getClass(builder), "_videoAdjustments");

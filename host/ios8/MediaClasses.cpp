@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/AVFoundation/AVFoundation.h"
 #include "platform/Foundation/Foundation.h"
 
 namespace qv::host {
@@ -136,6 +137,12 @@ void registerMediaClassesIOS8() {
       .method("videoAdjustments", &videoAdjustments)
       .method("dealloc", &deallocBuilder)
       .registerClass();
+}
+
+float firstVideoRate(id avAsset) {
+  const std::vector<id> tracks =
+      arrayElements(send<id>(avAsset, "tracksWithMediaType:"_sel, AVMediaTypeVideo));
+  return tracks.empty() ? 0 : send<float>(tracks.front(), "nominalFrameRate"_sel);
 }
 
 PlaybackPlan playbackPlan(id builder) {

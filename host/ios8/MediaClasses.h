@@ -25,6 +25,9 @@ namespace qv::host {
 
 void registerMediaClassesIOS8();
 
+// The nominal frame rate of an AVAsset's first video track; 0 without one.
+float firstVideoRate(id avAsset);
+
 // What a player follows for one clip, as the builder and the configuration give it.
 struct PlaybackPlan {
   double duration = 0;      // of the clip, seconds

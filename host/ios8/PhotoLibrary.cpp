@@ -85,12 +85,6 @@ float nominalFrameRate(id self, SEL) {
   return assetOf(self).frameRate;
 }
 
-float firstVideoRate(id avAsset) {
-  const std::vector<id> tracks =
-      arrayElements(send<id>(avAsset, "tracksWithMediaType:"_sel, AVMediaTypeVideo));
-  return tracks.empty() ? 0 : send<float>(tracks.front(), "nominalFrameRate"_sel);
-}
-
 BOOL setVideoInfoFromFile(id self, SEL, id fileURL, id renderURL, BOOL) {
   id avAsset = send<id>(objc_getClass("AVAsset"), "assetWithURL:"_sel,
                         renderURL != nil ? renderURL : fileURL);

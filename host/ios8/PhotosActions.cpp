@@ -28,12 +28,6 @@ id avAssetOf(id asset) {
                   send<id>(asset, "mainFileURL"_sel));
 }
 
-float firstVideoRate(id avAsset) {
-  const std::vector<id> tracks =
-      arrayElements(send<id>(avAsset, "tracksWithMediaType:"_sel, AVMediaTypeVideo));
-  return tracks.empty() ? 0 : send<float>(tracks.front(), "nominalFrameRate"_sel);
-}
-
 // Default adjustments for the clip (+1).
 Ref<> defaultAdjustments(id avAsset) {
   const CMTimeRange range =
