@@ -184,6 +184,15 @@ TEST(ScenarioParser, ExpectationsAreCheckedAgainstTheShapeOfTheirState) {
             "running}'");
   EXPECT_EQ(errorOf(head + "      format: none\n      frame_rates: [[2, 30], [2, 240]]\n"),
             "(read)");
+  EXPECT_EQ(errorOf(head + "      asset: {kind: 101}\n"),
+            "s.yaml:4: asset expects a map whose keys are among name, kind_subtype, slow_motion, "
+            "adjusted, slow_motion_section, saved_asset_type, badge, editor, not kind");
+  EXPECT_EQ(errorOf(head + "      playback: fast\n"),
+            "s.yaml:4: playback expects a map whose keys are among slow_motion, rate, volume, "
+            "ramp_volume, duration, playing_time, not fast");
+  EXPECT_EQ(errorOf(head + "      playback: {slow_motion: [0.5, 1.5], rate: 0.25}\n"
+                           "      clip: none\n      export: {failure: none}\n"),
+            "(read)");
   EXPECT_EQ(
       errorOf(head + "      frame_rates: [[2, 30, 60]]\n"),
       "s.yaml:4: frame_rates expects a list of [lowest, highest] frame rates, not [[2, 30, 60]]");
