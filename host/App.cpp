@@ -7,7 +7,10 @@
 #include "host/ios8/CameraApp.h"
 #include "host/ios8/CameraScreen.h"
 #include "host/ios8/CaptureController.h"
+#include "host/ios8/MediaClasses.h"
+#include "host/ios8/PhotoLibrary.h"
 #include "host/ios8/PhotosApp.h"
+#include "host/ios8/PhotosUI.h"
 #include "platform/UIKit/UIKit.h"
 #include "platform/objc/AutoreleasePool.h"
 
@@ -35,16 +38,33 @@ std::vector<HostUnit> cameraUnits(HostGeneration generation) {
   };
 }
 
+// The media, photo-library and Photos UI classes that both apps have.
+std::vector<HostUnit> sharedMediaUnits(HostGeneration generation) {
+  if (generation == HostGeneration::iOS7) return {};
+  return {
+      {{"PFSlowMotionUtilities", "PFSlowMotionConfiguration", "PFVideoAdjustments",
+        "PFVideoAVObjectBuilder"},
+       [](HostGeneration) { registerMediaClassesIOS8(); }},
+      {{"PLManagedAsset"}, [](HostGeneration) { registerPhotoLibraryIOS8(); }},
+      {{"PUVideoBannerView", "PLVideoView"}, [](HostGeneration) { registerPhotosUIIOS8(); }},
+  };
+}
+
 bool isRemoved(const HostUnit& unit, const std::vector<Removal>& removals) {
   return std::any_of(unit.classes.begin(), unit.classes.end(),
                      [&](const std::string& name) { return removesClass(removals, name); });
 }
 
-void registerHostClasses(const AppLaunch& launch) {
-  if (launch.name != kCameraApp) return;
-  for (const HostUnit& unit : cameraUnits(launch.device.system.generation)) {
+void registerUnits(const std::vector<HostUnit>& units, const AppLaunch& launch) {
+  for (const HostUnit& unit : units) {
     if (!isRemoved(unit, launch.removals)) unit.registerClasses(launch.device.system.generation);
   }
+}
+
+void registerHostClasses(const AppLaunch& launch) {
+  registerUnits(sharedMediaUnits(launch.device.system.generation), launch);
+  if (launch.name == kCameraApp)
+    registerUnits(cameraUnits(launch.device.system.generation), launch);
 }
 
 // Removals of methods that a class of this app exists for but never had.

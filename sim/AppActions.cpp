@@ -6,6 +6,7 @@
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
 #include "sim/CameraScreenSide.h"
+#include "sim/MediaSide.h"
 
 namespace qv::sim::app {
 namespace {
@@ -51,6 +52,12 @@ std::string snapshot(const Value& path) {
   return ui::writeSnapshot(window, file) ? "" : "snapshot: cannot write " + file;
 }
 
+// A step's own argument, as the supervisor sends it beside the step's label.
+Value stepArgument(const Value& argument) {
+  const Value* inner = argument.find("argument");
+  return inner != nullptr ? *inner : Value();
+}
+
 }  // namespace
 
 std::string perform(const std::string& action, const Value& argument) {
@@ -60,8 +67,9 @@ std::string perform(const std::string& action, const Value& argument) {
   if (action == "snapshot") return snapshot(argument);
   if (action == "tap_indicator") return tapIndicator(1);
   if (action == "double_tap_indicator") return tapIndicator(2);
-  if (action == "type") return typeIntoAlert(argument);
-  if (action == "press_alert") return pressAlertButton(argument);
+  if (action == "type") return typeIntoAlert(stepArgument(argument));
+  if (action == "press_alert") return pressAlertButton(stepArgument(argument));
+  if (auto media = performMedia(action, argument)) return *media;
   return "unknown action " + action;
 }
 

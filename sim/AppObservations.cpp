@@ -17,6 +17,7 @@
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
 #include "sim/CameraScreenSide.h"
+#include "sim/MediaSide.h"
 
 namespace qv::sim::app {
 namespace {
@@ -255,6 +256,8 @@ ValueMap observe(const ValueList& keys, int channelFd) {
     } else if (name == "huds" || name == "notices") {
       if (!screen) screen = hudsAndNotices(channelFd);
       value = name == "huds" ? screen->first : screen->second;
+    } else if (auto media = observeMedia(name)) {
+      value = std::move(*media);
     }
     state.emplace_back(name, std::move(value));
   }

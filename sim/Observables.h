@@ -27,7 +27,7 @@ enum class Shape {
   Duration,   // "1/120" (value/timescale)
   Ranges,     // a list of [lowest, highest] frame rates
   Records,    // a list of maps whose keys are among `fields`
-  Record,     // one map whose keys are among `fields`, of any values
+  Fields,     // one map whose keys are among `fields`
 };
 
 struct Observable {

@@ -35,6 +35,7 @@ struct Clip {
   double duration;   // seconds
   int width;
   int height;
+  std::string file;  // a file to copy instead (a path on this machine); empty: written
 };
 
 struct Launch {
@@ -61,14 +62,6 @@ struct Snapshot {
   std::string app;
   std::string name;  // the PNG's name without extension
 };
-// What the user does on the app's screen: the action as the app side names it, with its
-// argument.
-struct ScreenAction {
-  std::string app;
-  std::string action;  // "tap_indicator", "double_tap_indicator", "type", "press_alert"
-  Value argument;
-  std::string summary;  // as the trace describes the step
-};
 struct Expectation {
   const Observable* observable;
   Value expected;
@@ -79,8 +72,22 @@ struct Expect {
   std::vector<Expectation> checks;
 };
 
+// A step the app takes through its own user interface, with one argument: open_clip, play,
+// export, edit_slow_motion.
+struct AppStep {
+  std::string app;
+  std::string action;  // the app side's name for it
+  Value argument;
+  std::string summary;  // how the trace names it
+};
+// Records for the time given, every app in lock step meanwhile.
+struct Record {
+  std::string app;
+  double seconds;
+};
+
 using Action = std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot,
-                            ScreenAction, Expect>;
+                            Expect, AppStep, Record>;
 
 struct Step {
   Location where;

@@ -226,6 +226,14 @@ void hideControlsForCapturingVideo(id self, SEL, BOOL) {
   setControlsShown(self, false);
 }
 
+// As the capture controller's delegate: the controls go while video is captured.
+void videoCaptureStarted(id self, SEL, id) {
+  send(self, "_hideControlsForCapturingVideoAnimated:"_sel, BOOL{YES});
+}
+void videoCaptureStopped(id self, SEL, id) {
+  send(self, "_showControlsForCapturingVideoAnimated:"_sel, BOOL{YES});
+}
+
 long cameraMode(id self, SEL) {
   return cameraOf(self).mode;
 }
@@ -300,6 +308,8 @@ void registerCameraView() {
           .method("_slalomIndicatorTapped:", &slalomIndicatorTapped)
           .method("_showControlsForCapturingVideoAnimated:", &showControlsForCapturingVideo)
           .method("_hideControlsForCapturingVideoAnimated:", &hideControlsForCapturingVideo)
+          .method("cameraControllerDidStartVideoCapture:", &videoCaptureStarted)
+          .method("cameraControllerDidStopVideoCapture:", &videoCaptureStopped)
           .method("layoutSubviews", &layoutCameraView)
           .registerClass();
 }

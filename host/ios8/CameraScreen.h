@@ -20,6 +20,9 @@
 //                                 visible in slow motion only
 //   -_hideControlsForCapturingVideoAnimated:   the controls away while video is captured, the
 //                                 indicator too
+//   -cameraControllerDidStartVideoCapture: -cameraControllerDidStopVideoCapture:
+//                                 as the capture controller's delegate: hides the controls while
+//                                 video is captured, shows them after
 // CAMBottomBar (a UIView): the mode dial and the shutter button, drawn
 //   -slalomIndicatorView -setSlalomIndicatorView:   the indicator, a child of the bar
 //   -_layoutForVerticalOrientation   (from layoutSubviews) the indicator at the bar's right end,

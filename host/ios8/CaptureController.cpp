@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "host/ios8/VideoRecording.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
@@ -191,6 +192,7 @@ Class registerControllerClass(const char* name) {
           .method("stopPreview", &stopPreview)
           .method("isPreviewRunning", &isPreviewRunning)
           .registerClass();
+  addVideoRecording(definingClass);
   return definingClass;
 }
 

@@ -24,6 +24,7 @@
 //   -cameraMode                     the last mode configured
 //   -startPreview -stopPreview      start through _startPreview:, which runs the preview
 //   -isPreviewRunning
+//   -startVideoCapture -stopVideoCapture -isCapturingVideo   (VideoRecording.h)
 #pragma once
 
 #include "host/devices/Catalog.h"

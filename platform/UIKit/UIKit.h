@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/CoreGraphics/CGContext.h"
@@ -166,5 +167,12 @@ std::vector<id> visibleAlerts();
 // where the delegate answers them). False, doing nothing, for an alert not on screen or an
 // index it has no button for.
 bool pressAlertButton(id alert, NSInteger index);
+// Named images: how the image of a name is drawn into a rectangle (the context's state is
+// saved around it), at its natural size. imageNamed: answers them.
+using ImageDrawing = std::function<void(CGContextRef context, CGRect rect)>;
+void registerNamedImage(const std::string& name, CGSize size, ImageDrawing draw);
+
+// The name an image was made for; empty for nil or another object.
+std::string imageName(id image);
 
 }  // namespace qv::ui

@@ -137,6 +137,11 @@ TEST(CameraScreenLibrary, InSlowMotionTheIndicatorHidesAsHideIndicatorSays) {
       EXPECT_FALSE(hidden(app.indicator())) << "visible while capturing";
       showControls(app.screen());
       EXPECT_EQ(hidden(app.indicator()), hideIndicator);
+      // Recording hides and then shows the controls, through the camera screen.
+      send(test::captureController(), "startVideoCapture"_sel);
+      EXPECT_FALSE(hidden(app.indicator()));
+      send(test::captureController(), "stopVideoCapture"_sel);
+      EXPECT_EQ(hidden(app.indicator()), hideIndicator);
     });
   }
   runForked([] {
