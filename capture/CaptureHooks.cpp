@@ -6,6 +6,7 @@
 
 #include "capture/DeviceFormats.h"
 #include "capture/FrameRateChoice.h"
+#include "capture/ScopedFlag.h"
 #include "core/Settings.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
@@ -23,19 +24,6 @@ namespace {
 bool inConfigurationWindow() {
   return std::atomic_ref<BOOL>(noHigh).load(std::memory_order_relaxed) != NO;
 }
-
-// noHigh is YES exactly while a replaced configuration runs, also around a nested one, and is
-// put back when the configuration raises.
-class ConfigurationWindow {
- public:
-  ConfigurationWindow() : outer_(std::atomic_ref<BOOL>(noHigh).exchange(YES)) {}
-  ~ConfigurationWindow() { std::atomic_ref<BOOL>(noHigh).store(outer_); }
-  ConfigurationWindow(const ConfigurationWindow&) = delete;
-  ConfigurationWindow& operator=(const ConfigurationWindow&) = delete;
-
- private:
-  BOOL outer_;
-};
 
 }  // namespace
 
@@ -62,7 +50,7 @@ double replaced_mogulFrameRate(id, SEL) {
 
 BOOL replaced__configureSessionWithCameraMode_cameraDevice_options_(id self, SEL _cmd, long mode,
                                                                     long cameraDevice, id options) {
-  ConfigurationWindow window;
+  ScopedFlag window(noHigh);
   return original__configureSessionWithCameraMode_cameraDevice_options_(self, _cmd, mode,
                                                                         cameraDevice, options);
 }

@@ -3,7 +3,10 @@
 
 #include <array>
 
+#include "capture/CameraScreenHooks.h"
 #include "capture/CaptureHooks.h"
+#include "capture/IndicatorChooser.h"
+#include "media/MediaHooks.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
 
 namespace quorvane::ios8 {
@@ -15,8 +18,22 @@ const HookTable& hookTable() {
       functionHook(&MGGetBoolAnswer, &replaced_MGGetBoolAnswer, original_MGGetBoolAnswer),
       functionHook(&CMTimeMake, &replaced_CMTimeMake, original_CMTimeMake),
   };
-  static const std::array<HookGroup, 1> groups{
+  static const std::array<HookGroup, 14> groups{
+      HookGroup{"CAMCameraView", cameraViewHooks()},
+      HookGroup{"CAMApplicationViewController", applicationViewControllerHooks()},
+      HookGroup{"PFSlowMotionUtilities", slowMotionUtilitiesHooks()},
       HookGroup{"CAMCaptureController", captureControllerHooks()},
+      HookGroup{"PFSlowMotionConfiguration", slowMotionConfigurationHooks()},
+      HookGroup{"PFVideoAVObjectBuilder", videoObjectBuilderHooks()},
+      // One lookup: the metaclass serves the class method, the class the instance rows.
+      HookGroup{"PFVideoAdjustments", videoAdjustmentsHooks()},
+      HookGroup{"PUVideoBannerView", videoBannerHooks()},
+      HookGroup{"PLManagedAsset", managedAssetHooks()},
+      HookGroup{"CAMCameraSpec", cameraSpecHooks()},
+      HookGroup{"CAMPadApplicationSpec", padApplicationSpecHooks()},
+      HookGroup{"CAMBottomBar", bottomBarHooks()},
+      HookGroup{"CAMSlalomIndicatorView", slalomIndicatorHooks()},
+      HookGroup{"PLVideoView", videoViewHooks()},
   };
   static const HookTable table{functions, groups};
   return table;

@@ -5,8 +5,12 @@
 #include "host/AppWindow.h"
 #include "host/DeviceSetup.h"
 #include "host/ios8/CameraApp.h"
+#include "host/ios8/CameraScreen.h"
 #include "host/ios8/CaptureController.h"
+#include "host/ios8/MediaClasses.h"
+#include "host/ios8/PhotoLibrary.h"
 #include "host/ios8/PhotosApp.h"
+#include "host/ios8/PhotosUI.h"
 #include "platform/UIKit/UIKit.h"
 #include "platform/objc/AutoreleasePool.h"
 
@@ -23,7 +27,26 @@ std::vector<HostUnit> cameraUnits(HostGeneration generation) {
   if (generation == HostGeneration::iOS7) return {};
   return {
       {{"CAMCaptureController", "CMKCaptureController"}, &registerCaptureController},
-      {{"CAMApplicationViewController"}, [](HostGeneration) { registerCameraAppIOS8(); }},
+      {{"CAMCameraSpec", "CAMPadApplicationSpec"}, [](HostGeneration) { registerCameraSpecs(); }},
+      {{"CAMSlalomIndicatorView"}, [](HostGeneration) { registerSlalomIndicatorView(); }},
+      {{"CAMBottomBar"}, [](HostGeneration) { registerBottomBar(); }},
+      {{"CAMApplicationViewController", "CAMCameraView"},
+       [](HostGeneration) {
+         registerCameraView();
+         registerCameraAppIOS8();
+       }},
+  };
+}
+
+// The media, photo-library and Photos UI classes that both apps have.
+std::vector<HostUnit> sharedMediaUnits(HostGeneration generation) {
+  if (generation == HostGeneration::iOS7) return {};
+  return {
+      {{"PFSlowMotionUtilities", "PFSlowMotionConfiguration", "PFVideoAdjustments",
+        "PFVideoAVObjectBuilder"},
+       [](HostGeneration) { registerMediaClassesIOS8(); }},
+      {{"PLManagedAsset"}, [](HostGeneration) { registerPhotoLibraryIOS8(); }},
+      {{"PUVideoBannerView", "PLVideoView"}, [](HostGeneration) { registerPhotosUIIOS8(); }},
   };
 }
 
@@ -32,11 +55,16 @@ bool isRemoved(const HostUnit& unit, const std::vector<Removal>& removals) {
                      [&](const std::string& name) { return removesClass(removals, name); });
 }
 
-void registerHostClasses(const AppLaunch& launch) {
-  if (launch.name != kCameraApp) return;
-  for (const HostUnit& unit : cameraUnits(launch.device.system.generation)) {
+void registerUnits(const std::vector<HostUnit>& units, const AppLaunch& launch) {
+  for (const HostUnit& unit : units) {
     if (!isRemoved(unit, launch.removals)) unit.registerClasses(launch.device.system.generation);
   }
+}
+
+void registerHostClasses(const AppLaunch& launch) {
+  registerUnits(sharedMediaUnits(launch.device.system.generation), launch);
+  if (launch.name == kCameraApp)
+    registerUnits(cameraUnits(launch.device.system.generation), launch);
 }
 
 // Removals of methods that a class of this app exists for but never had.

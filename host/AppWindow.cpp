@@ -7,6 +7,7 @@ namespace qv::host {
 void applyScreen(Idiom idiom) {
   ui::setScreenBounds(idiom == Idiom::Pad ? CGRectMake(0, 0, 768, 1024)
                                           : CGRectMake(0, 0, 320, 568));
+  ui::setInterfaceIdiom(idiom == Idiom::Pad ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone);
 }
 
 void openAppWindow(id rootViewController) {

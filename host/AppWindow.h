@@ -7,7 +7,8 @@
 
 namespace qv::host {
 
-// The main screen of the device: phones 320 × 568 points, pads 768 × 1024.
+// The main screen of the device, phones 320 × 568 points, pads 768 × 1024, and UIDevice's
+// interface idiom.
 void applyScreen(Idiom idiom);
 
 // A key window filling the screen with the controller's view at its root. The window lives as

@@ -8,6 +8,7 @@ packages=(
   libplist-dev
   libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-symbola
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  ffmpeg
   libcli11-dev libyaml-cpp-dev
   libedit-dev libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -5,6 +5,8 @@
 #include "platform/UIKit/UIKit.h"
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
+#include "sim/CameraScreenSide.h"
+#include "sim/MediaSide.h"
 
 namespace qv::sim::app {
 namespace {
@@ -16,7 +18,10 @@ std::string withController(const char* action, const std::function<void(id)>& wo
   return "";
 }
 
+// Through the camera screen where the app has one, as the user switches modes; through the
+// capture controller otherwise.
 std::string setCameraMode(const Value& mode) {
+  if (cameraScreen() != nil) return setCameraScreenMode(static_cast<long>(mode.number()));
   return withController("camera_mode", [&](id controller) {
     send(controller, "setCameraMode:device:"_sel, static_cast<long>(mode.number()), long{0});
   });
@@ -47,6 +52,12 @@ std::string snapshot(const Value& path) {
   return ui::writeSnapshot(window, file) ? "" : "snapshot: cannot write " + file;
 }
 
+// A step's own argument, as the supervisor sends it beside the step's label.
+Value stepArgument(const Value& argument) {
+  const Value* inner = argument.find("argument");
+  return inner != nullptr ? *inner : Value();
+}
+
 }  // namespace
 
 std::string perform(const std::string& action, const Value& argument) {
@@ -54,6 +65,11 @@ std::string perform(const std::string& action, const Value& argument) {
   if (action == "start_preview") return startPreview();
   if (action == "stop_preview") return stopPreview();
   if (action == "snapshot") return snapshot(argument);
+  if (action == "tap_indicator") return tapIndicator(1);
+  if (action == "double_tap_indicator") return tapIndicator(2);
+  if (action == "type") return typeIntoAlert(stepArgument(argument));
+  if (action == "press_alert") return pressAlertButton(stepArgument(argument));
+  if (auto media = performMedia(action, argument)) return *media;
   return "unknown action " + action;
 }
 

@@ -16,6 +16,8 @@
 #include "platform/dispatch/RunLoop.h"
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
+#include "sim/CameraScreenSide.h"
+#include "sim/MediaSide.h"
 
 namespace qv::sim::app {
 namespace {
@@ -241,6 +243,8 @@ ValueMap observe(const ValueList& keys, int channelFd) {
       {"max_frame_duration", [] { return duration("activeVideoMaxFrameDuration"_sel); }},
       {"mogul_frame_rate", &mogulFrameRate},
       {"mogul_format", &mogulFormat},
+      {"indicator", &indicatorState},
+      {"alert", &alertState},
   };
   std::optional<std::pair<Value, Value>> screen;  // HUDs and notices, looked at once
   ValueMap state;
@@ -252,6 +256,8 @@ ValueMap observe(const ValueList& keys, int channelFd) {
     } else if (name == "huds" || name == "notices") {
       if (!screen) screen = hudsAndNotices(channelFd);
       value = name == "huds" ? screen->first : screen->second;
+    } else if (auto media = observeMedia(name)) {
+      value = std::move(*media);
     }
     state.emplace_back(name, std::move(value));
   }

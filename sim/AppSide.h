@@ -8,7 +8,8 @@
 
 namespace qv::sim::app {
 
-// Performs an action ("camera_mode", "start_preview", "stop_preview", "snapshot"); answers why
+// Performs an action ("camera_mode", "start_preview", "stop_preview", "snapshot",
+// "tap_indicator", "double_tap_indicator", "type", "press_alert"); answers why
 // it could not, or an empty text. What the host or the library raises propagates: the app then
 // crashes, as it would on the device.
 std::string perform(const std::string& action, const Value& argument);

@@ -13,8 +13,9 @@ Observable row(std::string key, Scope scope, Shape shape, std::string help,
   // An app may have nothing to answer with (no camera, no controller); the settings may be
   // missing.
   const bool nullable = scope == Scope::Live || shape == Shape::Text || shape == Shape::Settings;
-  const Match match =
-      shape == Shape::AppStates || shape == Shape::Records ? Match::Partial : Match::Exact;
+  const Match match = shape == Shape::AppStates || shape == Shape::Records || shape == Shape::Fields
+                          ? Match::Partial
+                          : Match::Exact;
   return {key, scope, shape, match, nullable, std::move(choices), key, std::move(help)};
 }
 
@@ -55,6 +56,36 @@ std::vector<Observable> makeTable() {
           "every progress HUD on screen: mode (spinner, custom_view, text_only, or its number), "
           "label, details, time_left",
           {"mode", "label", "details", "time_left"}),
+      row("indicator", Scope::Live, Shape::Fields,
+          "the slow-motion indicator: fps (the number it shows), hidden, frame ([x, y, width, "
+          "height] in the bottom bar) and recognizers ([{action, taps}] in order); none without "
+          "one",
+          {"fps", "hidden", "frame", "recognizers"}),
+      row("alert", Scope::Live, Shape::Fields,
+          "the alert in front: title, message, buttons (by index), text and placeholder of its "
+          "first field, tag; none without one",
+          {"title", "message", "buttons", "text", "placeholder", "tag"}),
+      row("clip", Scope::Live, Shape::Fields,
+          "the clip's file (the open clip in Photos, the last recording in Camera): name, "
+          "frame_rate, duration, frames, size, tracks",
+          {"name", "frame_rate", "duration", "frames", "size", "tracks"}),
+      row("asset", Scope::Live, Shape::Fields,
+          "that clip's asset: name, kind_subtype, slow_motion (isMogul), adjusted, "
+          "slow_motion_section, saved_asset_type, and in Photos badge and editor",
+          {"name", "kind_subtype", "slow_motion", "adjusted", "slow_motion_section",
+           "saved_asset_type", "badge", "editor"}),
+      row("playback", Scope::Live, Shape::Fields,
+          "the open clip's last playback: slow_motion ([start, end] seconds, or none), rate, "
+          "volume, ramp_volume, duration, playing_time",
+          {"slow_motion", "rate", "volume", "ramp_volume", "duration", "playing_time"}),
+      row("export", Scope::Live, Shape::Fields,
+          "the last export: preset (asked of the session), min_frame_duration, status, failure, "
+          "file, and the file's frame_rate, duration, frames, size",
+          {"preset", "min_frame_duration", "status", "failure", "file", "frame_rate", "duration",
+           "frames", "size"}),
+      row("assets", Scope::Live, Shape::Records,
+          "the photo library's assets in name order: name, kind_subtype, slow_motion",
+          {"name", "kind_subtype", "slow_motion"}),
   };
   for (Observable& observable : table) {
     if (observable.key == "log_includes") {
@@ -114,6 +145,24 @@ Problem recordsProblem(const Observable& observable, const Value& expected) {
   return {};
 }
 
+// A map of the observable's fields, each a plain value or a list of them.
+std::string mapProblem(const Value& expected, bool appKeys);
+
+Problem fieldsProblem(const Observable& observable, const Value& expected) {
+  const std::string wanted = "a map whose keys are among " + listOf(observable.choices);
+  if (expected.map() == nullptr) return {wanted, ""};
+  for (const auto& [field, value] : *expected.map()) {
+    const auto& fields = observable.choices;
+    if (std::find(fields.begin(), fields.end(), field) == fields.end()) return {wanted, field};
+    // Lists of plain values, or of maps of plain values (the indicator's recognizers).
+    const bool plainList = allOf(value, [](const Value& item) {
+      return isScalar(item) || (item.map() != nullptr && mapProblem(item, false).empty());
+    });
+    if (!isScalar(value) && !value.isNone() && !plainList) return {"plain values or lists", ""};
+  }
+  return {};
+}
+
 std::string mapProblem(const Value& expected, bool appKeys) {
   if (expected.map() == nullptr) return appKeys ? "a map of app names to states" : "a map";
   for (const auto& [key, value] : *expected.map()) {
@@ -161,6 +210,8 @@ Problem problemOf(const Observable& observable, const Value& expected) {
                  : "a list of [lowest, highest] frame rates";
     case Shape::Records:
       return recordsProblem(observable, expected);
+    case Shape::Fields:
+      return fieldsProblem(observable, expected);
   }
   return {};
 }

@@ -27,6 +27,7 @@ enum class Shape {
   Duration,   // "1/120" (value/timescale)
   Ranges,     // a list of [lowest, highest] frame rates
   Records,    // a list of maps whose keys are among `fields`
+  Fields,     // one map whose keys are among `fields`
 };
 
 struct Observable {
@@ -35,7 +36,7 @@ struct Observable {
   Shape shape;
   Match match;
   bool nullable;                     // accepts none
-  std::vector<std::string> choices;  // Choice: the values; Records: the fields
+  std::vector<std::string> choices;  // Choice: the values; Records, Record: the fields
   std::string source;                // the key whose actual value it reads
   std::string help;
 };

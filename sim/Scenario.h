@@ -36,6 +36,7 @@ struct Clip {
   double duration;   // seconds
   int width;
   int height;
+  std::string file;  // a file to copy instead (a path on this machine); empty: written
 };
 
 struct Launch {
@@ -72,8 +73,22 @@ struct Expect {
   std::vector<Expectation> checks;
 };
 
-using Action =
-    std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot, Expect>;
+// A step the app takes through its own user interface, with one argument: open_clip, play,
+// export, edit_slow_motion.
+struct AppStep {
+  std::string app;
+  std::string action;  // the app side's name for it
+  Value argument;
+  std::string summary;  // how the trace names it
+};
+// Records for the time given, every app in lock step meanwhile.
+struct Record {
+  std::string app;
+  double seconds;
+};
+
+using Action = std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot,
+                            Expect, AppStep, Record>;
 
 struct Step {
   Location where;

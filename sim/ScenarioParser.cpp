@@ -42,6 +42,9 @@ std::string unknownSystem(const host::Catalog& catalog, const std::string& versi
   for (const host::SystemRelease& release : catalog.systems()) known.push_back(release.version);
   return "unknown system version '" + version + "' (the catalog has: " + names(known) + ")";
 }
+constexpr double kLongestClip = 600;
+// A recording is written frame by frame when it stops: at 240 fps, a minute takes a while.
+constexpr double kLongestRecording = 60;
 
 // A step's fields, from its map or from the one value of its short form.
 struct Fields {
@@ -86,6 +89,13 @@ long cameraMode(const Fields& fields) {
                      "unknown camera mode '" + mode + "' (modes: photo, video, slow_motion)");
   }
   return found->second;
+}
+
+// Any scalar, the empty text included: typing can empty the field.
+std::string typedText(const Fields& fields) {
+  const Node node = fields["text"];
+  if (!node.IsScalar()) fields.yaml.fail(node, "type takes the text to type");
+  return node.Scalar();
 }
 
 const std::vector<StepKind>& stepKinds() {
@@ -143,6 +153,77 @@ const std::vector<StepKind>& stepKinds() {
          return Snapshot{app, name};
        },
        "snapshot [: NAME]               write the app's screen as NAME.png"},
+      {"tap_indicator",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return AppStep{f.app(), "tap_indicator", {}, "tap the indicator"};
+       },
+       "tap_indicator [: APP]           tap the slow-motion indicator"},
+      {"double_tap_indicator",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return AppStep{f.app(), "double_tap_indicator", {}, "double-tap the indicator"};
+       },
+       "double_tap_indicator [: APP]    double-tap the slow-motion indicator"},
+      {"type",
+       {"text", "app"},
+       {"text"},
+       [](const Fields& f) -> Action {
+         const std::string text = typedText(f);
+         return AppStep{f.app(), "type", text, "type " + toText(Value(text))};
+       },
+       "type: TEXT                      the alert's text field now holds TEXT"},
+      {"press_alert",
+       {"button", "app"},
+       {"button"},
+       [](const Fields& f) -> Action {
+         const std::string button = f.yaml.text(f["button"], "press_alert button");
+         return AppStep{f.app(), "press_alert", button, "press " + toText(Value(button))};
+       },
+       "press_alert: BUTTON             press the alert's button of that title"},
+      {"record",
+       {"seconds", "app"},
+       {"seconds"},
+       [](const Fields& f) -> Action {
+         return Record{f.app(), f.yaml.number(f["seconds"], "record", 0.01, kLongestRecording)};
+       },
+       "record: SECONDS                 record a video into the album (Camera)"},
+      {"open_clip",
+       {"clip", "app"},
+       {"clip"},
+       [](const Fields& f) -> Action {
+         const std::string clip = f.yaml.text(f["clip"], "open_clip clip");
+         return AppStep{f.app(host::kPhotosApp), "open_clip", clip, "open_clip " + clip};
+       },
+       "open_clip: NAME                 show the album's clip in Photos"},
+      {"play",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return AppStep{f.app(host::kPhotosApp), "play", {}, "play"};
+       },
+       "play [: APP]                    play the open clip"},
+      {"export",
+       {"preset", "app"},
+       {"preset"},
+       [](const Fields& f) -> Action {
+         const std::string preset = f.yaml.text(f["preset"], "export preset");
+         return AppStep{f.app(host::kPhotosApp), "export", preset, "export with " + preset};
+       },
+       "export: PRESET                  export the open clip, preferring the preset"},
+      {"edit_slow_motion",
+       {"start", "end", "app"},
+       {"start", "end"},
+       [](const Fields& f) -> Action {
+         const double start = f.yaml.number(f["start"], "edit_slow_motion start", 0, kLongestClip);
+         const double end = f.yaml.number(f["end"], "edit_slow_motion end", 0, kLongestClip);
+         if (!(end > start)) f.yaml.fail(f["end"], "the slow-motion section ends after its start");
+         return AppStep{f.app(host::kPhotosApp), "edit_slow_motion", ValueList{start, end},
+                        "edit_slow_motion " + toText(start) + "-" + toText(end) + " s"};
+       },
+       "edit_slow_motion: {start: S, end: S}  save the open clip's slow-motion section"},
   };
   return kinds;
 }
@@ -291,19 +372,26 @@ class Parser {
     std::vector<Clip> all;
     std::set<std::string> used;
     for (const Node& item : node) {
-      yaml_.expectKeys(item, {"name", "frame_rate", "duration", "size"}, "a clip");
+      yaml_.expectKeys(item, {"name", "frame_rate", "duration", "size", "file"}, "a clip");
       Clip clip;
       char numbered[32];
       std::snprintf(numbered, sizeof numbered, "IMG_%04zu.MOV", all.size() + 1);
-      clip.name = item["name"] ? yaml_.text(item["name"], "clip name") : numbered;
+      if (item["file"]) clip.file = existingFile(item);
+      const std::string fallback =
+          clip.file.empty() ? numbered : std::filesystem::path(clip.file).filename().string();
+      clip.name = item["name"] ? yaml_.text(item["name"], "clip name") : fallback;
       if (clip.name.find('/') != std::string::npos || clip.name[0] == '.') {
         yaml_.fail(item["name"], "a clip name is a plain file name, not '" + clip.name + "'");
       }
       if (!used.insert(clip.name).second) yaml_.fail(item, "two clips named " + clip.name);
+      if (!clip.file.empty()) {
+        all.push_back(clip);
+        continue;
+      }
       clip.frameRate =
           yaml_.number(yaml_.required(item, "frame_rate", "a clip"), "frame_rate", 1, 1000);
       clip.duration =
-          yaml_.number(yaml_.required(item, "duration", "a clip"), "duration", 0.01, 600);
+          yaml_.number(yaml_.required(item, "duration", "a clip"), "duration", 0.01, kLongestClip);
       if (clip.duration * clip.frameRate > kMostFrames) {
         yaml_.fail(item, "a clip has at most " + std::to_string(kMostFrames) + " frames");
       }
@@ -311,6 +399,21 @@ class Parser {
       all.push_back(clip);
     }
     return all;
+  }
+
+  // A clip's file, relative to the scenario file; it must exist, and stand alone.
+  std::string existingFile(const Node& item) {
+    for (const char* key : {"frame_rate", "duration", "size"}) {
+      if (item[key]) yaml_.fail(item[key], std::string("a clip from a file takes no ") + key);
+    }
+    const std::string given = yaml_.text(item["file"], "clip file");
+    std::filesystem::path path(given);
+    if (path.is_relative()) path = std::filesystem::path(yaml_.file()).parent_path() / path;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+      yaml_.fail(item["file"], "no clip file " + path.string());
+    }
+    return std::filesystem::absolute(path, error).string();
   }
 
   void size(const Node& node, Clip& clip) {

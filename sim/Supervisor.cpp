@@ -5,9 +5,10 @@
 #include <iostream>
 
 #include "host/App.h"
+#include "platform/AVFoundation/Media.h"
+#include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/dispatch/Clock.h"
-#include "sim/ClipWriter.h"
 #include "sim/Device.h"
 #include "sim/Sandbox.h"
 #include "sim/SettingsPane.h"
@@ -44,6 +45,8 @@ std::string describe(const Action& action) {
                 [](const Expectation& check) { return check.observable->scope != Scope::Device; });
             return asksApp ? "expect on " + step.app : std::string("expect");
           },
+          [](const AppStep& step) { return step.summary + " on " + step.app; },
+          [](const Record& step) { return "record " + toText(step.seconds) + " s on " + step.app; },
       },
       action);
 }
@@ -104,6 +107,8 @@ class Runner {
                        [&](const Wait& s) { return wait(step, s.seconds); },
                        [&](const Snapshot& s) { return snapshot(s); },
                        [&](const Expect& s) { return expect(s); },
+                       [&](const AppStep& s) { return appStep(step, s); },
+                       [&](const Record& s) { return record(step, s); },
                    },
                    step.action);
     if (!problem.empty()) fail(step.where, problem);
@@ -127,6 +132,24 @@ class Runner {
     Progress progress("quorvane-sim: " + step.where.describe() + ": wait", seconds);
     device_.advanceTo(Clock::offset(device_.now(), Clock::toNanoseconds(seconds)), &progress);
     return "";
+  }
+
+  // What the app shows of long work on standard error is labelled with the step.
+  static std::string progressLabel(const Step& step) {
+    return "quorvane-sim: " + step.where.describe() + ": " + step.name;
+  }
+
+  std::string appStep(const Step& step, const AppStep& action) {
+    return device_.act(action.app, action.action,
+                       ValueMap{{"argument", action.argument}, {"label", progressLabel(step)}});
+  }
+
+  // Starts, lets the time pass as a wait does, and stops: the clip is written at the stop.
+  std::string record(const Step& step, const Record& action) {
+    std::string problem = device_.act(action.app, "start_recording", {});
+    if (!problem.empty()) return problem;
+    wait(step, action.seconds);
+    return device_.act(action.app, "stop_recording", progressLabel(step));
   }
 
   std::string snapshot(const Snapshot& step) {
@@ -264,6 +287,40 @@ class Runner {
   std::string snapshotFolder_;
 };
 
+// "1280x720, 120 fps, 3 s" for the file's video, or what it lacks.
+std::string summary(const media::MediaInfo& info) {
+  for (const media::TrackInfo& track : info.tracks) {
+    if (track.mediaType != "vide") continue;
+    return std::to_string(track.width) + "x" + std::to_string(track.height) + ", " +
+           toText(static_cast<double>(track.nominalFrameRate)) + " fps, " +
+           toText(CMTimeGetSeconds(info.duration)) + " s";
+  }
+  return info.tracks.empty() ? "no readable track" : "no video track";
+}
+
+// A clip of the setup: written as the camera records, or copied from the file it names.
+void putInAlbum(const Clip& clip, const Sandbox& sandbox, Trace& trace) {
+  const std::string devicePath = std::string(kAlbumPath) + "/" + clip.name;
+  const std::string path = sandbox.hostPath(devicePath);
+  const std::int64_t start = Clock::kVirtualStart;
+  if (!clip.file.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    if (!std::filesystem::copy_file(clip.file, path, error)) {
+      throw std::runtime_error("cannot copy " + clip.file + " into the album: " + error.message());
+    }
+    const media::MediaInfo info = media::readMediaInfo(path);
+    trace.event(start, "sim", "clip",
+                "clip " + devicePath + ": copied from " + clip.file + " (" + summary(info) + ")");
+    return;
+  }
+  media::writeClip(path, {clip.frameRate, clip.duration, clip.width, clip.height});
+  trace.event(start, "sim", "clip",
+              "clip " + devicePath + ": " + std::to_string(clip.width) + "x" +
+                  std::to_string(clip.height) + ", " + toText(clip.frameRate) + " fps, " +
+                  toText(clip.duration) + " s");
+}
+
 // The device's files before any app starts: the libraries, the settings, the album.
 void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& sandbox,
            Trace& trace) {
@@ -285,14 +342,16 @@ void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& s
                {"root", sandbox.root()}});
   if (!scenario.description.empty()) trace.event(start, "sim", "description", scenario.description);
   trace.event(start, "settings", "settings", writeSettingsFile(sandbox, scenario.settings));
-  for (const Clip& clip : scenario.clips) {
-    const std::string devicePath = std::string(kAlbumPath) + "/" + clip.name;
-    writeClip(sandbox.hostPath(devicePath), clip);
-    trace.event(start, "sim", "clip",
-                "clip " + devicePath + ": " + std::to_string(clip.width) + "x" +
-                    std::to_string(clip.height) + ", " + toText(clip.frameRate) + " fps, " +
-                    toText(clip.duration) + " s");
+  // What libav says of a clip's file belongs in the trace, not on the terminal.
+  setLogSink(
+      [&trace, start](int, const std::string& line) { trace.event(start, "sim", "log", line); });
+  try {
+    for (const Clip& clip : scenario.clips) putInAlbum(clip, sandbox, trace);
+  } catch (...) {
+    setLogSink({});
+    throw;
   }
+  setLogSink({});
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/AppWindow.h"
+#include "host/ios8/ScreenDrawing.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/UIKit/UIKit.h"
 
@@ -36,24 +37,29 @@ void drawPreview(id self, SEL, CGRect) {
   const CGRect bounds = send<CGRect>(self, "bounds"_sel);
   CGContextSetGrayFillColor(context, 0.18, 1);
   CGContextFillRect(context, bounds);
-  Ref<> caption = makeString(previewCaption());
-  Ref<> attributes = makeDictionary(
-      {{NSFontAttributeName,
-        send<id>(objc_getClass("UIFont"), "systemFontOfSize:"_sel, CGFloat{17})},
-       {NSForegroundColorAttributeName, send<id>(objc_getClass("UIColor"), "whiteColor"_sel)}});
-  const CGSize size = send<CGSize>(caption.get(), "sizeWithAttributes:"_sel, attributes.get());
-  const CGPoint at =
-      CGPointMake((bounds.size.width - size.width) / 2, (bounds.size.height - size.height) / 2);
-  send(caption.get(), "drawAtPoint:withAttributes:"_sel, at, attributes.get());
+  drawCentredText(previewCaption(), systemFont(17), rgbColor(1, 1, 1),
+                  CGPointMake(CGRectGetMidX(bounds), CGRectGetMidY(bounds)));
 }
 
-// The camera screen: black, with the preview filling it.
+Class controllerClass = Nil;
+
+// The camera screen is the camera view, where the build has one.
+void loadView(id self, SEL) {
+  Class cameraView = objc_getClass("CAMCameraView");
+  if (cameraView == Nil) return sendSuper(self, controllerClass, "loadView"_sel);
+  const CGRect bounds =
+      send<CGRect>(send<id>(objc_getClass("UIScreen"), "mainScreen"_sel), "bounds"_sel);
+  Ref<> view = adopt(send<id>(send<id>(cameraView, "alloc"_sel), "initWithFrame:"_sel, bounds));
+  send(self, "setView:"_sel, view.get());
+}
+
+// The camera screen: black, with the preview filling it behind the controls.
 void viewDidLoad(id self, SEL) {
   id view = send<id>(self, "view"_sel);
   send(view, "setBackgroundColor:"_sel, send<id>(objc_getClass("UIColor"), "blackColor"_sel));
   Ref<> preview = adopt(send<id>(send<id>(objc_getClass("CAMPreviewView"), "alloc"_sel),
                                  "initWithFrame:"_sel, send<CGRect>(view, "bounds"_sel)));
-  send(view, "addSubview:"_sel, preview.get());
+  send(view, "insertSubview:atIndex:"_sel, preview.get(), NSInteger{0});
 }
 
 }  // namespace
@@ -62,10 +68,11 @@ void registerCameraAppIOS8() {
   ClassBuilder("CAMPreviewView", objc_getClass("UIView"))
       .method("drawRect:", &drawPreview)
       .registerClass();
-  ClassBuilder("CAMApplicationViewController", objc_getClass("UIViewController"))
-      .method("viewDidLoad", &viewDidLoad)
-      .method("_kickoffCameraControllerPreview", &kickoffCameraControllerPreview)
-      .registerClass();
+  controllerClass = ClassBuilder("CAMApplicationViewController", objc_getClass("UIViewController"))
+                        .method("loadView", &loadView)
+                        .method("viewDidLoad", &viewDidLoad)
+                        .method("_kickoffCameraControllerPreview", &kickoffCameraControllerPreview)
+                        .registerClass();
 }
 
 void launchCameraAppIOS8() {

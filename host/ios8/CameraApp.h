@@ -1,7 +1,8 @@
 // The Camera app of the iOS 8 generation: its application view controller and its start.
 //
 // CAMApplicationViewController (a UIViewController):
-//   -view                               the camera screen, filling the window, black
+//   -view                               the camera screen, filling the window, black: the
+//                                       CAMCameraView (CameraScreen.h) where there is one
 //   -_kickoffCameraControllerPreview    starts the capture controller's preview
 //                                       ([[CAMCaptureController sharedInstance] startPreview])
 // CAMPreviewView (a UIView filling the camera screen): while the preview runs, a grey picture

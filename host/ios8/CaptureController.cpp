@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "host/ios8/VideoRecording.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
@@ -20,6 +21,7 @@ struct ControllerState {
   id delegate = nil;  // a delegate is not retained
   long cameraMode = kCameraModePhoto;
   bool previewRunning = false;
+  double chosenMogulFrameRate = 0;  // the user's choice between the rates the camera has
 };
 
 // The class that defines the methods: CAMCaptureController, or CMKCaptureController from iOS 9.
@@ -101,7 +103,20 @@ double mogulFrameRate(id self, SEL) {
   for (id format : formatsOf(controllerOf(self).currentDevice)) {
     if (isVideo(format) && isHD(format)) best = std::max(best, bestRateOf(format));
   }
-  return best >= 120 ? best : 0;
+  if (best < 120) return 0;
+  const double chosen = controllerOf(self).chosenMogulFrameRate;
+  return chosen >= 120 && chosen <= best ? chosen : best;
+}
+
+// The format's best rate, or the slower one the user chose between the two the camera has.
+double slowMotionRate(id self, id format) {
+  const double best = bestRateOf(format);
+  const double chosen = controllerOf(self).chosenMogulFrameRate;
+  return chosen >= 120 && chosen < best ? chosen : best;
+}
+
+void setMogulFrameRate(id self, SEL, double rate) {
+  controllerOf(self).chosenMogulFrameRate = rate;
 }
 
 id mogulFormatFromDevice(id, SEL, id device, double frameRate) {
@@ -137,7 +152,7 @@ BOOL configureSession(id self, SEL, long mode, long cameraDevice, id) {
                          : largestFormatAtThirty(device);
   if (format == nil || rangesOf(format).empty()) return NO;
   applyFormat(device, format,
-              CMTimeMake(1, slowMotion ? saturate<CMTimeScale>(bestRateOf(format)) : 30));
+              CMTimeMake(1, slowMotion ? saturate<CMTimeScale>(slowMotionRate(self, format)) : 30));
   controllerOf(self).cameraMode = mode;
   return YES;
 }
@@ -167,6 +182,7 @@ Class registerControllerClass(const char* name) {
           .method("delegate", &delegate)
           .method("setDelegate:", &setDelegate)
           .method("mogulFrameRate", &mogulFrameRate)
+          .method("setMogulFrameRate:", &setMogulFrameRate)
           .method("_mogulFormatFromDevice:frameRate:", &mogulFormatFromDevice)
           .method("_configureSessionWithCameraMode:cameraDevice:options:", &configureSession)
           .method("setCameraMode:device:", &setCameraModeDevice)
@@ -176,6 +192,7 @@ Class registerControllerClass(const char* name) {
           .method("stopPreview", &stopPreview)
           .method("isPreviewRunning", &isPreviewRunning)
           .registerClass();
+  addVideoRecording(definingClass);
   return definingClass;
 }
 

@@ -5,22 +5,26 @@
 //   +sharedInstance                 one controller per class, on the back camera
 //   -currentDevice                  the AVCaptureDevice it configures
 //   -delegate -setDelegate:         not retained
-//   -mogulFrameRate                 the device's own slow-motion rate (120 or 240), or 0 when
-//                                   the gestalt says it has none
+//   -mogulFrameRate                 the device's own slow-motion rate (120 or 240; the one
+//                                   chosen, where the camera has both), or 0 when the gestalt
+//                                   says it has none
+//   -setMogulFrameRate:             chooses between the rates the camera has
 //   -_mogulFormatFromDevice:frameRate:
 //                                   the first 1280×720 video format whose ranges reach the
 //                                   rate, else nil
 //   -_configureSessionWithCameraMode:cameraDevice:options:
 //                                   slow motion (mode 2): the format from the call above at
 //                                   mogulFrameRate, both frame durations CMTimeMake(1, the
-//                                   format's best rate); other modes: the largest video format
-//                                   that allows 30 fps, at CMTimeMake(1, 30). Answers NO, and
+//                                   format's best rate, or the slower rate chosen); other
+//                                   modes: the largest video format that allows 30 fps, at
+//                                   CMTimeMake(1, 30). Answers NO, and
 //                                   leaves the device alone, without a format or for a camera
 //                                   other than the back one (0)
 //   -setCameraMode:device:          configures the session for the mode
 //   -cameraMode                     the last mode configured
 //   -startPreview -stopPreview      start through _startPreview:, which runs the preview
 //   -isPreviewRunning
+//   -startVideoCapture -stopVideoCapture -isCapturingVideo   (VideoRecording.h)
 #pragma once
 
 #include "host/devices/Catalog.h"

@@ -1,12 +1,121 @@
 #include "host/ios8/PhotosApp.h"
 
+#include <cmath>
+
 #include "host/AppWindow.h"
+#include "host/ios8/PhotoLibrary.h"
 #include "platform/UIKit/UIKit.h"
 
 namespace qv::host {
+namespace {
+
+constexpr CGFloat kTileSide = 104;
+constexpr CGFloat kGap = 2;
+constexpr CGFloat kTop = 64;  // under the title
+
+struct PhotosScreen {
+  id root = nil;  // the window owns the controller and its view
+  Ref<> videoView;
+};
+
+PhotosScreen& screen() {
+  static auto* made = new PhotosScreen;  // for the life of the app
+  return *made;
+}
+
+void drawCaption(const std::string& text, CGPoint at, CGFloat size, bool bold) {
+  Ref<> string = makeString(text);
+  Class fonts = objc_getClass("UIFont");
+  Ref<> attributes = makeDictionary(
+      {{NSFontAttributeName, bold ? send<id>(fonts, "boldSystemFontOfSize:"_sel, size)
+                                  : send<id>(fonts, "systemFontOfSize:"_sel, size)},
+       {NSForegroundColorAttributeName, send<id>(objc_getClass("UIColor"), "whiteColor"_sel)}});
+  send(string.get(), "drawAtPoint:withAttributes:"_sel, at, attributes.get());
+}
+
+CGRect tileFrame(std::size_t index) {
+  const auto column = static_cast<CGFloat>(index % 3);
+  const auto row = static_cast<CGFloat>(index / 3);
+  return CGRectMake(kGap + column * (kTileSide + kGap), kTop + row * (kTileSide + kGap), kTileSide,
+                    kTileSide);
+}
+
+// The album: its title, and a grey tile per video with its name; each tile's banner is a
+// PUVideoBannerView.
+void drawAlbum(id self, SEL, CGRect) {
+  CGContextRef context = UIGraphicsGetCurrentContext();
+  CGContextSetGrayFillColor(context, 0.08, 1);
+  CGContextFillRect(context, send<CGRect>(self, "bounds"_sel));
+  drawCaption("Camera Roll", CGPointMake(12, 28), 17, true);
+  const std::vector<id> assets = libraryAssets();
+  if (assets.empty()) drawCaption("No Photos or Videos", CGPointMake(12, kTop + 8), 15, false);
+  for (std::size_t i = 0; i < assets.size(); ++i) {
+    const CGRect tile = tileFrame(i);
+    CGContextSetGrayFillColor(context, 0.3, 1);
+    CGContextFillRect(context, tile);
+    drawCaption(utf8(send<id>(assets[i], "filename"_sel)),
+                CGPointMake(tile.origin.x + 6, tile.origin.y + 8), 11, false);
+  }
+}
+
+void addBanners(id albumView) {
+  const std::vector<id> assets = libraryAssets();
+  for (std::size_t i = 0; i < assets.size(); ++i) {
+    const CGRect tile = tileFrame(i);
+    Ref<> banner = adopt(send<id>(
+        send<id>(objc_getClass("PUVideoBannerView"), "alloc"_sel), "initWithFrame:"_sel,
+        CGRectMake(tile.origin.x, tile.origin.y + tile.size.height - 22, tile.size.width, 22)));
+    send(banner.get(), "setVideoSubtype:"_sel, long{send<int>(assets[i], "kindSubtype"_sel)});
+    send(banner.get(), "setVideoDuration:"_sel, send<double>(assets[i], "duration"_sel));
+    send(albumView, "addSubview:"_sel, banner.get());
+  }
+}
+
+void viewDidLoad(id self, SEL) {
+  id view = send<id>(self, "view"_sel);
+  if (objc_getClass("PUVideoBannerView") != Nil) addBanners(view);
+}
+
+}  // namespace
 
 void launchPhotosAppIOS8() {
-  openAppWindow(make(objc_getClass("UIViewController")));
+  Class album = objc_getClass("PUAlbumView");
+  if (album == Nil) {
+    ClassBuilder("PUAlbumView", objc_getClass("UIView"))
+        .method("drawRect:", &drawAlbum)
+        .registerClass();
+    ClassBuilder("PUAlbumViewController", objc_getClass("UIViewController"))
+        .method("viewDidLoad", &viewDidLoad)
+        .registerClass();
+  }
+  Ref<> controller = make(objc_getClass("PUAlbumViewController"));
+  openAppWindow(controller);
+  id view = send<id>(controller.get(), "view"_sel);
+  Ref<> albumView = adopt(send<id>(send<id>(objc_getClass("PUAlbumView"), "alloc"_sel),
+                                   "initWithFrame:"_sel, send<CGRect>(view, "bounds"_sel)));
+  send(view, "insertSubview:atIndex:"_sel, albumView.get(), 0L);
+  screen().root = controller;
+}
+
+std::string openClip(const std::string& fileName) {
+  if (objc_getClass("PLManagedAsset") == Nil || objc_getClass("PLVideoView") == Nil) {
+    return "the app has no photo library (PLManagedAsset, PLVideoView)";
+  }
+  id asset = libraryAsset(fileName);
+  if (asset == nil) return "the library has no clip " + fileName;
+  id view = send<id>(screen().root, "view"_sel);
+  if (view == nil) return "the app has no Photos screen";
+  PhotosScreen& photos = screen();
+  send(photos.videoView.get(), "removeFromSuperview"_sel);
+  photos.videoView = adopt(send<id>(send<id>(objc_getClass("PLVideoView"), "alloc"_sel),
+                                    "initWithFrame:"_sel, send<CGRect>(view, "bounds"_sel)));
+  send(photos.videoView.get(), "setVideoCameraImage:"_sel, asset);
+  send(view, "addSubview:"_sel, photos.videoView.get());
+  return "";
+}
+
+id openVideoView() {
+  return screen().videoView;
 }
 
 }  // namespace qv::host

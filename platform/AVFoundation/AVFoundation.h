@@ -1,4 +1,5 @@
-// AVFoundation: media types and capture devices, with the platform's selectors.
+// AVFoundation: media types, capture devices, assets read from real files and export sessions,
+// with the platform's selectors.
 //
 // Classes, answered through `send`:
 //   AVCaptureDevice        +defaultDeviceWithMediaType: -formats -activeFormat -setActiveFormat:
@@ -8,6 +9,18 @@
 //                          -setActiveVideoMaxFrameDuration: -hasMediaType: -localizedName
 //   AVCaptureDeviceFormat  -mediaType -formatDescription -videoSupportedFrameRateRanges
 //   AVFrameRateRange       -minFrameRate -maxFrameRate -minFrameDuration -maxFrameDuration
+//   AVAsset                +assetWithURL: (an AVURLAsset, -URL) -duration -tracks
+//                          -tracksWithMediaType: -isPlayable
+//   AVAssetTrack           -mediaType -nominalFrameRate (float) -naturalSize -trackID
+//   AVAssetExportSession   +exportSessionWithAsset:presetName: -initWithAsset:presetName: (nil for
+//                          a nil asset or an unknown preset) -asset -presetName -outputURL
+//                          -setOutputURL: -outputFileType -setOutputFileType:
+//                          -minVideoFrameDuration -setMinVideoFrameDuration: (raises
+//                          NSInvalidArgumentException for an invalid or non-positive duration)
+//                          -exportAsynchronouslyWithCompletionHandler: (on a global queue; the
+//                          handler runs there) -status -progress (float)
+//
+// An asset of a missing, empty, truncated or unreadable file has a zero duration and no tracks.
 //
 // Like the platform's device, the configuration setters raise: NSGenericException when the
 // device is not locked for configuration, NSInvalidArgumentException for a format the device
@@ -15,10 +28,37 @@
 // active format.
 #pragma once
 
+#include <string>
+
 #include "platform/AVFoundation/AVCapture.h"
 #include "platform/objc/Object.h"
 
 extern "C" {
 extern id AVMediaTypeVideo;  // "vide"
 extern id AVMediaTypeAudio;  // "soun"
+
+// Export presets: their own names as text.
+extern id AVAssetExportPresetPassthrough;
+extern id AVAssetExportPresetHighestQuality;
+extern id AVAssetExportPresetMediumQuality;
+extern id AVAssetExportPresetLowQuality;
+extern id AVAssetExportPreset640x480;
+extern id AVAssetExportPreset960x540;
+extern id AVAssetExportPreset1280x720;
+extern id AVAssetExportPreset1920x1080;
+extern id AVFileTypeQuickTimeMovie;  // "com.apple.quicktime-movie"
 }
+
+enum AVAssetExportSessionStatus : long {
+  AVAssetExportSessionStatusUnknown = 0,
+  AVAssetExportSessionStatusWaiting = 1,
+  AVAssetExportSessionStatusExporting = 2,
+  AVAssetExportSessionStatusCompleted = 3,
+  AVAssetExportSessionStatusFailed = 4,
+  AVAssetExportSessionStatusCancelled = 5,
+};
+
+namespace qv {
+// Why a failed export failed (the platform's error, as text); empty otherwise.
+std::string exportFailure(id session);
+}  // namespace qv

@@ -97,6 +97,14 @@ inline CGFloat CGRectGetMidY(CGRect rect) {
   return CGRectGetMinY(rect) + CGRectGetHeight(rect) / 2;
 }
 
+// The rectangle moved in by dx on the left and right and dy at the top and bottom (out, for
+// negative values), standardized first.
+inline CGRect CGRectInset(CGRect rect, CGFloat dx, CGFloat dy) {
+  const CGRect r = CGRectStandardize(rect);
+  return CGRectMake(r.origin.x + dx, r.origin.y + dy, r.size.width - 2 * dx,
+                    r.size.height - 2 * dy);
+}
+
 inline bool CGRectIsEmpty(CGRect rect) {
   return rect.size.width == 0 || rect.size.height == 0;
 }

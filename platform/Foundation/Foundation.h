@@ -23,6 +23,13 @@ using NSTimeInterval = double;
 // What indexOfObject: answers for an absent object.
 constexpr NSUInteger NSNotFound = LONG_MAX;
 
+extern "C" {
+// The selector's name, autoreleased; nil for no selector.
+id NSStringFromSelector(SEL selector);
+// The class of that name, or Nil (also for a nil name).
+Class NSClassFromString(id name);
+}
+
 namespace qv {
 
 // A new string (+1 reference). Malformed UTF-8 sequences become U+FFFD.

@@ -98,6 +98,22 @@ id copyWithZone(id self, SEL, void*) {
   return retain(self);
 }
 
+// The colour of the current context's fills and strokes from now on; nothing without one.
+void setFill(id self, SEL) {
+  if (CGContextRef context = UIGraphicsGetCurrentContext()) {
+    CGContextSetFillColorWithColor(context, stateOf<ColorState>(self).cgColor);
+  }
+}
+void setStroke(id self, SEL) {
+  if (CGContextRef context = UIGraphicsGetCurrentContext()) {
+    CGContextSetStrokeColorWithColor(context, stateOf<ColorState>(self).cgColor);
+  }
+}
+void setBoth(id self, SEL) {
+  setFill(self, nullptr);
+  setStroke(self, nullptr);
+}
+
 }  // namespace
 
 Class colorClass() {
@@ -113,6 +129,9 @@ Class colorClass() {
                                .method("hash", &hash)
                                .method("description", &description)
                                .method("copyWithZone:", &copyWithZone)
+                               .method("setFill", &setFill)
+                               .method("setStroke", &setStroke)
+                               .method("set", &setBoth)
                                .classMethod("colorWithRed:green:blue:alpha:", &colorWithRGBA)
                                .classMethod("colorWithWhite:alpha:", &colorWithWhite)
                                .classMethod("blackColor", &named<0, 0, 0>)

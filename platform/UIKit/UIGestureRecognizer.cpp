@@ -1,6 +1,9 @@
 // UIGestureRecognizer and UITapGestureRecognizer, minimal. The targets live where the platform
 // keeps them, because code reads them by name: the ivar "_targets" holds an NSMutableArray of
 // UIGestureRecognizerTarget objects, each with the ivars "_target" (not retained) and "_action".
+// Taps reach tap recognizers as a whole gesture, failure requirements included (deliverTaps).
+#include <algorithm>
+
 #include "platform/Foundation/Classes.h"
 #include "platform/UIKit/UIKitPrivate.h"
 
@@ -154,6 +157,63 @@ __attribute__((constructor(130))) void registerGestureRecognizers() {
 }
 
 }  // namespace
+
+namespace {
+
+// Whether the recognizer takes part in this tap gesture at all: an enabled tap recognizer
+// among those the touches reach, needing no more taps than the gesture has.
+bool takesPart(id recognizer, const std::vector<Ref<>>& reached, unsigned taps) {
+  if (!isKindOf(recognizer, tapClass()) || !state(recognizer).enabled) return false;
+  const NSUInteger needed = state(recognizer).tapsRequired;
+  if (needed == 0 || needed > taps) return false;
+  return std::any_of(reached.begin(), reached.end(),
+                     [&](const Ref<>& r) { return r.get() == recognizer; });
+}
+
+// Whether the recognizer recognizes the gesture once its own taps are in: not when a recognizer
+// it must wait for recognizes. A cycle of requirements ends in failure.
+bool recognizes(id recognizer, const std::vector<Ref<>>& reached, unsigned taps,
+                std::vector<id>& asking) {
+  if (!takesPart(recognizer, reached, taps)) return false;
+  if (std::find(asking.begin(), asking.end(), recognizer) != asking.end()) return false;
+  id required = state(recognizer).mustFail;
+  if (required == nil) return true;
+  asking.push_back(recognizer);
+  const bool blocked = recognizes(required, reached, taps, asking);
+  asking.pop_back();
+  return !blocked;
+}
+
+}  // namespace
+
+void deliverTaps(const std::vector<Ref<>>& reached, unsigned taps) {
+  // A recognizer without a requirement acts as soon as its taps are in; one that must wait for
+  // another to fail acts once the gesture is over and that one has failed.
+  std::vector<id> waiting;
+  for (unsigned tap = 1; tap <= taps; ++tap) {
+    for (const Ref<>& recognizer : reached) {
+      if (!takesPart(recognizer, reached, taps) || tap % state(recognizer).tapsRequired != 0) {
+        continue;
+      }
+      if (state(recognizer).mustFail) {
+        waiting.push_back(recognizer);
+      } else {
+        recognize(recognizer);
+      }
+    }
+  }
+  for (id recognizer : waiting) {
+    std::vector<id> asking;
+    if (recognizes(recognizer, reached, taps, asking)) recognize(recognizer);
+  }
+}
+
+std::vector<SEL> actionsOf(id recognizer) {
+  std::vector<SEL> actions;
+  if (!isKindOf(recognizer, recognizerClass())) return actions;
+  for (id entry : arrayElements(targetsArray(recognizer))) actions.push_back(actionOf(entry));
+  return actions;
+}
 
 void recognize(id recognizer) {
   if (!isKindOf(recognizer, recognizerClass()) || !state(recognizer).enabled) return;

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/CoreGraphics/CGContext.h"
 #include "platform/Foundation/Foundation.h"
@@ -87,6 +89,30 @@ enum : NSInteger {
   UIGestureRecognizerStateFailed = 5,
 };
 
+enum : NSInteger {
+  UIKeyboardTypeDefault = 0,
+  UIKeyboardTypeNumberPad = 4,
+};
+
+enum : NSInteger {
+  UITextBorderStyleNone = 0,
+  UITextBorderStyleLine = 1,
+  UITextBorderStyleBezel = 2,
+  UITextBorderStyleRoundedRect = 3,
+};
+
+enum : NSInteger {
+  UIAlertViewStyleDefault = 0,
+  UIAlertViewStyleSecureTextInput = 1,
+  UIAlertViewStylePlainTextInput = 2,
+  UIAlertViewStyleLoginAndPasswordInput = 3,
+};
+
+enum : NSInteger {
+  UIUserInterfaceIdiomPhone = 0,
+  UIUserInterfaceIdiomPad = 1,
+};
+
 // String attribute names ("NSFont", "NSColor") and the orientation notification's name.
 extern id NSFontAttributeName;
 extern id NSForegroundColorAttributeName;
@@ -96,6 +122,10 @@ namespace qv::ui {
 
 // The main screen's bounds in points (default 320 × 568); the host sets its device's.
 void setScreenBounds(CGRect bounds);
+
+// What [[UIDevice currentDevice] userInterfaceIdiom] answers (default phone); the host sets its
+// device's.
+void setInterfaceIdiom(NSInteger idiom);
 
 // How often the passes called layoutSubviews and drawRect: of one view (tests).
 struct PassCounts {
@@ -114,7 +144,35 @@ double presentationAlpha(id view);
 CGAffineTransform presentationTransform(id view);
 
 // Recognises a gesture: sets the state to recognized, sends every target its action with the
-// recognizer, then returns the state to possible (the simulator's taps).
+// recognizer, then returns the state to possible.
 void recognize(id gestureRecognizer);
+
+// The actions of the recognizer's targets, in the order they were added.
+std::vector<SEL> actionsOf(id gestureRecognizer);
+
+// The simulator's taps: a gesture of `taps` taps (1 a tap, 2 a double tap) at a point of the
+// root view (a window), landing on the view that hitTest:withEvent: finds. The tap recognizers
+// of that view and of its ancestors take part; each one recognizes as its taps come in, or,
+// when it must wait for another to fail, once the gesture is over and that one has failed (the
+// time a recognizer waits for more taps is part of the gesture). Answers the view it landed on.
+id tap(id root, CGPoint point, unsigned taps);
+// The same at the centre of a view, in its root's space.
+id tapView(id view, unsigned taps);
+
+// The alerts on screen, in the order they were shown (the last one in front).
+std::vector<id> visibleAlerts();
+
+// The user's press of an alert's button: the delegate's alertView:clickedButtonAtIndex:, then
+// the dismissal (alertView:willDismissWithButtonIndex: and alertView:didDismissWithButtonIndex:
+// where the delegate answers them). False, doing nothing, for an alert not on screen or an
+// index it has no button for.
+bool pressAlertButton(id alert, NSInteger index);
+// Named images: how the image of a name is drawn into a rectangle (the context's state is
+// saved around it), at its natural size. imageNamed: answers them.
+using ImageDrawing = std::function<void(CGContextRef context, CGRect rect)>;
+void registerNamedImage(const std::string& name, CGSize size, ImageDrawing draw);
+
+// The name an image was made for; empty for nil or another object.
+std::string imageName(id image);
 
 }  // namespace qv::ui

@@ -51,6 +51,10 @@ struct ViewState {
 
 ViewState& viewState(id view);
 
+// Tap delivery (UIGestureRecognizer.cpp): a gesture of `taps` taps to the recognizers the
+// touches reach, in the order given.
+void deliverTaps(const std::vector<Ref<>>& reached, unsigned taps);
+
 // Pass scheduling (ViewPasses.cpp).
 void markNeedsLayout(id view);
 void markNeedsDisplay(id view);
@@ -73,6 +77,13 @@ CGColorRef cgColorOf(id color);
 const text::Font& fontOf(id font);
 id makeFont(const text::Font& font);                                // autoreleased UIFont
 id makeColor(double red, double green, double blue, double alpha);  // autoreleased UIColor
+
+// The text module's alignment for an NSTextAlignment (left for unknown values).
+inline text::Alignment alignmentOf(NSInteger alignment) {
+  return alignment == NSTextAlignmentCenter  ? text::Alignment::center
+         : alignment == NSTextAlignmentRight ? text::Alignment::right
+                                             : text::Alignment::left;
+}
 
 // The autoreleased NSArray of the Refs' objects.
 id arrayOf(const std::vector<Ref<>>& objects);

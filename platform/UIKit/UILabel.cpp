@@ -59,11 +59,8 @@ void drawTextInRect(id self, SEL, CGRect rect) {
       std::min(size.height, rect.size.height > 0 ? rect.size.height : size.height);
   const CGRect textRect = CGRectMake(rect.origin.x, rect.origin.y + (rect.size.height - height) / 2,
                                      rect.size.width, height);
-  const NSInteger alignment = state(self).textAlignment;
   text::DrawOptions options;
-  options.alignment = alignment == NSTextAlignmentCenter  ? text::Alignment::center
-                      : alignment == NSTextAlignmentRight ? text::Alignment::right
-                                                          : text::Alignment::left;
+  options.alignment = alignmentOf(state(self).textAlignment);
   options.maxLines = lineLimit(self);
   options.truncate = state(self).lineBreakMode >= NSLineBreakByTruncatingHead;
   id color = state(self).textColor;

@@ -10,6 +10,7 @@ namespace qv::ui {
 
 void addAnimationMethods(ClassBuilder& builder);  // ViewAnimation.cpp
 void addPassMethods(ClassBuilder& builder);       // ViewPasses.cpp
+void addTouchMethods(ClassBuilder& builder);      // ViewTouches.cpp
 
 namespace {
 
@@ -432,6 +433,7 @@ Class viewClass() {
         .method("removeGestureRecognizer:", &removeGestureRecognizer);
     addAnimationMethods(builder);
     addPassMethods(builder);
+    addTouchMethods(builder);
     return builder.registerClass();
   }();
   return cls;

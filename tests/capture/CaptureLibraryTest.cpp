@@ -1,6 +1,5 @@
 // The capture hooks of the built QuorvaneiOS8.dylib, in a camera host made from the shipped
 // device catalog, mapped as the loader maps it.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,9 +13,9 @@
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
+#include "tests/capture/TweakedCamera.h"
 #include "tests/host/CameraHost.h"
 #include "tests/support/Forked.h"
-#include "tests/support/SandboxRoot.h"
 
 namespace qv {
 namespace {
@@ -25,35 +24,18 @@ using test::captureController;
 using test::runForked;
 
 // A camera app on the device with the library loaded; MogulFramerate as given, or absent.
-class CameraApp {
+class CameraApp : public test::TweakedCamera {
  public:
   explicit CameraApp(const std::string& device, std::optional<double> mogulFramerate = {},
-                     const std::function<void()>& beforeLoad = {}) {
-    if (mogulFramerate) {
-      test::Plist file(plist_new_dict());
-      plist_dict_set_item(file.get(), "MogulFramerate", plist_new_real(*mogulFramerate));
-      root_.writePlist(test::kSettingsPath, file.get(), test::PlistFormat::Binary);
-    }
-    test::startCameraHost(device);
-    if (beforeLoad) beforeLoad();
-    library_ = dlopen(QUORVANE_IOS8_LIBRARY, RTLD_NOW | RTLD_GLOBAL);
-    EXPECT_NE(library_, nullptr) << dlerror();
-  }
-
-  id bestFrameRateRange() const { return function<id()>("bestFrameRateRange")(); }
-  long long maximumFPS() const { return function<long long()>("maximumFPS")(); }
-  BOOL noHigh() const { return *static_cast<BOOL*>(dlsym(library_, "noHigh")); }
+                     const std::function<void()>& beforeLoad = {})
+      : TweakedCamera(device, settingsFor(mogulFramerate),
+                      test::CameraOptions().controllerOnly().beforeLoading(beforeLoad)) {}
 
  private:
-  template <typename Signature>
-  Signature* function(const char* name) const {
-    auto* found = reinterpret_cast<Signature*>(dlsym(library_, name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
+  static test::SettingsEntries settingsFor(std::optional<double> mogulFramerate) {
+    if (!mogulFramerate) return {};
+    return {{"MogulFramerate", *mogulFramerate}};
   }
-
-  test::SandboxRoot root_;
-  void* library_ = nullptr;
 };
 
 double mogulFrameRate(id controller = captureController()) {

@@ -93,8 +93,8 @@ TEST(Library, ExportsExactlyItsPublishedSymbols) {
   EXPECT_EQ(definedDynamicSymbols(QUORVANE_IOS8_LIBRARY),
             (std::set<std::string>{"PLIST_PATH", "PREF_PATH", "PreferencesChangedNotification",
                                    "SAVE_TEXT", "TWEAK_NAME", "__objc_class_name_RuvelProgressHUD",
-                                   "bestFrameRateRange", "buttonAction", "ident", "maximumFPS",
-                                   "noHigh", "qvHUD"}));
+                                   "bestFrameRateRange", "buttonAction", "cameraView", "ident",
+                                   "maximumFPS", "noHigh", "qvHUD"}));
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "host/AppWindow.h"
 #include "host/DeviceSetup.h"
+#include "host/ios8/CameraApp.h"
+#include "host/ios8/CameraScreen.h"
 #include "host/ios8/CaptureController.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/objc/Message.h"
@@ -21,6 +24,20 @@ void startCameraHost(const std::string& deviceName, const std::string& system) {
   if (!system.empty()) device.system = *shippedCatalog().system(system);
   host::applyDevice(device);
   host::registerCaptureController(device.system.generation);
+}
+
+void startCameraScreenHost(const std::string& deviceName, const std::string& system) {
+  startCameraHost(deviceName, system);
+  host::applyScreen(shippedCatalog().device(deviceName)->idiom);
+  host::registerCameraSpecs();
+  host::registerSlalomIndicatorView();
+  host::registerBottomBar();
+  host::registerCameraView();
+  host::registerCameraAppIOS8();
+}
+
+void openCameraScreen() {
+  host::launchCameraAppIOS8();
 }
 
 id captureController() {

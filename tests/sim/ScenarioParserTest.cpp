@@ -115,8 +115,10 @@ steps: [launch: Camera]
 TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
   const std::string head = "device: iPhone 6\nsteps:\n";
   EXPECT_EQ(errorOf(head + "  - launch: Camera\n  - jump: 3\n"),
-            "s.yaml:4: unknown step 'jump' (steps: camera_mode, expect, launch, quit, settings, "
-            "snapshot, start_preview, stop_preview, wait)");
+            "s.yaml:4: unknown step 'jump' (steps: camera_mode, double_tap_indicator, "
+            "edit_slow_motion, expect, export, launch, open_clip, play, press_alert, quit, "
+            "record, settings, snapshot, start_preview, stop_preview, tap_indicator, type, "
+            "wait)");
   EXPECT_EQ(errorOf(head + "  - camera_mode: {app: Camera}\n"),
             "s.yaml:3: missing field 'mode' in camera_mode");
   EXPECT_EQ(errorOf(head + "  - launch\n"), "s.yaml:3: missing field 'app' in launch");
@@ -181,6 +183,15 @@ TEST(ScenarioParser, ExpectationsAreCheckedAgainstTheShapeOfTheirState) {
             "s.yaml:3: expect takes a map of observable state, such as 'expect: {preview: "
             "running}'");
   EXPECT_EQ(errorOf(head + "      format: none\n      frame_rates: [[2, 30], [2, 240]]\n"),
+            "(read)");
+  EXPECT_EQ(errorOf(head + "      asset: {kind: 101}\n"),
+            "s.yaml:4: asset expects a map whose keys are among name, kind_subtype, slow_motion, "
+            "adjusted, slow_motion_section, saved_asset_type, badge, editor, not kind");
+  EXPECT_EQ(errorOf(head + "      playback: fast\n"),
+            "s.yaml:4: playback expects a map whose keys are among slow_motion, rate, volume, "
+            "ramp_volume, duration, playing_time, not fast");
+  EXPECT_EQ(errorOf(head + "      playback: {slow_motion: [0.5, 1.5], rate: 0.25}\n"
+                           "      clip: none\n      export: {failure: none}\n"),
             "(read)");
   EXPECT_EQ(
       errorOf(head + "      frame_rates: [[2, 30, 60]]\n"),
@@ -314,6 +325,61 @@ TEST(ScenarioParser, ASettingsFileIsReadFromTheScenariosFolderAndMustBeThere) {
   EXPECT_EQ(errorIn("{file: big.plist}"), scenarioFile + ":2: settings file 'big.plist' (" +
                                               (folder / "big.plist").string() +
                                               ") is larger than a settings file can be (1 MiB)");
+  std::filesystem::remove_all(folder);
+}
+
+TEST(ScenarioParser, MediaStepsTakeTheirAppsDefaults) {
+  const Scenario scenario = parse(R"(device: iPhone 6
+steps:
+  - record: 2.5
+  - open_clip: IMG_0001.MOV
+  - play
+  - export: AVAssetExportPresetMailMedium
+  - edit_slow_motion: {start: 0.5, end: 1.5}
+  - play: Camera
+)");
+  ASSERT_EQ(scenario.steps.size(), 6u);
+  const Record& record = std::get<Record>(scenario.steps[0].action);
+  EXPECT_EQ(record.app, "Camera");
+  EXPECT_DOUBLE_EQ(record.seconds, 2.5);
+  const AppStep& open = std::get<AppStep>(scenario.steps[1].action);
+  EXPECT_EQ(open.app, "MobileSlideShow") << "clips are Photos' business";
+  EXPECT_EQ(open.action, "open_clip");
+  EXPECT_EQ(toText(open.argument), "IMG_0001.MOV");
+  EXPECT_EQ(toText(std::get<AppStep>(scenario.steps[3].action).argument),
+            "AVAssetExportPresetMailMedium");
+  EXPECT_EQ(toText(std::get<AppStep>(scenario.steps[4].action).argument), "[0.5, 1.5]");
+  EXPECT_EQ(std::get<AppStep>(scenario.steps[5].action).app, "Camera");
+
+  const std::string head = "device: iPhone 6\nsteps:\n";
+  EXPECT_EQ(errorOf(head + "  - edit_slow_motion: {start: 2, end: 1}\n"),
+            "s.yaml:3: the slow-motion section ends after its start");
+  EXPECT_EQ(errorOf(head + "  - record: 0\n"),
+            "s.yaml:3: record should be between 0.01 and 60, not 0");
+  EXPECT_EQ(errorOf(head + "  - export\n"), "s.yaml:3: missing field 'preset' in export");
+}
+
+TEST(ScenarioParser, AClipMayBeAFileBesideTheScenario) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("quorvane-clips-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder / "phone");
+  std::ofstream(folder / "phone" / "IMG_4242.MOV") << "bytes";
+  const std::string text = R"(device: iPhone 6
+clips:
+  - {file: phone/IMG_4242.MOV}
+  - {file: phone/IMG_4242.MOV, name: copy.mov}
+steps: [launch: Photos]
+)";
+  const Scenario scenario = parseScenario(text, (folder / "s.yaml").string(), catalog());
+  ASSERT_EQ(scenario.clips.size(), 2u);
+  EXPECT_EQ(scenario.clips[0].name, "IMG_4242.MOV");
+  EXPECT_EQ(scenario.clips[0].file, (folder / "phone" / "IMG_4242.MOV").string());
+  EXPECT_EQ(scenario.clips[1].name, "copy.mov");
+  EXPECT_EQ(errorOf("device: iPhone 6\nclips: [{file: nowhere.mov}]\nsteps: [launch: Photos]\n"),
+            "s.yaml:2: no clip file nowhere.mov");
+  EXPECT_EQ(errorOf("device: iPhone 6\nclips: [{file: s.yaml, frame_rate: 30}]\n"
+                    "steps: [launch: Photos]\n"),
+            "s.yaml:2: a clip from a file takes no frame_rate");
   std::filesystem::remove_all(folder);
 }
 

@@ -1,3 +1,4 @@
+#include "platform/CoreMedia/CMTimeRange.h"
 #include "platform/CoreMedia/CoreMedia.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +55,28 @@ TEST(FormatDescription, NilOrAnotherObjectHasNoDimensions) {
       reinterpret_cast<CMVideoFormatDescriptionRef>(string.get()));
   EXPECT_EQ(other.width, 0);
   EXPECT_EQ(other.height, 0);
+}
+
+TEST(CMTimeRange, SumsAndEndsKeepTheFinerTimescale) {
+  const CMTime third = CMTimeMake(1, 3);
+  const CMTime frame = CMTimeMake(1, 120);
+  const CMTime sum = CMTimeAdd(third, frame);
+  EXPECT_EQ(sum.timescale, 120);
+  EXPECT_EQ(sum.value, 41);
+  EXPECT_EQ(CMTimeCompare(CMTimeRangeGetEnd(CMTimeRangeMake(frame, frame)), CMTimeMake(2, 120)), 0);
+  EXPECT_FALSE(CMTIME_IS_VALID(CMTimeAdd(kCMTimeInvalid, frame)));
+  EXPECT_FALSE(CMTIME_IS_VALID(CMTimeRangeGetEnd(CMTimeRangeMake(frame, kCMTimeInvalid))));
+}
+
+TEST(CMTimeRange, SecondsBecomeTheNearestTimeOrAnInvalidOne) {
+  const CMTime quarter = CMTimeMakeWithSeconds(0.25, 600);
+  EXPECT_EQ(quarter.value, 150);
+  EXPECT_EQ(quarter.timescale, 600);
+  EXPECT_EQ(CMTimeMakeWithSeconds(1.0 / 3, 600).value, 200) << "rounded";
+  EXPECT_FALSE(CMTIME_IS_VALID(CMTimeMakeWithSeconds(1, 0)));
+  EXPECT_FALSE(
+      CMTIME_IS_VALID(CMTimeMakeWithSeconds(std::numeric_limits<double>::quiet_NaN(), 600)));
+  EXPECT_FALSE(CMTIME_IS_VALID(CMTimeMakeWithSeconds(1e300, 600))) << "beyond a 64-bit value";
 }
 
 }  // namespace

@@ -82,6 +82,14 @@ const Reading readings[] = {
     {"1e99999999999999999999", 1, 1, HUGE_VAL, true},
 };
 
+TEST_F(StringTest, NamesOfSelectorsAndClasses) {
+  EXPECT_EQ(utf8(NSStringFromSelector("_slalomIndicatorTapped:"_sel)), "_slalomIndicatorTapped:");
+  EXPECT_EQ(NSStringFromSelector(nullptr), nil);
+  EXPECT_EQ(NSClassFromString("NSString"_ns), objc_getClass("NSString"));
+  EXPECT_EQ(NSClassFromString("NoSuchClass"_ns), Nil);
+  EXPECT_EQ(NSClassFromString(nil), Nil);
+}
+
 TEST_F(StringTest, NumericReadingsFollowThePlatform) {
   for (const Reading& row : readings) {
     SCOPED_TRACE(row.text);

@@ -1,0 +1,86 @@
+// The camera screen: the slow-motion indicator on every device, placed in the bottom bar,
+// shown or hidden around capture, without the stock tap when the tweak's own taps are on; the
+// stock tap ignored below 120 frames per second; and the preview refused, with a ten-second
+// notice, at a rate the device cannot deliver.
+#pragma once
+
+#include <functional>
+#include <span>
+
+#include "core/Export.h"
+#include "core/HookTable.h"
+#include "core/Original.h"
+
+extern "C" {
+// The view on which the indicator's notices appear: from CoreFoundation 1217.11 on, the
+// indicator's grandparent; before, the delegate of the capture controller (CAMCaptureController,
+// else PLCameraController). Nil when there is none.
+QV_EXPORT id cameraView(id view);
+}
+
+namespace quorvane {
+
+// YES exactly while the stock indicator creation runs. Main thread only.
+extern BOOL creatingSlalomIndicator;
+
+// A notice titled TWEAK_NAME on the view. Without a view to show it on, nothing is shown and
+// the completion runs from the main queue, so that a refused entry still brings its alert back.
+void showCameraNotice(id view, id message, std::function<void()> completion, double seconds);
+
+namespace CAMCameraView {
+
+// Ignores the stock tap below 120 frames per second.
+void replaced__slalomIndicatorTapped_(id self, SEL _cmd, id sender);
+inline Original<void(id)> original__slalomIndicatorTapped_;
+
+// Lets isPhone pass during the stock creation; takes the stock tap away when indicatorTap is on.
+void replaced__createSlalomIndicatorIfNecessary(id self, SEL _cmd);
+inline Original<void()> original__createSlalomIndicatorIfNecessary;
+
+// In slow motion, hides the indicator as hideIndicator says.
+void replaced__showControlsForCapturingVideoAnimated_(id self, SEL _cmd, BOOL animated);
+inline Original<void(BOOL)> original__showControlsForCapturingVideoAnimated_;
+
+// In slow motion, shows the indicator.
+void replaced__hideControlsForCapturingVideoAnimated_(id self, SEL _cmd, BOOL animated);
+inline Original<void(BOOL)> original__hideControlsForCapturingVideoAnimated_;
+
+}  // namespace CAMCameraView
+
+namespace CAMApplicationViewController {
+
+// Starts the preview only at a rate the device offers; otherwise a notice, and no preview for
+// the rest of the process.
+void replaced__kickoffCameraControllerPreview(id self, SEL _cmd);
+inline Original<void()> original__kickoffCameraControllerPreview;
+
+}  // namespace CAMApplicationViewController
+
+namespace CAMCameraSpec {
+
+// YES, on the phone's specification and (added) on the iPad's.
+BOOL replaced_shouldCreateSlalomIndicator(id self, SEL _cmd);
+inline Original<BOOL()> original_shouldCreateSlalomIndicator;
+
+// YES while the indicator is created; the stock answer otherwise.
+BOOL replaced_isPhone(id self, SEL _cmd);
+inline Original<BOOL()> original_isPhone;
+
+}  // namespace CAMCameraSpec
+
+namespace CAMBottomBar {
+
+// The indicator centred in the bar.
+void replaced__layoutForVerticalOrientation(id self, SEL _cmd);
+inline Original<void()> original__layoutForVerticalOrientation;
+
+}  // namespace CAMBottomBar
+
+// The rows of the hook table's groups, in table order.
+std::span<const MethodHook> cameraViewHooks();
+std::span<const MethodHook> applicationViewControllerHooks();
+std::span<const MethodHook> cameraSpecHooks();
+std::span<const MethodHook> padApplicationSpecHooks();
+std::span<const MethodHook> bottomBarHooks();
+
+}  // namespace quorvane

@@ -1,0 +1,46 @@
+// The camera screen of the iOS 8 Camera app, with the stock behaviour the tweak changes: the
+// camera view with its bottom bar and slow-motion indicator, and the device specifications it
+// consults. Frame rates are NSUInteger on the indicator and double on the capture controller.
+//
+// CAMCameraView (a UIView: the application view controller's view, and the capture
+// controller's delegate, on which the camera shows its notices)
+//   -_bottomBar                   the CAMBottomBar along the bottom edge, 150 points high
+//   -cameraMode -setCameraMode:   setting one (0 photo, 1 video, 2 slow motion) configures the
+//                                 capture controller's session for it, creates the indicator in
+//                                 slow motion, shows the mode's controls and the indicator's rate
+//   -_createSlalomIndicatorIfNecessary
+//                                 once, when the specification says shouldCreateSlalomIndicator
+//                                 and isPhone: a 40 × 40 indicator with the stock tap recognizer
+//                                 (target the camera view, action _slalomIndicatorTapped:), put
+//                                 in the bottom bar and showing the controller's mogulFrameRate
+//   -_slalomIndicatorTapped:      where the camera reaches 240 frames per second (so 120 too),
+//                                 switches the controller's slow-motion rate between the two and
+//                                 configures again; elsewhere nothing
+//   -_showControlsForCapturingVideoAnimated:   the controls back (the mode dial); the indicator
+//                                 visible in slow motion only
+//   -_hideControlsForCapturingVideoAnimated:   the controls away while video is captured, the
+//                                 indicator too
+//   -cameraControllerDidStartVideoCapture: -cameraControllerDidStopVideoCapture:
+//                                 as the capture controller's delegate: hides the controls while
+//                                 video is captured, shows them after
+// CAMBottomBar (a UIView): the mode dial and the shutter button, drawn
+//   -slalomIndicatorView -setSlalomIndicatorView:   the indicator, a child of the bar
+//   -_layoutForVerticalOrientation   (from layoutSubviews) the indicator at the bar's right end,
+//                                 (width − 55, 20)
+// CAMSlalomIndicatorView (a UIView): its rate over "FPS" in a yellow frame
+//   -initWithFrame: -framesPerSecond -setFramesPerSecond:
+// CAMCameraSpec, and CAMPadApplicationSpec, its subclass for the iPad, which defines no
+// shouldCreateSlalomIndicator of its own
+//   +specForCurrentDevice         the shared specification of the device's kind
+//   -shouldCreateSlalomIndicator  whether the back camera has a video format reaching 120
+//   -isPhone                      whether UIDevice's idiom is the phone's
+#pragma once
+
+namespace qv::host {
+
+void registerCameraSpecs();
+void registerSlalomIndicatorView();
+void registerBottomBar();
+void registerCameraView();
+
+}  // namespace qv::host

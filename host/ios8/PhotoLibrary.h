@@ -1,0 +1,52 @@
+// The photo library that the Camera and Photos apps share: its assets (PLManagedAsset), kept in
+// a store under the root so that each app sees what the other recorded or edited, and imported
+// from the album folder, where the camera records.
+//
+// PLManagedAsset
+//   -isVideo                       a movie file (.MOV, .mov, .mp4, .m4v)
+//   -isMogul                       a video of kind subtype 101
+//   -kindSubtype -setKindSubtype:  int
+//   -savedAssetType -setSavedAssetType:
+//                                  short; 3 for what this device's camera roll saved itself
+//   -hasAdjustments -videoAdjustments -setVideoAdjustments:
+//                                  the user's slow-motion edit (a PFVideoAdjustments), or nil
+//   -pathForOriginalFile -mainFileURL -filename -duration (seconds) -nominalFrameRate (float)
+//   -setVideoInfoFromFileAtURL:fullSizeRenderURL:overwriteOriginalProperties:
+//                                  a new asset takes the file as its original; reads the
+//                                  render when given, else the file: duration, rate,
+//                                  size, and kind subtype 101 for 120 fps and more (0 else);
+//                                  answers whether it found a video track
+#pragma once
+
+#include <objc/runtime.h>
+
+#include <string>
+#include <vector>
+
+namespace qv::host {
+
+inline constexpr const char* kAlbumFolder = "/var/mobile/Media/DCIM/100APPLE";
+inline constexpr const char* kLibraryStore = "/var/mobile/Media/PhotoData/Photos.plist";
+
+inline constexpr int kSlowMotionSubtype = 101;
+inline constexpr short kCameraRollSavedType = 3;
+
+void registerPhotoLibraryIOS8();
+
+// The library's assets in file-name order. The first call loads the store and imports every
+// movie of the album folder that the store does not know yet.
+std::vector<id> libraryAssets();
+
+// The asset of a file in the album, or nil.
+id libraryAsset(const std::string& fileName);
+
+// Imports a new file of the album (a recording) and saves the library; answers the asset.
+id importIntoLibrary(const std::string& devicePath);
+
+// Writes the store (after an edit).
+void saveLibrary();
+
+// The album's next free "IMG_nnnn.MOV", as a device path.
+std::string nextAlbumPath();
+
+}  // namespace qv::host

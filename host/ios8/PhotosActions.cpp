@@ -1,0 +1,130 @@
+#include "host/ios8/PhotosActions.h"
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+
+#include "host/ios8/PhotoLibrary.h"
+#include "platform/AVFoundation/AVFoundation.h"
+#include "platform/CoreMedia/CMTimeRange.h"
+#include "platform/Foundation/Foundation.h"
+#include "platform/System/FileSystem.h"
+
+namespace qv::host {
+namespace {
+
+constexpr const char* kExportFolder = "/var/mobile/Media/PhotoData/Exports";
+
+Class adjustmentsClass() {
+  return objc_getClass("PFVideoAdjustments");
+}
+
+id assetOf(id videoView) {
+  return send<id>(videoView, "videoCameraImage"_sel);
+}
+
+id avAssetOf(id asset) {
+  return send<id>(objc_getClass("AVAsset"), "assetWithURL:"_sel,
+                  send<id>(asset, "mainFileURL"_sel));
+}
+
+// Default adjustments for the clip (+1).
+Ref<> defaultAdjustments(id avAsset) {
+  const CMTimeRange range =
+      send<CMTimeRange>(adjustmentsClass(), "defaultSlowMotionTimeRangeForDuration:"_sel,
+                        send<CMTime>(avAsset, "duration"_sel));
+  const float rate = send<float>(
+      adjustmentsClass(), "defaultSlowMotionRateForNominalFrameRate:"_sel, firstVideoRate(avAsset));
+  return adopt(send<id>(send<id>(adjustmentsClass(), "alloc"_sel),
+                        "initWithSlowMotionTimeRange:rate:"_sel, range, rate));
+}
+
+std::string exportPathFor(id asset) {
+  const std::string name = std::filesystem::path(utf8(send<id>(asset, "filename"_sel))).stem();
+  for (int number = 1;; ++number) {
+    const std::string path =
+        std::string(kExportFolder) + "/" + name + "-" + std::to_string(number) + ".MOV";
+    std::error_code error;
+    if (!std::filesystem::exists(resolvePath(path), error)) return path;
+  }
+}
+
+}  // namespace
+
+PlaybackPlan playVideo(id videoView) {
+  id asset = assetOf(videoView);
+  id avAsset = avAssetOf(asset);
+  Ref<> adjustments(send<id>(asset, "videoAdjustments"_sel));
+  if (!adjustments && send<int>(asset, "kindSubtype"_sel) == kSlowMotionSubtype) {
+    adjustments = defaultAdjustments(avAsset);
+  }
+  Ref<> builder =
+      adopt(send<id>(send<id>(objc_getClass("PFVideoAVObjectBuilder"), "alloc"_sel),
+                     "initWithVideoAsset:videoAdjustments:"_sel, avAsset, adjustments.get()));
+  return playbackPlan(builder);
+}
+
+std::string editSlowMotion(id videoView, double start, double end) {
+  id asset = assetOf(videoView);
+  if (!send<BOOL>(videoView, "_shouldShowSlalomEditor"_sel)) {
+    return "the clip offers no slow-motion editor";
+  }
+  id avAsset = avAssetOf(asset);
+  const double length = CMTimeGetSeconds(send<CMTime>(avAsset, "duration"_sel));
+  if (!(start >= 0) || !(end > start) || end > length + 1e-9) {
+    return "the slow-motion section must lie within the clip's " + std::to_string(length) + " s";
+  }
+  Ref<> adjustments(send<id>(asset, "videoAdjustments"_sel));
+  adjustments =
+      adjustments ? adopt(send<id>(adjustments.get(), "copy"_sel)) : defaultAdjustments(avAsset);
+  constexpr CMTimeScale kScale = 600;
+  send(adjustments.get(), "setSlowMotionTimeRange:"_sel,
+       CMTimeRangeMake(CMTimeMakeWithSeconds(start, kScale),
+                       CMTimeMakeWithSeconds(end - start, kScale)));
+  send(adjustments.get(), "setSlowMotionRate:"_sel,
+       send<float>(adjustmentsClass(), "defaultSlowMotionRateForNominalFrameRate:"_sel,
+                   firstVideoRate(avAsset)));
+  send(asset, "setVideoAdjustments:"_sel, adjustments.get());
+  send<BOOL>(asset, "setVideoInfoFromFileAtURL:fullSizeRenderURL:overwriteOriginalProperties:"_sel,
+             send<id>(asset, "mainFileURL"_sel), nil, NO);
+  saveLibrary();
+  send(videoView, "setVideoCameraImage:"_sel, asset);  // the banner and editor follow
+  return "";
+}
+
+ExportResult exportVideo(id videoView, const std::string& preferredPreset,
+                         const std::function<void(double done)>& progress) {
+  ExportResult result;
+  id asset = assetOf(videoView);
+  id avAsset = avAssetOf(asset);
+  Class utilities = objc_getClass("PFSlowMotionUtilities");
+  id preset = send<id>(utilities, "exportPresetForAsset:preferredPreset:"_sel, avAsset,
+                       makeString(preferredPreset).get());
+  result.presetAsked = utf8(preset);
+  Ref<> session = adopt(send<id>(send<id>(objc_getClass("AVAssetExportSession"), "alloc"_sel),
+                                 "initWithAsset:presetName:"_sel, avAsset, preset));
+  if (!session) {
+    result.status = AVAssetExportSessionStatusFailed;
+    result.failure = "no export session for the preset " + result.presetAsked;
+    return result;
+  }
+  send(utilities, "configureExportSession:forcePreciseConversion:"_sel, session.get(), YES);
+  result.minFrameDuration = send<CMTime>(session.get(), "minVideoFrameDuration"_sel);
+  result.outputPath = exportPathFor(asset);
+  send(session.get(), "setOutputURL:"_sel,
+       send<id>(objc_getClass("NSURL"), "fileURLWithPath:"_sel,
+                makeString(result.outputPath).get()));
+  send(session.get(), "setOutputFileType:"_sel, AVFileTypeQuickTimeMovie);
+  auto ended = std::make_shared<std::promise<void>>();
+  std::future<void> done = ended->get_future();
+  send(session.get(), "exportAsynchronouslyWithCompletionHandler:"_sel,
+       std::function<void()>([ended] { ended->set_value(); }));
+  while (done.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
+    if (progress) progress(send<float>(session.get(), "progress"_sel));
+  }
+  result.status = send<long>(session.get(), "status"_sel);
+  result.failure = exportFailure(session);
+  return result;
+}
+
+}  // namespace qv::host

@@ -1,0 +1,263 @@
+#include "host/ios8/PhotosUI.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "host/ios8/MediaClasses.h"
+#include "host/ios8/PhotoLibrary.h"
+#include "platform/AVFoundation/AVFoundation.h"
+#include "platform/System/FileSystem.h"
+#include "platform/UIKit/UIKit.h"
+
+namespace qv::host {
+namespace {
+
+constexpr CGFloat kStatusBarHeight = 20;
+constexpr CGFloat kBannerHeight = 24;
+constexpr CGFloat kEditorHeight = 44;
+
+// Images.
+
+void drawSlalomBadge(CGContextRef context, CGRect rect) {
+  // A ring of dots, dense on one side: the platform's slow-motion mark.
+  const CGFloat radius = std::min(rect.size.width, rect.size.height) / 2 - 1.5;
+  const CGPoint centre{rect.origin.x + rect.size.width / 2, rect.origin.y + rect.size.height / 2};
+  CGContextSetRGBFillColor(context, 1, 1, 1, 1);
+  for (int dot = 0; dot < 16; ++dot) {
+    const double angle = dot * 2 * M_PI / 16;
+    const CGFloat size = dot < 8 ? 2.4 : 1.4;
+    CGContextFillEllipseInRect(
+        context, CGRectMake(centre.x + radius * std::cos(angle) - size / 2,
+                            centre.y + radius * std::sin(angle) - size / 2, size, size));
+  }
+}
+
+void drawVideoBadge(CGContextRef context, CGRect rect) {
+  // A camera body and its lens, as a video's banner shows it.
+  CGContextSetRGBFillColor(context, 1, 1, 1, 1);
+  const CGFloat body = rect.size.width * 0.62;
+  CGContextFillRect(context, CGRectMake(rect.origin.x, rect.origin.y + rect.size.height * 0.25,
+                                        body, rect.size.height * 0.5));
+  CGContextBeginPath(context);
+  CGContextMoveToPoint(context, rect.origin.x + body + 1, rect.origin.y + rect.size.height / 2);
+  CGContextAddLineToPoint(context, rect.origin.x + rect.size.width, rect.origin.y + 3);
+  CGContextAddLineToPoint(context, rect.origin.x + rect.size.width,
+                          rect.origin.y + rect.size.height - 3);
+  CGContextClosePath(context);
+  CGContextFillPath(context);
+}
+
+id photosImageNamed(id cls, SEL, id name) {
+  static const bool registered = [] {
+    ui::registerNamedImage("PUSlalomBadgeIcon", {16, 16}, &drawSlalomBadge);
+    ui::registerNamedImage("PUVideoBadgeIcon", {18, 12}, &drawVideoBadge);
+    return true;
+  }();
+  (void)registered;
+  return send<id>(cls, "imageNamed:"_sel, name);
+}
+
+// Text as the Photos UI sets it: the system font, white.
+void drawText(const std::string& text, CGPoint at, CGFloat size) {
+  Ref<> string = makeString(text);
+  Ref<> attributes = makeDictionary(
+      {{NSFontAttributeName, send<id>(objc_getClass("UIFont"), "systemFontOfSize:"_sel, size)},
+       {NSForegroundColorAttributeName, send<id>(objc_getClass("UIColor"), "whiteColor"_sel)}});
+  send(string.get(), "drawAtPoint:withAttributes:"_sel, at, attributes.get());
+}
+
+std::string clockText(double seconds) {
+  const long whole = std::lround(std::max(0.0, seconds));
+  char text[48];
+  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  return text;
+}
+
+// PUVideoBannerView.
+
+struct BannerState {
+  long subtype = 0;
+  double duration = 0;
+};
+
+BannerState& bannerOf(id self) {
+  return stateOf<BannerState>(self);
+}
+
+void setVideoSubtype(id self, SEL, long subtype) {
+  bannerOf(self).subtype = subtype;
+  send(self, "setNeedsDisplay"_sel);
+}
+void setVideoDuration(id self, SEL, double seconds) {
+  bannerOf(self).duration = seconds;
+  send(self, "setNeedsDisplay"_sel);
+}
+
+id badgeImageForVideoSubtype(id, SEL, long subtype) {
+  return send<id>(objc_getClass("UIImage"), "pu_PhotosUIImageNamed:"_sel,
+                  subtype == kSlowMotionSubtype ? "PUSlalomBadgeIcon"_ns : "PUVideoBadgeIcon"_ns);
+}
+
+id badgeImage(id self, SEL) {
+  return send<id>(self, "_badgeImageForVideoSubtype:"_sel, bannerOf(self).subtype);
+}
+
+void drawBanner(id self, SEL, CGRect) {
+  CGContextRef context = UIGraphicsGetCurrentContext();
+  const CGRect bounds = send<CGRect>(self, "bounds"_sel);
+  CGContextSetRGBFillColor(context, 0, 0, 0, 0.45);
+  CGContextFillRect(context, bounds);
+  id badge = send<id>(self, "badgeImage"_sel);
+  const CGSize size = send<CGSize>(badge, "size"_sel);
+  send(badge, "drawAtPoint:"_sel, CGPointMake(6, (bounds.size.height - size.height) / 2));
+  drawText(clockText(bannerOf(self).duration), CGPointMake(bounds.size.width - 34, 4), 13);
+}
+
+// PLVideoView.
+
+struct VideoViewState {
+  Ref<> banner;
+};
+
+Ivar cameraImageIvar() {
+  return class_getInstanceVariable(objc_getClass("PLVideoView"), "_videoCameraImage");
+}
+
+id videoCameraImage(id self, SEL) {
+  return object_getIvar(self, cameraImageIvar());
+}
+
+id avAssetOf(id videoView) {
+  id asset = send<id>(videoView, "videoCameraImage"_sel);
+  return send<id>(objc_getClass("AVAsset"), "assetWithURL:"_sel,
+                  send<id>(asset, "mainFileURL"_sel));
+}
+
+void setVideoCameraImage(id self, SEL, id asset) {
+  id old = videoCameraImage(self, nullptr);
+  object_setIvar(self, cameraImageIvar(), retain(asset));
+  release(old);
+  id banner = stateOf<VideoViewState>(self).banner;
+  send(banner, "setVideoSubtype:"_sel, long{send<int>(asset, "kindSubtype"_sel)});
+  send(banner, "setVideoDuration:"_sel, send<double>(asset, "duration"_sel));
+  send(self, "setNeedsDisplay"_sel);
+}
+
+BOOL mediaIsVideo(id self, SEL) {
+  return send<BOOL>(videoCameraImage(self, nullptr), "isVideo"_sel);
+}
+
+BOOL canAccessVideo(id self, SEL) {
+  id path = send<id>(videoCameraImage(self, nullptr), "pathForOriginalFile"_sel);
+  std::error_code error;
+  return path != nil && std::filesystem::is_regular_file(resolvePath(utf8(path)), error) ? YES : NO;
+}
+
+BOOL mediaIsPlayable(id self, SEL) {
+  id avAsset = avAssetOf(self);
+  return !arrayElements(send<id>(avAsset, "tracksWithMediaType:"_sel, AVMediaTypeVideo)).empty() &&
+         CMTimeGetSeconds(send<CMTime>(avAsset, "duration"_sel)) > 0;
+}
+
+BOOL canEdit(id self, SEL) {
+  return send<BOOL>(self, "_mediaIsVideo"_sel) && send<BOOL>(self, "_canAccessVideo"_sel) &&
+         send<BOOL>(self, "_mediaIsPlayable"_sel);
+}
+
+BOOL shouldShowSlalomEditor(id self, SEL) {
+  return send<BOOL>(self, "canEdit"_sel) &&
+         send<int>(videoCameraImage(self, nullptr), "kindSubtype"_sel) == kSlowMotionSubtype;
+}
+
+id initVideoView(id self, SEL, CGRect frame) {
+  self = sendSuper<id>(self, objc_getClass("PLVideoView"), "initWithFrame:"_sel, frame);
+  if (self == nil) return nil;
+  Ref<> banner =
+      adopt(send<id>(send<id>(objc_getClass("PUVideoBannerView"), "alloc"_sel),
+                     "initWithFrame:"_sel, CGRectMake(0, 0, frame.size.width, kBannerHeight)));
+  send(self, "addSubview:"_sel, banner.get());
+  stateOf<VideoViewState>(self).banner = banner;
+  return self;
+}
+
+void deallocVideoView(id self, SEL) {
+  release(videoCameraImage(self, nullptr));
+  sendSuper(self, objc_getClass("PLVideoView"), "dealloc"_sel);
+}
+
+// The slow-motion section the editor shows: the user's edit, else the default range.
+CMTimeRange editorRange(id asset, CMTime duration) {
+  id adjustments = send<id>(asset, "videoAdjustments"_sel);
+  if (adjustments != nil) return send<CMTimeRange>(adjustments, "slowMotionTimeRange"_sel);
+  return send<CMTimeRange>(objc_getClass("PFVideoAdjustments"),
+                           "defaultSlowMotionTimeRangeForDuration:"_sel, duration);
+}
+
+void drawEditor(id self, CGRect bounds) {
+  CGContextRef context = UIGraphicsGetCurrentContext();
+  const CGRect bar =
+      CGRectMake(16, bounds.size.height - kEditorHeight + 14, bounds.size.width - 32, 16);
+  CGContextSetRGBFillColor(context, 0.35, 0.35, 0.38, 1);
+  CGContextFillRect(context, bar);
+  const CMTime duration = send<CMTime>(avAssetOf(self), "duration"_sel);
+  const double total = CMTimeGetSeconds(duration);
+  const CMTimeRange range = editorRange(videoCameraImage(self, nullptr), duration);
+  if (total > 0) {
+    const double start = std::clamp(CMTimeGetSeconds(range.start) / total, 0.0, 1.0);
+    const double end = std::clamp(CMTimeGetSeconds(CMTimeRangeGetEnd(range)) / total, start, 1.0);
+    CGContextSetRGBFillColor(context, 1, 0.8, 0, 1);
+    CGContextFillRect(context, CGRectMake(bar.origin.x + bar.size.width * start, bar.origin.y,
+                                          bar.size.width * (end - start), bar.size.height));
+  }
+  drawText("Slo-mo", CGPointMake(bar.origin.x, bar.origin.y - 14), 11);
+}
+
+void drawVideoView(id self, SEL, CGRect) {
+  CGContextRef context = UIGraphicsGetCurrentContext();
+  const CGRect bounds = send<CGRect>(self, "bounds"_sel);
+  CGContextSetGrayFillColor(context, 0, 1);
+  CGContextFillRect(context, bounds);
+  id asset = videoCameraImage(self, nullptr);
+  const CGRect picture = CGRectMake(0, bounds.size.height / 2 - 90, bounds.size.width, 180);
+  CGContextSetGrayFillColor(context, 0.22, 1);
+  CGContextFillRect(context, picture);
+  char caption[96];
+  std::snprintf(caption, sizeof caption, "%s  %g fps",
+                utf8(send<id>(asset, "filename"_sel)).c_str(),
+                std::round(send<float>(asset, "nominalFrameRate"_sel) * 100) / 100);
+  drawText(caption, CGPointMake(16, picture.origin.y + picture.size.height / 2 - 10), 17);
+  if (send<BOOL>(self, "_shouldShowSlalomEditor"_sel)) drawEditor(self, bounds);
+}
+
+}  // namespace
+
+void registerPhotosUIIOS8() {
+  Class image = objc_getClass("UIImage");
+  class_addMethod(object_getClass(asId(image)), sel_registerName("pu_PhotosUIImageNamed:"),
+                  toIMP(&photosImageNamed), methodEncoding<id, id>().c_str());
+  ClassBuilder("PUVideoBannerView", objc_getClass("UIView"))
+      .state<BannerState>()
+      .method("setVideoSubtype:", &setVideoSubtype)
+      .method("setVideoDuration:", &setVideoDuration)
+      .method("_badgeImageForVideoSubtype:", &badgeImageForVideoSubtype)
+      .method("badgeImage", &badgeImage)
+      .method("drawRect:", &drawBanner)
+      .registerClass();
+  ClassBuilder("PLVideoView", objc_getClass("UIView"))
+      .state<VideoViewState>()
+      .ivar<id>("_videoCameraImage")
+      .method("initWithFrame:", &initVideoView)
+      .method("dealloc", &deallocVideoView)
+      .method("setVideoCameraImage:", &setVideoCameraImage)
+      .method("videoCameraImage", &videoCameraImage)
+      .method("_shouldShowSlalomEditor", &shouldShowSlalomEditor)
+      .method("canEdit", &canEdit)
+      .method("_canAccessVideo", &canAccessVideo)
+      .method("_mediaIsPlayable", &mediaIsPlayable)
+      .method("_mediaIsVideo", &mediaIsVideo)
+      .method("drawRect:", &drawVideoView)
+      .registerClass();
+}
+
+}  // namespace qv::host

@@ -1,0 +1,137 @@
+#include "platform/AVFoundation/Libav.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+#include "platform/CoreFoundation/CoreFoundation.h"
+#include "platform/Foundation/Foundation.h"
+
+namespace qv::media {
+namespace {
+
+std::int32_t logLevelOf(int libavLevel) {
+  if (libavLevel <= AV_LOG_FATAL) return kCFLogLevelCritical;
+  if (libavLevel <= AV_LOG_ERROR) return kCFLogLevelError;
+  if (libavLevel <= AV_LOG_WARNING) return kCFLogLevelWarning;
+  return kCFLogLevelInfo;
+}
+
+// libav may hand one line over in pieces: each thread keeps its piece until the line ends.
+void logToProcessLog(void* context, int level, const char* format, va_list arguments) {
+  if (level > av_log_get_level()) return;
+  thread_local std::string pending;
+  thread_local int printPrefix = 1;
+  char piece[1024];
+  av_log_format_line2(context, level, format, arguments, piece, sizeof piece, &printPrefix);
+  pending += piece;
+  if (pending.empty() || pending.back() != '\n') return;
+  pending.pop_back();
+  CFLog(logLevelOf(level), CFSTR("%s"), pending.c_str());
+  pending.clear();
+}
+
+}  // namespace
+
+std::string errorText(int code) {
+  char reason[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, reason, sizeof reason);
+  return reason;
+}
+
+void check(int result, const std::string& what) {
+  if (result < 0) throw std::runtime_error(what + ": " + errorText(result));
+}
+
+void routeLibavLog() {
+  static std::once_flag routed;
+  std::call_once(routed, [] {
+    av_log_set_level(AV_LOG_ERROR);  // what goes wrong; a normal run logs nothing
+    av_log_set_callback(&logToProcessLog);
+  });
+}
+
+Input openInput(const std::string& path) {
+  routeLibavLog();
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return nullptr;
+  return Input(raw);
+}
+
+Output openOutput(const std::string& path) {
+  routeLibavLog();
+  AVFormatContext* raw = nullptr;
+  check(avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str()), "cannot make " + path);
+  Output output(raw);
+  check(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), "cannot write " + path);
+  return output;
+}
+
+Frame makeFrame(const AVCodecContext& codec) {
+  Frame frame(av_frame_alloc());
+  if (!frame) throw std::runtime_error("libav is out of memory");
+  frame->format = codec.pix_fmt;
+  frame->width = codec.width;
+  frame->height = codec.height;
+  check(av_frame_get_buffer(frame.get(), 0), "cannot make a frame");
+  return frame;
+}
+
+void encodeAndWrite(AVCodecContext& encoder, AVFrame* frame, AVFormatContext& output,
+                    AVStream& stream, AVRational codecTimeBase) {
+  check(avcodec_send_frame(&encoder, frame), "cannot encode a frame");
+  Packet packet(av_packet_alloc());
+  if (!packet) throw std::runtime_error("libav is out of memory");
+  for (;;) {
+    const int received = avcodec_receive_packet(&encoder, packet.get());
+    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
+    check(received, "cannot encode a frame");
+    if (packet->duration == 0 && encoder.codec_type == AVMEDIA_TYPE_VIDEO) packet->duration = 1;
+    av_packet_rescale_ts(packet.get(), codecTimeBase, stream.time_base);
+    packet->stream_index = stream.index;
+    check(av_interleaved_write_frame(&output, packet.get()), "cannot write a frame");
+  }
+}
+
+Codec openVideoEncoder(int width, int height, AVRational frameRate, std::int64_t bitRate,
+                       const AVFormatContext& output) {
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+  if (codec == nullptr) throw std::runtime_error("libavcodec has no MPEG-4 encoder");
+  Codec encoder(avcodec_alloc_context3(codec));
+  if (!encoder) throw std::runtime_error("libav is out of memory");
+  encoder->width = width;
+  encoder->height = height;
+  encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+  // MPEG-4 keeps its time base's denominator at 65535 or below: frames are counted at the
+  // whole rate above the exact one, and the file counts them in the exact frame duration.
+  const double rate = av_q2d(frameRate);
+  encoder->time_base = {1, static_cast<int>(std::ceil(rate - 1e-9))};
+  encoder->framerate = frameRate;
+  encoder->gop_size = 12;
+  encoder->bit_rate =
+      bitRate > 0
+          ? bitRate
+          : std::max<std::int64_t>(
+                200'000, static_cast<std::int64_t>(0.07 * width * height * std::min(rate, 60.0)));
+  encoder->thread_count = 0;  // as many as the machine has
+  if (output.oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  check(avcodec_open2(encoder.get(), codec, nullptr), "cannot open the MPEG-4 encoder");
+  return encoder;
+}
+
+AVRational exactRate(double framesPerSecond) {
+  const double whole = std::round(framesPerSecond);
+  if (std::fabs(framesPerSecond - whole) < 1e-6) return {static_cast<int>(whole), 1};
+  const double ntsc = std::round(framesPerSecond * 1.001);
+  if (std::fabs(framesPerSecond * 1.001 - ntsc) < 1e-3) {
+    return {static_cast<int>(ntsc) * 1000, 1001};
+  }
+  return av_d2q(framesPerSecond, 100000);
+}
+
+}  // namespace qv::media

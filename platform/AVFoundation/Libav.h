@@ -1,0 +1,79 @@
+// What the media code shares: owning handles for libav's objects, error checks, and libav's log
+// routed into the process log.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libswscale/swscale.h>
+}
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace qv::media {
+
+struct InputClose {
+  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct OutputFree {
+  void operator()(AVFormatContext* context) const {
+    if (context->pb != nullptr) avio_closep(&context->pb);
+    avformat_free_context(context);
+  }
+};
+struct CodecFree {
+  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFree {
+  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFree {
+  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ScaleFree {
+  void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+
+using Input = std::unique_ptr<AVFormatContext, InputClose>;
+using Output = std::unique_ptr<AVFormatContext, OutputFree>;
+using Codec = std::unique_ptr<AVCodecContext, CodecFree>;
+using Frame = std::unique_ptr<AVFrame, FrameFree>;
+using Packet = std::unique_ptr<AVPacket, PacketFree>;
+using Scaler = std::unique_ptr<SwsContext, ScaleFree>;
+
+// libav's reason for an error code.
+std::string errorText(int code);
+
+// Raises std::runtime_error("what: reason") for a negative result.
+void check(int result, const std::string& what);
+
+// Sends libav's own messages (errors only) to the process log instead of standard error.
+// Called by every entry point; the first call does the work.
+void routeLibavLog();
+
+// Opens a file for reading; null when it cannot be opened or read as media.
+Input openInput(const std::string& path);
+
+// A new output context for a QuickTime file at `path`, opened for writing.
+Output openOutput(const std::string& path);
+
+// The new frame of the codec's size and format.
+Frame makeFrame(const AVCodecContext& codec);
+
+// Sends the frame (null: the end) and writes every packet the encoder gives back, in the
+// stream's time base, counting encoder time in `codecTimeBase`.
+void encodeAndWrite(AVCodecContext& encoder, AVFrame* frame, AVFormatContext& output,
+                    AVStream& stream, AVRational codecTimeBase);
+
+// An MPEG-4 Part 2 encoder of this size and rate; `frameDuration` is the exact duration of a
+// frame, which the file keeps even where the encoder's time base cannot.
+Codec openVideoEncoder(int width, int height, AVRational frameRate, std::int64_t bitRate,
+                       const AVFormatContext& output);
+
+// The rate as a fraction: whole rates stay whole, 119.88 and its kin are n * 1000 / 1001.
+AVRational exactRate(double framesPerSecond);
+
+}  // namespace qv::media

@@ -1,0 +1,64 @@
+// The C++ side of real media, on libavformat, libavcodec, libavutil and libswscale: clips
+// written as the camera records them, what a file holds, and exports. AVAsset, AVAssetTrack and
+// AVAssetExportSession answer from these; the camera host records and the simulator fills the
+// album with them. Paths are host paths (already resolved under the file-system root).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/CoreMedia/CoreMedia.h"
+
+namespace qv::media {
+
+// Called now and then with the share of the work done, from 0 to 1.
+using ProgressCallback = std::function<void(double done)>;
+
+struct ClipSpec {
+  double frameRate;  // frames per second; 119.88 and the other NTSC rates are kept exact
+  double duration;   // seconds
+  int width;
+  int height;
+  bool audio = true;  // a silent audio track beside the video
+};
+
+// A QuickTime file with an MPEG-4 video track of generated frames (a moving pattern and the
+// frame number) and, when asked, a silent AAC track. Makes the file's folder. Raises
+// std::runtime_error with libav's reason when the file cannot be made.
+void writeClip(const std::string& path, const ClipSpec& clip,
+               const ProgressCallback& progress = {});
+
+struct TrackInfo {
+  std::string mediaType;  // "vide" or "soun"
+  float nominalFrameRate = 0;
+  int width = 0;
+  int height = 0;
+  std::int64_t frames = 0;  // samples of a video track
+  CMTime duration = kCMTimeZero;
+};
+
+struct MediaInfo {
+  CMTime duration = kCMTimeZero;
+  std::vector<TrackInfo> tracks;  // in the file's order
+};
+
+// What the file holds. A missing, empty, truncated or unreadable file holds nothing: a zero
+// duration and no tracks. Never raises.
+MediaInfo readMediaInfo(const std::string& path);
+
+struct ExportRequest {
+  bool passthrough = true;  // copy every track as it is
+  int maxWidth = 0;         // a re-encode scales down to fit; 0 keeps the size
+  int maxHeight = 0;
+  std::int64_t bitRate = 0;  // of a re-encoded video track; 0 chooses by size and rate
+  CMTime minFrameDuration = kCMTimeInvalid;  // a re-encode drops frames closer than this
+};
+
+// Writes `destination` from `source`; answers an empty text, or why it failed (the destination
+// is then removed). Never raises.
+std::string exportMedia(const std::string& source, const std::string& destination,
+                        const ExportRequest& request, const ProgressCallback& progress = {});
+
+}  // namespace qv::media

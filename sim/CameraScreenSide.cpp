@@ -1,0 +1,142 @@
+#include "sim/CameraScreenSide.h"
+
+#include <vector>
+
+#include "platform/UIKit/UIKit.h"
+#include "sim/AppState.h"
+
+namespace qv::sim::app {
+namespace {
+
+id indicator() {
+  return send<id>(send<id>(cameraScreen(), "_bottomBar"_sel), "slalomIndicatorView"_sel);
+}
+
+id frontAlert() {
+  const std::vector<id> alerts = ui::visibleAlerts();
+  return alerts.empty() ? nil : alerts.back();
+}
+
+Value textOf(id string) {
+  return string == nil ? Value() : Value(utf8(string));
+}
+
+Value frameOf(id view) {
+  const CGRect frame = send<CGRect>(view, "frame"_sel);
+  return ValueList{frame.origin.x, frame.origin.y, frame.size.width, frame.size.height};
+}
+
+Value recognizersOf(id view) {
+  ValueList recognizers;
+  for (id recognizer : arrayElements(send<id>(view, "gestureRecognizers"_sel))) {
+    for (SEL action : ui::actionsOf(recognizer)) {
+      const long taps =
+          responds(recognizer, "numberOfTapsRequired"_sel)
+              ? static_cast<long>(send<NSUInteger>(recognizer, "numberOfTapsRequired"_sel))
+              : 0L;
+      recognizers.push_back(ValueMap{{"action", sel_getName(action)}, {"taps", taps}});
+    }
+  }
+  return recognizers;
+}
+
+std::string buttonTitles(id alert) {
+  std::string titles;
+  const auto count = send<NSInteger>(alert, "numberOfButtons"_sel);
+  for (NSInteger i = 0; i < count; ++i) {
+    titles += (i > 0 ? ", " : "") + utf8(send<id>(alert, "buttonTitleAtIndex:"_sel, i));
+  }
+  return titles;
+}
+
+id firstField(id alert) {
+  if (send<NSInteger>(alert, "alertViewStyle"_sel) == UIAlertViewStyleDefault) return nil;
+  return send<id>(alert, "textFieldAtIndex:"_sel, NSInteger{0});
+}
+
+}  // namespace
+
+id cameraScreen() {
+  id view = send<id>(send<id>(host::appWindow(), "rootViewController"_sel), "view"_sel);
+  Class cameraView = objc_getClass("CAMCameraView");
+  return cameraView != Nil && isKindOf(view, cameraView) ? view : nil;
+}
+
+std::string setCameraScreenMode(long mode) {
+  id screen = cameraScreen();
+  if (screen == nil) return "camera_mode: the app has no camera screen (CAMCameraView)";
+  send(screen, "setCameraMode:"_sel, mode);
+  return "";
+}
+
+std::string tapIndicator(unsigned taps) {
+  const std::string step = taps == 2 ? "double_tap_indicator: " : "tap_indicator: ";
+  if (cameraScreen() == nil) return step + "the app has no camera screen (CAMCameraView)";
+  id target = indicator();
+  if (target == nil) return step + "the camera screen has no slow-motion indicator";
+  ui::runPendingPasses();
+  if (send<BOOL>(target, "isHidden"_sel)) return step + "the slow-motion indicator is hidden";
+  id landed = ui::tapView(target, taps);
+  if (landed == nil || !send<BOOL>(landed, "isDescendantOfView:"_sel, target)) {
+    return step + "the tap landed on " + (landed != nil ? object_getClassName(landed) : "nothing") +
+           ", in front of the indicator";
+  }
+  return "";
+}
+
+std::string typeIntoAlert(const Value& text) {
+  id alert = frontAlert();
+  if (alert == nil) return "type: no alert is on screen";
+  id field = firstField(alert);
+  if (field == nil) return "type: the alert has no text field";
+  send(field, "setText:"_sel, makeString(text.text() != nullptr ? *text.text() : "").get());
+  return "";
+}
+
+std::string pressAlertButton(const Value& title) {
+  id alert = frontAlert();
+  if (alert == nil) return "press_alert: no alert is on screen";
+  const std::string wanted = title.text() != nullptr ? *title.text() : "";
+  const auto count = send<NSInteger>(alert, "numberOfButtons"_sel);
+  for (NSInteger i = 0; i < count; ++i) {
+    if (utf8(send<id>(alert, "buttonTitleAtIndex:"_sel, i)) == wanted) {
+      ui::pressAlertButton(alert, i);
+      return "";
+    }
+  }
+  return "press_alert: the alert has no button '" + wanted + "' (buttons: " + buttonTitles(alert) +
+         ")";
+}
+
+Value indicatorState() {
+  id view = indicator();
+  if (view == nil) return {};
+  ui::runPendingPasses();
+  return ValueMap{
+      {"fps", static_cast<long long>(send<NSUInteger>(view, "framesPerSecond"_sel))},
+      {"hidden", send<BOOL>(view, "isHidden"_sel) != NO},
+      {"frame", frameOf(view)},
+      {"recognizers", recognizersOf(view)},
+  };
+}
+
+Value alertState() {
+  id alert = frontAlert();
+  if (alert == nil) return {};
+  ValueList buttons;
+  const auto count = send<NSInteger>(alert, "numberOfButtons"_sel);
+  for (NSInteger i = 0; i < count; ++i) {
+    buttons.push_back(textOf(send<id>(alert, "buttonTitleAtIndex:"_sel, i)));
+  }
+  id field = firstField(alert);
+  return ValueMap{
+      {"title", textOf(send<id>(alert, "title"_sel))},
+      {"message", textOf(send<id>(alert, "message"_sel))},
+      {"buttons", buttons},
+      {"text", field != nil ? textOf(send<id>(field, "text"_sel)) : Value()},
+      {"placeholder", field != nil ? textOf(send<id>(field, "placeholder"_sel)) : Value()},
+      {"tag", static_cast<long long>(send<NSInteger>(alert, "tag"_sel))},
+  };
+}
+
+}  // namespace qv::sim::app

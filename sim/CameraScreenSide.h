@@ -1,0 +1,27 @@
+// The app side of the camera screen's steps and observable state: the slow-motion indicator,
+// its taps, and the alert in front with its text field and buttons.
+#pragma once
+
+#include <objc/runtime.h>
+
+#include <string>
+
+#include "sim/Value.h"
+
+namespace qv::sim::app {
+
+// The camera view (CAMCameraView) of the app's screen, or nil.
+id cameraScreen();
+
+// Each answers why it could not, or an empty text.
+std::string setCameraScreenMode(long mode);
+std::string tapIndicator(unsigned taps);
+std::string typeIntoAlert(const Value& text);
+std::string pressAlertButton(const Value& title);
+
+// The indicator as {fps, hidden, frame, recognizers}, and the alert in front as {title,
+// message, buttons, text, placeholder, tag}; none when there is none.
+Value indicatorState();
+Value alertState();
+
+}  // namespace qv::sim::app
