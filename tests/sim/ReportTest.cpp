@@ -192,9 +192,10 @@ TEST(Report, TextIsShownAsWrittenWhateverItsBytes) {
   ASSERT_TRUE(page.parsed());
   EXPECT_EQ(page.texts("//h1"), std::vector<std::string>{"a <title>"});
   EXPECT_TRUE(page.all("//script").empty());
-  EXPECT_EQ(page.texts("//span[@class='text']"),
-            (std::vector<std::string>{"<script>alert(\"&\")</script>",
-                                      "IMG_\xef\xbf\xbd\xef\xbf\xbd.MOV \xef\xbf\xbd\xef\xbf\xbd"}));
+  EXPECT_EQ(
+      page.texts("//span[@class='text']"),
+      (std::vector<std::string>{"<script>alert(\"&\")</script>",
+                                "IMG_\xef\xbf\xbd\xef\xbf\xbd.MOV \xef\xbf\xbd\xef\xbf\xbd"}));
   EXPECT_EQ(page.texts("//span[@class='time']"), (std::vector<std::string>{"0.000", "0.500"}));
 }
 
