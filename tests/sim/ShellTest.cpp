@@ -131,11 +131,10 @@ TEST(Shell, TypedStepsRunAtOnceAnErrorLeavesTheSessionOpenAndSaveReplaysTheSessi
   terminal.type("save typed.yaml\r");
   ASSERT_TRUE(terminal.waitFor("saved 10 steps to " + folder.at("typed.yaml")))
       << terminal.screen();
-  // The end-of-input key counts only once the line editor has the terminal again: typed
-  // while a step still runs, the terminal's line discipline swallows it.
-  ASSERT_TRUE(terminal.waitFor(kPrompt, terminal.screen().rfind("saved 10 steps")))
-      << terminal.screen();
-  terminal.type("\x04");                                 // end of input
+  // `exit` rather than the end-of-input key: typed while a step still runs, that key meets the
+  // terminal's line discipline instead of the line editor, which swallows it. Plain input's end
+  // is the scripted test's.
+  terminal.type("exit\r");
   EXPECT_EQ(terminal.finish(), 1) << terminal.screen();  // the refused line fails the session
   const std::string& screen = terminal.screen();
   EXPECT_NE(screen.find("Camera          ended: the session ended"), std::string::npos) << screen;
