@@ -58,7 +58,7 @@ inline Original<void()> original__kickoffCameraControllerPreview;
 
 namespace CAMCameraSpec {
 
-// YES, on the phone's specification and (added) on the iPad's.
+// YES, on the phone's CAMCameraSpec and (added) on the iPad's CAMPadApplicationSpec.
 BOOL replaced_shouldCreateSlalomIndicator(id self, SEL _cmd);
 inline Original<BOOL()> original_shouldCreateSlalomIndicator;
 

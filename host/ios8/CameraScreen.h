@@ -1,5 +1,5 @@
 // The camera screen of the iOS 8 Camera app, with the stock behaviour the tweak changes: the
-// camera view with its bottom bar and slow-motion indicator, and the device specifications it
+// camera view with its bottom bar and slow-motion indicator, and the device spec classes it
 // consults. Frame rates are NSUInteger on the indicator and double on the capture controller.
 //
 // CAMCameraView (a UIView: the application view controller's view, and the capture
@@ -9,7 +9,7 @@
 //                                 capture controller's session for it, creates the indicator in
 //                                 slow motion, shows the mode's controls and the indicator's rate
 //   -_createSlalomIndicatorIfNecessary
-//                                 once, when the specification says shouldCreateSlalomIndicator
+//                                 once, when the spec class says shouldCreateSlalomIndicator
 //                                 and isPhone: a 40 × 40 indicator with the stock tap recognizer
 //                                 (target the camera view, action _slalomIndicatorTapped:), put
 //                                 in the bottom bar and showing the controller's mogulFrameRate
@@ -31,7 +31,7 @@
 //   -initWithFrame: -framesPerSecond -setFramesPerSecond:
 // CAMCameraSpec, and CAMPadApplicationSpec, its subclass for the iPad, which defines no
 // shouldCreateSlalomIndicator of its own
-//   +specForCurrentDevice         the shared specification of the device's kind
+//   +specForCurrentDevice         the shared spec object of the device's kind
 //   -shouldCreateSlalomIndicator  whether the back camera has a video format reaching 120
 //   -isPhone                      whether UIDevice's idiom is the phone's
 #pragma once

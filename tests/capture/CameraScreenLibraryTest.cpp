@@ -187,7 +187,7 @@ TEST(CameraScreenLibrary, AnIPadGetsTheIndicatorWhileItStaysAnIPad) {
         class_getInstanceMethod(objc_getClass("CAMPadApplicationSpec"),
                                 "shouldCreateSlalomIndicator"_sel),
         class_getInstanceMethod(objc_getClass("CAMCameraSpec"), "shouldCreateSlalomIndicator"_sel))
-        << "added to the iPad's own specification";
+        << "added to the iPad's own spec class";
     app.setMode(kCameraModeSlowMotion);
     ASSERT_NE(app.indicator(), nil) << "isPhone answered YES during the creation";
     EXPECT_FALSE(send<BOOL>(spec, "isPhone"_sel)) << "and the stock answer after it";
