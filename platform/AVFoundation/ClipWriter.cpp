@@ -125,43 +125,16 @@ class ClipEncoder {
   }
 
  private:
-  AVStream* newStream(const AVCodecContext& encoder) {
-    AVStream* stream = avformat_new_stream(output_.get(), nullptr);
-    if (stream == nullptr) throw std::runtime_error("libav is out of memory");
-    check(avcodec_parameters_from_context(stream->codecpar, &encoder), "cannot describe a track");
-    return stream;
-  }
+  AVStream* newStream(const AVCodecContext& encoder) { return newStreamFor(*output_, encoder); }
 
   void openAudio() {
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
-    if (codec == nullptr) throw std::runtime_error("libavcodec has no AAC encoder");
-    audio_.reset(avcodec_alloc_context3(codec));
-    if (!audio_) throw std::runtime_error("libav is out of memory");
-    audio_->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    audio_->sample_rate = kSampleRate;
-    audio_->bit_rate = 64'000;
-    av_channel_layout_default(&audio_->ch_layout, 1);
-    audio_->time_base = {1, kSampleRate};
-    if (output_->oformat->flags & AVFMT_GLOBALHEADER) audio_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    check(avcodec_open2(audio_.get(), codec, nullptr), "cannot open the AAC encoder");
+    audio_ = openAudioEncoder(kSampleRate, 1, *output_);
     audioStream_ = newStream(*audio_);
-    audioStream_->time_base = {1, kSampleRate};
-    silence_ = makeSilence();
-  }
-
-  Frame makeSilence() const {
-    Frame frame(av_frame_alloc());
-    if (!frame) throw std::runtime_error("libav is out of memory");
-    frame->format = audio_->sample_fmt;
-    frame->nb_samples = audio_->frame_size;
-    frame->sample_rate = kSampleRate;
-    check(av_channel_layout_copy(&frame->ch_layout, &audio_->ch_layout), "cannot lay out sound");
-    check(av_frame_get_buffer(frame.get(), 0), "cannot make a sound frame");
-    for (int channel = 0; channel < frame->ch_layout.nb_channels; ++channel) {
-      std::memset(frame->data[channel], 0,
-                  static_cast<std::size_t>(frame->nb_samples) * sizeof(float));
+    silence_ = makeSoundFrame(*audio_, audio_->frame_size);
+    for (int channel = 0; channel < silence_->ch_layout.nb_channels; ++channel) {
+      std::memset(silence_->data[channel], 0,
+                  static_cast<std::size_t>(silence_->nb_samples) * sizeof(float));
     }
-    return frame;
   }
 
   // Sound frames up to `sample`, so that both tracks interleave and the sound ends with the

@@ -1,6 +1,7 @@
 #include "platform/AVFoundation/Libav.h"
 
 extern "C" {
+#include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
 }
 
@@ -122,6 +123,40 @@ Codec openVideoEncoder(int width, int height, AVRational frameRate, std::int64_t
   if (output.oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   check(avcodec_open2(encoder.get(), codec, nullptr), "cannot open the MPEG-4 encoder");
   return encoder;
+}
+
+Codec openAudioEncoder(int sampleRate, int channels, const AVFormatContext& output) {
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
+  if (codec == nullptr) throw std::runtime_error("libavcodec has no AAC encoder");
+  Codec encoder(avcodec_alloc_context3(codec));
+  if (!encoder) throw std::runtime_error("libav is out of memory");
+  encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  encoder->sample_rate = sampleRate;
+  encoder->bit_rate = 64'000;
+  av_channel_layout_default(&encoder->ch_layout, channels);
+  encoder->time_base = {1, sampleRate};
+  if (output.oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  check(avcodec_open2(encoder.get(), codec, nullptr), "cannot open the AAC encoder");
+  return encoder;
+}
+
+AVStream* newStreamFor(AVFormatContext& output, const AVCodecContext& encoder) {
+  AVStream* stream = avformat_new_stream(&output, nullptr);
+  if (stream == nullptr) throw std::runtime_error("libav is out of memory");
+  check(avcodec_parameters_from_context(stream->codecpar, &encoder), "cannot describe a track");
+  stream->time_base = encoder.time_base;
+  return stream;
+}
+
+Frame makeSoundFrame(const AVCodecContext& encoder, int samples) {
+  Frame frame(av_frame_alloc());
+  if (!frame) throw std::runtime_error("libav is out of memory");
+  frame->format = encoder.sample_fmt;
+  frame->nb_samples = samples;
+  frame->sample_rate = encoder.sample_rate;
+  check(av_channel_layout_copy(&frame->ch_layout, &encoder.ch_layout), "cannot lay out sound");
+  check(av_frame_get_buffer(frame.get(), 0), "cannot make a sound frame");
+  return frame;
 }
 
 AVRational exactRate(double framesPerSecond) {

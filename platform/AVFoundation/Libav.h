@@ -73,6 +73,15 @@ void encodeAndWrite(AVCodecContext& encoder, AVFrame* frame, AVFormatContext& ou
 Codec openVideoEncoder(int width, int height, AVRational frameRate, std::int64_t bitRate,
                        const AVFormatContext& output);
 
+// An AAC encoder of this rate and channel count, planar float samples, time base 1/rate.
+Codec openAudioEncoder(int sampleRate, int channels, const AVFormatContext& output);
+
+// A new track of the output described by the encoder.
+AVStream* newStreamFor(AVFormatContext& output, const AVCodecContext& encoder);
+
+// A sound frame of the encoder's format and layout with room for `samples` samples.
+Frame makeSoundFrame(const AVCodecContext& encoder, int samples);
+
 // The rate as a fraction: whole rates stay whole, 119.88 and its kin are n * 1000 / 1001.
 AVRational exactRate(double framesPerSecond);
 

@@ -61,4 +61,34 @@ struct ExportRequest {
 std::string exportMedia(const std::string& source, const std::string& destination,
                         const ExportRequest& request, const ProgressCallback& progress = {});
 
+// A remake as clips leave the device: a slow-motion section of the source played at `rate`
+// (stretched by 1/rate, every frame of it kept), the rest at normal speed, written at
+// `frameRate` frames per second; the sound follows the same timing.
+struct RemakeRequest {
+  double slowStart = 0;  // seconds of the source; an empty section slows nothing
+  double slowEnd = 0;
+  double rate = 1;  // inside the section; only a rate in (0, 1) slows it
+  int frameRate = 30;
+};
+
+// Where a time of the source lands in the remake, and back.
+class RemakeTimeline {
+ public:
+  RemakeTimeline(const RemakeRequest& request, double sourceDuration);
+  double toRemake(double sourceSeconds) const;
+  double toSource(double remakeSeconds) const;
+  double remakeDuration() const { return toRemake(duration_); }
+
+ private:
+  double start_ = 0;
+  double end_ = 0;
+  double stretch_ = 1;
+  double duration_ = 0;
+};
+
+// Writes `destination` from `source` as the request says; answers an empty text, or why it
+// failed (the destination is then removed). Never raises.
+std::string remakeMedia(const std::string& source, const std::string& destination,
+                        const RemakeRequest& request, const ProgressCallback& progress = {});
+
 }  // namespace qv::media

@@ -18,6 +18,7 @@ Class dictionaryClass();
 Class mutableDictionaryClass();
 Class dataClass();
 Class dateClass();
+Class errorClass();
 
 // The text behind an NSString, without a copy.
 const std::string& stringText(id string);

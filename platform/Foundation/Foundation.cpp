@@ -10,6 +10,7 @@ __attribute__((constructor(110))) void registerFoundation() {
   stringClass();
   numberClass();
   arrayClass();
+  errorClass();
   mutableArrayClass();
   dictionaryClass();
   mutableDictionaryClass();

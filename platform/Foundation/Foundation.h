@@ -62,6 +62,9 @@ Ref<> makeNumber(unsigned long value);
 Ref<> makeArray(const std::vector<id>& elements);
 Ref<> makeDictionary(const std::vector<std::pair<id, id>>& entries);
 
+// An NSError (+1 reference) whose localizedDescription is `description`.
+Ref<> makeError(const std::string& domain, NSInteger code, const std::string& description);
+
 // The elements of an NSArray in order, as the array holds them now (empty for nil or another
 // kind of object). The array keeps them alive while it is not changed.
 std::vector<id> arrayElements(id array);

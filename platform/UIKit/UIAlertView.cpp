@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/UIKit/UIKitPrivate.h"
+#include "platform/UIKit/ButtonPanel.h"
 
 namespace qv::ui {
 namespace {
@@ -24,7 +24,6 @@ constexpr double kBottom = 20;
 constexpr double kButtonHeight = 44;
 constexpr double kCornerRadius = 7;
 constexpr double kDimAlpha = 0.4;
-constexpr double kHairlineGrey = 0.8;
 
 const text::Font kTitleFont{"DejaVu Sans", true, false, 17};
 const text::Font kMessageFont{"DejaVu Sans", false, false, 13};
@@ -132,25 +131,11 @@ AlertLayout layoutOf(id self) {
 
 // Drawing.
 
-void drawCentred(CGContextRef context, id text, const text::Font& font, CGRect rect,
-                 CGColorRef color) {
-  if (text == nil) return;
-  text::DrawOptions options;
-  options.alignment = text::Alignment::center;
-  text::draw(context, utf8(text), font, color, rect, options);
-}
-
-void drawHairline(CGContextRef context, CGPoint from, CGPoint to) {
-  CGContextSetRGBStrokeColor(context, kHairlineGrey, kHairlineGrey, kHairlineGrey, 1);
-  CGContextSetLineWidth(context, 0.5);
-  CGContextBeginPath(context);
-  CGContextMoveToPoint(context, from.x, from.y);
-  CGContextAddLineToPoint(context, to.x, to.y);
-  CGContextStrokePath(context);
-}
+using panel::drawCentred;
+using panel::drawHairline;
 
 void drawButtons(id self, CGContextRef context, const AlertLayout& layout) {
-  Ref<> tint(makeColor(0, 122 / 255.0, 1, 1));
+  id tint = panel::tintColor();
   for (const AlertLayout::Button& button : layout.buttons) {
     const CGRect f = button.frame;
     drawHairline(context, f.origin, CGPointMake(CGRectGetMaxX(f), f.origin.y));
@@ -202,8 +187,7 @@ NSInteger numberOfButtons(id self, SEL) {
 }
 
 id buttonTitleAtIndex(id self, SEL, NSInteger index) {
-  const auto& titles = state(self).buttonTitles;
-  return index >= 0 && index < static_cast<NSInteger>(titles.size()) ? titles[index].get() : nil;
+  return panel::titleAt(state(self).buttonTitles, index);
 }
 
 NSInteger cancelButtonIndex(id self, SEL) {
@@ -267,13 +251,11 @@ id textFieldAtIndex(id self, SEL selector, NSInteger index) {
 // Showing and dismissing.
 
 void tellDelegate(id self, SEL selector) {
-  id delegate = state(self).delegate;
-  if (responds(delegate, selector)) send(delegate, selector, self);
+  panel::tellDelegate(state(self).delegate, selector, self);
 }
 
 void tellDelegate(id self, SEL selector, NSInteger index) {
-  id delegate = state(self).delegate;
-  if (responds(delegate, selector)) send(delegate, selector, self, index);
+  panel::tellDelegate(state(self).delegate, selector, self, index);
 }
 
 void show(id self, SEL) {
@@ -342,9 +324,7 @@ id initWithTitle(id self, SEL, id title, id message, id delegate, id cancelTitle
   if (cancelTitle != nil) s.cancelButtonIndex = addButtonWithTitle(self, nullptr, cancelTitle);
   va_list more;
   va_start(more, otherTitles);
-  for (id other = otherTitles; other != nil; other = va_arg(more, id)) {
-    addButtonWithTitle(self, nullptr, other);
-  }
+  panel::appendTitles(s.buttonTitles, otherTitles, more);
   va_end(more);
   return self;
 }

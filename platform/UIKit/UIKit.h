@@ -26,6 +26,12 @@ CGContextRef UIGraphicsGetCurrentContext();
 void UIGraphicsPushContext(CGContextRef context);
 void UIGraphicsPopContext();
 
+// Saves the video file (a device path) to the saved-photos album; when done, successful or not,
+// sends completionSelector (v@:@@^v) to completionTarget with the path, an NSError or nil, and
+// the context. Runs on the main queue; the target is held until then.
+void UISaveVideoAtPathToSavedPhotosAlbum(id videoPath, id completionTarget, SEL completionSelector,
+                                         void* contextInfo);
+
 }  // extern "C"
 
 // Blocks of the animation calls: animations:, completion: (with the finished flag).
@@ -167,6 +173,23 @@ std::vector<id> visibleAlerts();
 // where the delegate answers them). False, doing nothing, for an alert not on screen or an
 // index it has no button for.
 bool pressAlertButton(id alert, NSInteger index);
+// The action sheets on screen, in any window, in view-tree order.
+std::vector<id> visibleActionSheets();
+
+// The user's press of a sheet's button: the delegate's actionSheet:clickedButtonAtIndex:, then
+// the dismissal. False, doing nothing, for a sheet not on screen or an index without a button.
+bool pressActionSheetButton(id sheet, NSInteger index);
+
+// The user's press of a bar button: its action sent to its target with the item. False for
+// anything else, or an item without a target or action.
+bool pressBarButton(id item);
+
+// The app's saved-photos album: takes a readable file (device path) in, answering why it could
+// not, or an empty text. UISaveVideoAtPathToSavedPhotosAlbum saves through it; without one,
+// every save fails. Called on the main thread.
+using SavedPhotosAlbum = std::function<std::string(const std::string& devicePath)>;
+void setSavedPhotosAlbum(SavedPhotosAlbum album);
+
 // Named images: how the image of a name is drawn into a rectangle (the context's state is
 // saved around it), at its natural size. imageNamed: answers them.
 using ImageDrawing = std::function<void(CGContextRef context, CGRect rect)>;

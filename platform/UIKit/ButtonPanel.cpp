@@ -1,0 +1,48 @@
+#include "platform/UIKit/ButtonPanel.h"
+
+namespace qv::ui::panel {
+
+namespace {
+constexpr double kHairlineGrey = 0.8;
+}
+
+void appendTitles(std::vector<Ref<>>& titles, id first, va_list& more) {
+  for (id title = first; title != nil; title = va_arg(more, id)) {
+    titles.push_back(adopt(send<id>(title, "copy"_sel)));
+  }
+}
+
+id titleAt(const std::vector<Ref<>>& titles, NSInteger index) {
+  return index >= 0 && index < static_cast<NSInteger>(titles.size()) ? titles[index].get() : nil;
+}
+
+void tellDelegate(id delegate, SEL selector, id sender) {
+  if (responds(delegate, selector)) send(delegate, selector, sender);
+}
+
+void tellDelegate(id delegate, SEL selector, id sender, NSInteger index) {
+  if (responds(delegate, selector)) send(delegate, selector, sender, index);
+}
+
+id tintColor() {
+  return makeColor(0, 122 / 255.0, 1, 1);
+}
+
+void drawCentred(CGContextRef context, id text, const text::Font& font, CGRect rect,
+                 CGColorRef color) {
+  if (text == nil) return;
+  text::DrawOptions options;
+  options.alignment = text::Alignment::center;
+  text::draw(context, utf8(text), font, color, rect, options);
+}
+
+void drawHairline(CGContextRef context, CGPoint from, CGPoint to) {
+  CGContextSetRGBStrokeColor(context, kHairlineGrey, kHairlineGrey, kHairlineGrey, 1);
+  CGContextSetLineWidth(context, 0.5);
+  CGContextBeginPath(context);
+  CGContextMoveToPoint(context, from.x, from.y);
+  CGContextAddLineToPoint(context, to.x, to.y);
+  CGContextStrokePath(context);
+}
+
+}  // namespace qv::ui::panel

@@ -1,0 +1,250 @@
+// UIActionSheet: a list of buttons rising from the bottom of the view it is shown in, over the
+// dimmed view, with an optional title on top. Buttons are numbered: the destructive button
+// first, if any, then the other titles in the order given, then the cancel button, which stands
+// apart at the bottom. The view holds the sheet while it shows; a press or a dismissal takes it
+// away. Its delegate is not retained.
+#include <algorithm>
+#include <cstdarg>
+#include <vector>
+
+#include "platform/UIKit/ButtonPanel.h"
+
+namespace qv::ui {
+namespace {
+
+constexpr double kSide = 8;
+constexpr double kButtonHeight = 44;
+constexpr double kTitleHeight = 36;
+constexpr double kCancelGap = 8;
+constexpr double kCornerRadius = 4;
+constexpr double kDimAlpha = 0.4;
+
+const text::Font kTitleFont{"DejaVu Sans", false, false, 13};
+const text::Font kButtonFont{"DejaVu Sans", false, false, 19};
+const text::Font kCancelFont{"DejaVu Sans", true, false, 19};
+
+struct SheetState {
+  Ref<> title;
+  id delegate = nil;  // not retained
+  std::vector<Ref<>> buttonTitles;
+  NSInteger cancelButtonIndex = -1;
+  NSInteger destructiveButtonIndex = -1;
+  bool visible = false;
+};
+
+SheetState& state(id self) {
+  return stateOf<SheetState>(self);
+}
+
+Class sheetClass();
+
+struct SheetLayout {
+  CGRect group = CGRectZero;  // the title and every button but cancel
+  CGRect cancel = CGRectZero;
+  std::vector<CGRect> buttons;  // by index
+};
+
+SheetLayout layoutOf(id self) {
+  const SheetState& s = state(self);
+  const CGRect bounds = viewState(self).bounds;
+  const double width = bounds.size.width - 2 * kSide;
+  const auto count = static_cast<NSInteger>(s.buttonTitles.size());
+  const NSInteger grouped = count - (s.cancelButtonIndex >= 0 ? 1 : 0);
+  const double titleHeight = s.title ? kTitleHeight : 0;
+  double bottom = bounds.size.height - kSide;
+  SheetLayout layout;
+  layout.buttons.resize(static_cast<std::size_t>(count), CGRectZero);
+  if (s.cancelButtonIndex >= 0) {
+    layout.cancel = CGRectMake(kSide, bottom - kButtonHeight, width, kButtonHeight);
+    layout.buttons[static_cast<std::size_t>(s.cancelButtonIndex)] = layout.cancel;
+    bottom -= kButtonHeight + kCancelGap;
+  }
+  const double groupHeight = titleHeight + grouped * kButtonHeight;
+  layout.group = CGRectMake(kSide, bottom - groupHeight, width, groupHeight);
+  double y = layout.group.origin.y + titleHeight;
+  for (NSInteger i = 0; i < count; ++i) {
+    if (i == s.cancelButtonIndex) continue;
+    layout.buttons[static_cast<std::size_t>(i)] = CGRectMake(kSide, y, width, kButtonHeight);
+    y += kButtonHeight;
+  }
+  return layout;
+}
+
+void fillRounded(CGRect rect) {
+  send(makeColor(0.97, 0.97, 0.97, 1), "setFill"_sel);
+  send(send<id>(objc_getClass("UIBezierPath"), "bezierPathWithRoundedRect:cornerRadius:"_sel, rect,
+                CGFloat{kCornerRadius}),
+       "fill"_sel);
+}
+
+void drawRect(id self, SEL, CGRect) {
+  CGContextRef context = UIGraphicsGetCurrentContext();
+  const SheetState& s = state(self);
+  const SheetLayout layout = layoutOf(self);
+  CGContextSetRGBFillColor(context, 0, 0, 0, kDimAlpha);
+  CGContextFillRect(context, viewState(self).bounds);
+  fillRounded(layout.group);
+  if (s.cancelButtonIndex >= 0) fillRounded(layout.cancel);
+  Ref<> grey(makeColor(0.45, 0.45, 0.45, 1));
+  const double titleLine = text::lineHeight(kTitleFont);
+  panel::drawCentred(
+      context, s.title, kTitleFont,
+      CGRectMake(layout.group.origin.x, layout.group.origin.y + (kTitleHeight - titleLine) / 2,
+                 layout.group.size.width, titleLine),
+      cgColorOf(grey));
+  Ref<> red(makeColor(1, 59 / 255.0, 48 / 255.0, 1));
+  for (std::size_t i = 0; i < layout.buttons.size(); ++i) {
+    const CGRect f = layout.buttons[i];
+    const auto index = static_cast<NSInteger>(i);
+    if (index != s.cancelButtonIndex && (s.title || f.origin.y > layout.group.origin.y)) {
+      panel::drawHairline(context, f.origin, CGPointMake(CGRectGetMaxX(f), f.origin.y));
+    }
+    const text::Font& font = index == s.cancelButtonIndex ? kCancelFont : kButtonFont;
+    const double height = text::lineHeight(font);
+    id color = index == s.destructiveButtonIndex ? red.get() : panel::tintColor();
+    panel::drawCentred(
+        context, s.buttonTitles[i], font,
+        CGRectMake(f.origin.x, f.origin.y + (f.size.height - height) / 2, f.size.width, height),
+        cgColorOf(color));
+  }
+}
+
+NSInteger addButtonWithTitle(id self, SEL, id title) {
+  state(self).buttonTitles.push_back(adopt(send<id>(title, "copy"_sel)));
+  send(self, "setNeedsDisplay"_sel);
+  return static_cast<NSInteger>(state(self).buttonTitles.size()) - 1;
+}
+
+NSInteger numberOfButtons(id self, SEL) {
+  return static_cast<NSInteger>(state(self).buttonTitles.size());
+}
+
+id buttonTitleAtIndex(id self, SEL, NSInteger index) {
+  return panel::titleAt(state(self).buttonTitles, index);
+}
+
+NSInteger cancelButtonIndex(id self, SEL) {
+  return state(self).cancelButtonIndex;
+}
+NSInteger destructiveButtonIndex(id self, SEL) {
+  return state(self).destructiveButtonIndex;
+}
+
+id title(id self, SEL) {
+  return state(self).title;
+}
+id delegate(id self, SEL) {
+  return state(self).delegate;
+}
+void setDelegate(id self, SEL, id delegate) {
+  state(self).delegate = delegate;
+}
+BOOL isVisible(id self, SEL) {
+  return state(self).visible;
+}
+
+void showInView(id self, SEL, id view) {
+  if (state(self).visible || view == nil) return;
+  panel::tellDelegate(state(self).delegate, "willPresentActionSheet:"_sel, self);
+  send(self, "setFrame:"_sel, send<CGRect>(view, "bounds"_sel));
+  send(view, "addSubview:"_sel, self);
+  state(self).visible = true;
+  send(self, "setNeedsDisplay"_sel);
+  panel::tellDelegate(state(self).delegate, "didPresentActionSheet:"_sel, self);
+}
+
+void dismiss(id self, SEL, NSInteger index, BOOL) {
+  if (!state(self).visible) return;
+  Ref<> held(self);  // the view lets go of it
+  id delegate = state(self).delegate;
+  panel::tellDelegate(delegate, "actionSheet:willDismissWithButtonIndex:"_sel, self, index);
+  send(self, "removeFromSuperview"_sel);
+  state(self).visible = false;
+  panel::tellDelegate(delegate, "actionSheet:didDismissWithButtonIndex:"_sel, self, index);
+}
+
+id initWithFrame(id self, SEL, CGRect frame) {
+  self = sendSuper<id>(self, sheetClass(), "initWithFrame:"_sel, frame);
+  if (self == nil) return nil;
+  viewState(self).opaque = false;
+  viewState(self).contentMode = UIViewContentModeRedraw;
+  return self;
+}
+
+id initWithTitle(id self, SEL, id title, id delegate, id cancelTitle, id destructiveTitle,
+                 id otherTitles, ...) {
+  self = send<id>(self, "initWithFrame:"_sel, CGRectZero);
+  if (self == nil) return nil;
+  SheetState& s = state(self);
+  s.title = adopt(send<id>(title, "copy"_sel));
+  s.delegate = delegate;
+  if (destructiveTitle != nil) {
+    s.destructiveButtonIndex = addButtonWithTitle(self, nullptr, destructiveTitle);
+  }
+  va_list more;
+  va_start(more, otherTitles);
+  panel::appendTitles(s.buttonTitles, otherTitles, more);
+  va_end(more);
+  if (cancelTitle != nil) s.cancelButtonIndex = addButtonWithTitle(self, nullptr, cancelTitle);
+  return self;
+}
+
+Class sheetClass() {
+  static const Class cls =
+      ClassBuilder("UIActionSheet", viewClass())
+          .state<SheetState>("_sheetState")
+          .method("initWithFrame:", &initWithFrame)
+          .method(
+              "initWithTitle:delegate:cancelButtonTitle:destructiveButtonTitle:"
+              "otherButtonTitles:",
+              toIMP(&initWithTitle), "@@:@@@@@")
+          .method("title", &title)
+          .method("delegate", &delegate)
+          .method("setDelegate:", &setDelegate)
+          .method("addButtonWithTitle:", &addButtonWithTitle)
+          .method("numberOfButtons", &numberOfButtons)
+          .method("buttonTitleAtIndex:", &buttonTitleAtIndex)
+          .method("cancelButtonIndex", &cancelButtonIndex)
+          .method("destructiveButtonIndex", &destructiveButtonIndex)
+          .method("showInView:", &showInView)
+          .method("dismissWithClickedButtonIndex:animated:", &dismiss)
+          .method("isVisible", &isVisible)
+          .method("drawRect:", &drawRect)
+          .registerClass();
+  return cls;
+}
+
+__attribute__((constructor(130))) void registerActionSheet() {
+  sheetClass();
+}
+
+void collectSheets(id view, std::vector<id>& found) {
+  for (const Ref<>& child : viewState(view).subviews) {
+    if (isKindOf(child, sheetClass()) && state(child).visible) found.push_back(child);
+    collectSheets(child, found);
+  }
+}
+
+}  // namespace
+
+std::vector<id> visibleActionSheets() {
+  std::vector<id> found;
+  id application = send<id>(objc_getClass("UIApplication"), "sharedApplication"_sel);
+  for (id window : arrayElements(send<id>(application, "windows"_sel))) {
+    collectSheets(window, found);
+  }
+  return found;
+}
+
+bool pressActionSheetButton(id sheet, NSInteger index) {
+  if (!isKindOf(sheet, sheetClass()) || !state(sheet).visible || index < 0 ||
+      index >= static_cast<NSInteger>(state(sheet).buttonTitles.size())) {
+    return false;
+  }
+  Ref<> held(sheet);
+  panel::tellDelegate(state(sheet).delegate, "actionSheet:clickedButtonAtIndex:"_sel, sheet, index);
+  dismiss(sheet, nullptr, index, YES);
+  return true;
+}
+
+}  // namespace qv::ui
