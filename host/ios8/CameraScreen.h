@@ -9,7 +9,7 @@
 //                                 capture controller's session for it, creates the indicator in
 //                                 slow motion, shows the mode's controls and the indicator's rate
 //   -_createSlalomIndicatorIfNecessary
-//                                 once, when the spec class says shouldCreateSlalomIndicator
+//                                 once, when CAMCameraSpec answers shouldCreateSlalomIndicator
 //                                 and isPhone: a 40 × 40 indicator with the stock tap recognizer
 //                                 (target the camera view, action _slalomIndicatorTapped:), put
 //                                 in the bottom bar and showing the controller's mogulFrameRate
