@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/Tweak.h"
+#include "libraries/QuorvaneiOS8.h"
 
 namespace quorvane {
 namespace {

@@ -1,5 +1,5 @@
 // What makes a library: its identity and its hook table in installation order. The library's
-// static constructor (core/LibraryStart.cpp) installs them; tests read them as data.
+// static constructor (libraries/LibraryStart.cpp) installs them; tests read them as data.
 #pragma once
 
 #include "core/HookTable.h"

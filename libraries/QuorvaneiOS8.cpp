@@ -1,5 +1,5 @@
 // The iOS 8 library: its identity and its hook table in installation order.
-#include "core/Tweak.h"
+#include "libraries/QuorvaneiOS8.h"
 
 #include <array>
 

@@ -1,11 +1,14 @@
 // The static constructor that the loader runs when it maps the library into Camera or Photos.
-#include "core/Tweak.h"
+// It is compiled once per library, with QUORVANE_LIBRARY naming the namespace of the table it
+// starts.
 #include "hud/RuvelProgressHUD.h"
+#include "libraries/QuorvaneiOS8.h"
 #include "platform/objc/Object.h"
 
 __attribute__((constructor)) static void QuorvaneLoaded() {
   // Code finds the HUD by name whether or not EnableSlalom lets the hooks in; it is made when
   // first asked for, which keeps the app's launch free of it.
   qv::makeClassOnFirstLookup("RuvelProgressHUD", &quorvane::registerRuvelProgressHUD);
-  quorvane::startTweak(quorvane::ios8::hookTable(), quorvane::ios8::kLibrary);
+  quorvane::startTweak(quorvane::QUORVANE_LIBRARY::hookTable(),
+                       quorvane::QUORVANE_LIBRARY::kLibrary);
 }
