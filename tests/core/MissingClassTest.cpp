@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/Installation.h"
-#include "core/Tweak.h"
+#include "libraries/QuorvaneiOS8.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/objc/Object.h"
 #include "tests/support/Forked.h"
