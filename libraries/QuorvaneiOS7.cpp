@@ -8,6 +8,7 @@
 #include "capture/IndicatorChooser.h"
 #include "ios7/IOS7Hooks.h"
 #include "media/MediaHooks.h"
+#include "media/SaveHooks.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
 
 namespace quorvane::ios7 {
@@ -18,7 +19,7 @@ const HookTable& hookTable() {
   static const std::array<FunctionHook, 1> functions{
       functionHook(&MGGetBoolAnswer, &replaced_MGGetBoolAnswer, original_MGGetBoolAnswer),
   };
-  static const std::array<HookGroup, 11> groups{
+  static const std::array<HookGroup, 13> groups{
       HookGroup{"PLCameraView", cameraViewHooks()},
       HookGroup{"PLApplicationCameraViewController", applicationViewControllerHooks()},
       HookGroup{"PLCameraController", cameraControllerHooks()},
@@ -28,6 +29,8 @@ const HookTable& hookTable() {
       HookGroup{"NSUserDefaults", userDefaultsHooks()},
       HookGroup{"CAMSlalomIndicatorView", slalomIndicatorHooks()},
       HookGroup{"PLVideoView", videoViewHooks()},
+      HookGroup{"PLPhotoBrowserController", photoBrowserHooks()},
+      HookGroup{"PLPublishingAgent", publishingAgentHooks()},
       HookGroup{"CAMPadApplicationSpec", padApplicationSpecHooks()},
       HookGroup{"CAMBottomBar", bottomBarHooks()},
       HookGroup{"CAMCameraSpec", cameraSpecHooks()},

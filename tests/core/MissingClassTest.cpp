@@ -174,6 +174,8 @@ TEST(MissingClasses, TheIOS7TableLogsItsCountPerAbsentClass) {
                                                   {"NSUserDefaults", 1},
                                                   {"CAMSlalomIndicatorView", 2},
                                                   {"PLVideoView", 1},
+                                                  {"PLPhotoBrowserController", 2},
+                                                  {"PLPublishingAgent", 1},
                                                   {"CAMBottomBar", 1},
                                                   {"CAMCameraSpec", 2}}));
   });
