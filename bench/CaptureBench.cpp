@@ -9,6 +9,7 @@
 #include <atomic>
 
 #include "capture/CaptureHooks.h"
+#include "capture/CaptureHooksIOS8.h"
 #include "core/Settings.h"
 #include "platform/Substrate/Substrate.h"
 #include "platform/objc/Object.h"

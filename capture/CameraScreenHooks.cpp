@@ -159,6 +159,18 @@ id cameraView(id view) {
 
 namespace quorvane {
 
+MethodHook showControlsRow() {
+  return instanceHook("_showControlsForCapturingVideoAnimated:",
+                      &CAMCameraView::replaced__showControlsForCapturingVideoAnimated_,
+                      CAMCameraView::original__showControlsForCapturingVideoAnimated_);
+}
+
+MethodHook hideControlsRow() {
+  return instanceHook("_hideControlsForCapturingVideoAnimated:",
+                      &CAMCameraView::replaced__hideControlsForCapturingVideoAnimated_,
+                      CAMCameraView::original__hideControlsForCapturingVideoAnimated_);
+}
+
 std::span<const MethodHook> cameraViewHooks() {
   namespace view = CAMCameraView;
   static const std::array<MethodHook, 4> rows{
@@ -167,12 +179,8 @@ std::span<const MethodHook> cameraViewHooks() {
       instanceHook("_createSlalomIndicatorIfNecessary",
                    &view::replaced__createSlalomIndicatorIfNecessary,
                    view::original__createSlalomIndicatorIfNecessary),
-      instanceHook("_showControlsForCapturingVideoAnimated:",
-                   &view::replaced__showControlsForCapturingVideoAnimated_,
-                   view::original__showControlsForCapturingVideoAnimated_),
-      instanceHook("_hideControlsForCapturingVideoAnimated:",
-                   &view::replaced__hideControlsForCapturingVideoAnimated_,
-                   view::original__hideControlsForCapturingVideoAnimated_),
+      showControlsRow(),
+      hideControlsRow(),
   };
   return rows;
 }

@@ -76,8 +76,12 @@ inline Original<void()> original__layoutForVerticalOrientation;
 
 }  // namespace CAMBottomBar
 
+// The camera view's rows that both libraries install on their camera view class.
+MethodHook showControlsRow();
+MethodHook hideControlsRow();
+
 // The rows of the hook table's groups, in table order.
-std::span<const MethodHook> cameraViewHooks();
+std::span<const MethodHook> cameraViewHooks();  // the iOS 8 camera view
 std::span<const MethodHook> applicationViewControllerHooks();
 std::span<const MethodHook> cameraSpecHooks();
 std::span<const MethodHook> padApplicationSpecHooks();

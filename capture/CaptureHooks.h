@@ -1,8 +1,7 @@
-// Capture at the user's frame rate: the replaced capability question and CMTimeMake, the four
-// replaced CAMCaptureController methods, and the exported best-frame-rate functions.
+// Capture at the user's frame rate: the replaced capability question, the capture controller's
+// rows that both libraries install, and the exported best-frame-rate functions. What only the
+// iOS 8 library has (CMTimeMake's window, noHigh) lives in CaptureHooksIOS8.h.
 #pragma once
-
-#include <span>
 
 #include "core/Export.h"
 #include "core/HookTable.h"
@@ -27,10 +26,6 @@ extern BOOL previewBlocked;
 BOOL replaced_MGGetBoolAnswer(id question);
 inline OriginalFunction<BOOL(id)> original_MGGetBoolAnswer;
 
-// Inside the configuration window, timescales above 60 become the MogulFramerate setting.
-CMTime replaced_CMTimeMake(CMTimeValue value, CMTimeScale timescale);
-inline OriginalFunction<CMTime(CMTimeValue, CMTimeScale)> original_CMTimeMake;
-
 namespace CAMCaptureController {
 
 // Does nothing once previewBlocked is set.
@@ -41,19 +36,10 @@ inline Original<void(id)> original__startPreview_;
 double replaced_mogulFrameRate(id self, SEL _cmd);
 inline Original<double()> original_mogulFrameRate;
 
-// Opens the configuration window (noHigh) for the replaced implementation's run.
-BOOL replaced__configureSessionWithCameraMode_cameraDevice_options_(id self, SEL _cmd, long mode,
-                                                                    long cameraDevice, id options);
-inline Original<BOOL(long, long, id)>
-    original__configureSessionWithCameraMode_cameraDevice_options_;
-
-// Chooses the format itself at 60 frames per second and below.
-id replaced__mogulFormatFromDevice_frameRate_(id self, SEL _cmd, id device, double frameRate);
-inline Original<id(id, double)> original__mogulFormatFromDevice_frameRate_;
-
 }  // namespace CAMCaptureController
 
-// The CAMCaptureController group's rows of the hook table, in table order.
-std::span<const MethodHook> captureControllerHooks();
+// Rows both libraries put in their capture controller's group, each in its own place.
+MethodHook startPreviewRow();
+MethodHook mogulFrameRateRow();
 
 }  // namespace quorvane

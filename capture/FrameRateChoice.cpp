@@ -35,16 +35,23 @@ std::size_t bestVideoFormat(std::span<const FormatRecord> formats) {
 
 }  // namespace
 
+std::optional<std::size_t> fastestVideoFormat(std::span<const FormatRecord> formats) {
+  if (formats.empty()) return std::nullopt;
+  const std::size_t best = bestVideoFormat(formats);
+  const std::vector<double>& firstRates = formats[best].maxFrameRates;
+  if (firstRates.empty() || !(firstRates.front() > 30.0)) return std::nullopt;
+  return best;
+}
+
 std::optional<std::size_t> chooseFormat(double rate, std::span<const FormatRecord> formats) {
   if (rate > 60.0 || formats.empty()) return std::nullopt;
-  std::size_t chosen = bestVideoFormat(formats);
-  const std::vector<double>& firstRates = formats[chosen].maxFrameRates;
-  if (firstRates.empty()) return std::nullopt;
-  if (firstRates.front() > 30.0) return chosen;
+  if (const auto fastest = fastestVideoFormat(formats)) return fastest;
+  if (formats[bestVideoFormat(formats)].maxFrameRates.empty()) return std::nullopt;
+  std::optional<std::size_t> chosen;
   for (std::size_t i = 0; i < formats.size(); ++i) {
     if (isHDVideo(formats[i])) chosen = i;  // the last one wins
   }
-  return chosen;
+  return chosen ? chosen : bestVideoFormat(formats);
 }
 
 }  // namespace quorvane

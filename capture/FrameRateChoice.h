@@ -40,6 +40,11 @@ struct FormatRecord {
   std::int32_t height;
 };
 
+// The format with the best video range (the first format when no video range is above 0), when
+// that format's first range is above 30 frames per second; nullopt otherwise, also when there is
+// no format or that format has no ranges. The iOS 7 capture format choice.
+std::optional<std::size_t> fastestVideoFormat(std::span<const FormatRecord> formats);
+
 // The index of the format to capture at `rate`, or nullopt to let the replaced implementation
 // decide: above 60 frames per second, and also when there is no format or the best format has
 // no ranges to look at. At 60 and below: the format with the best video range, unless its first

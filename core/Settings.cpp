@@ -16,7 +16,6 @@ id SAVE_TEXT = nil;
 
 id qvHUD = nil;
 BOOL buttonAction = NO;
-BOOL noHigh = NO;
 }
 
 namespace quorvane {

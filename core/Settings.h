@@ -19,7 +19,6 @@ QV_EXPORT extern id SAVE_TEXT;
 
 QV_EXPORT extern id qvHUD;
 QV_EXPORT extern BOOL buttonAction;
-QV_EXPORT extern BOOL noHigh;
 }
 
 namespace quorvane {

@@ -2,6 +2,7 @@
 // It is compiled once per library, with QUORVANE_LIBRARY naming the namespace of the table it
 // starts.
 #include "hud/RuvelProgressHUD.h"
+#include "libraries/QuorvaneiOS7.h"
 #include "libraries/QuorvaneiOS8.h"
 #include "platform/objc/Object.h"
 

@@ -5,6 +5,7 @@
 
 #include "capture/CameraScreenHooks.h"
 #include "capture/CaptureHooks.h"
+#include "capture/CaptureHooksIOS8.h"
 #include "capture/IndicatorChooser.h"
 #include "media/MediaHooks.h"
 #include "media/SaveHooks.h"

@@ -1,6 +1,7 @@
 // The capture replacements installed from a table of their own, for what the library's
 // interface cannot reach: previewBlocked, which the camera screen sets, and the window's end.
 #include "capture/CaptureHooks.h"
+#include "capture/CaptureHooksIOS8.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "libraries/QuorvaneiOS7.h"
 #include "libraries/QuorvaneiOS8.h"
 
 namespace quorvane {
@@ -69,8 +70,46 @@ const std::vector<Row>& iOS8Rows() {
   return rows;
 }
 
+const std::vector<Row>& iOS7Rows() {
+  static const std::vector<Row> rows{
+      {1, "MGGetBoolAnswer", 'F', "", ""},
+      {2, "PLCameraView", 'I', "_createSlalomIndicatorIfNecessary", "v@:"},
+      {3, "PLCameraView", 'I', "_showControlsForCapturingVideoAnimated:", "v@:B"},
+      {4, "PLCameraView", 'I', "_hideControlsForCapturingVideoAnimated:", "v@:B"},
+      {5, "PLApplicationCameraViewController", 'I', "_kickoffCameraControllerPreview", "v@:"},
+      {6, "PLCameraController", 'I', "mogulFrameRate", "d@:"},
+      {7, "PLCameraController", 'I', "_startPreview:", "v@:@"},
+      {8, "PLCameraController", 'I', "_mogulFormatFromDevice:", "@@:@"},
+      {9, "PLSlalomConfiguration", 'I', "setRate:", "v@:f"},
+      {10, "PLSlalomConfiguration", 'I', "setVolumeDuringSlalom:", "v@:f"},
+      {11, "PLSlalomConfiguration", 'I', "setVolumeDuringRampToSlalom:", "v@:f"},
+      {12, "PLSlalomUtilities", 'C', "exportPresetForAsset:preferredPreset:", "@@:@@"},
+      {13, "PLSlalomUtilities", 'C', "configureExportSession:forcePreciseConversion:", "v@:@B"},
+      {14, "NSUserDefaults", 'I', "boolForKey:", "B@:@"},
+      {15, "CAMSlalomIndicatorView", 'I', "setFramesPerSecond:", "v@:Q"},
+      {16, "CAMSlalomIndicatorView", '+', "alertView:clickedButtonAtIndex:", "v@:@q"},
+      {17, "CAMSlalomIndicatorView", '+', "hv_setFPS:", "v@:Q"},
+      {18, "CAMSlalomIndicatorView", '+', "autoSetFPS", "v@:"},
+      {19, "CAMSlalomIndicatorView", '+', "setFPS:", "v@:@"},
+      {20, "CAMSlalomIndicatorView", 'I', "initWithFrame:", "@@:{CGRect={CGPoint=dd}{CGSize=dd}}"},
+      {21, "PLVideoView", 'I', "_shouldShowSlalomEditor", "B@:"},
+      {22, "PLPhotoBrowserController", 'I', "updateOverlaysAnimated:", "v@:B"},
+      {23, "PLPhotoBrowserController", '+', "qv_saveSlomo", "v@:"},
+      {24, "PLPhotoBrowserController", '+', "qv_multipleOptions", "v@:"},
+      {25, "PLPhotoBrowserController", 'I', "actionSheet:clickedButtonAtIndex:", "v@:@q"},
+      {26, "PLPublishingAgent", '+', "qv_video:didFinishSavingWithError:contextInfo:", "v@:@@^v"},
+      {27, "PLPublishingAgent", 'I', "videoRemakerDidEndRemaking:temporaryPath:", "v@:@@"},
+      {28, "CAMPadApplicationSpec", '+', "shouldCreateSlalomIndicator", "B@:"},
+      {29, "CAMBottomBar", 'I', "_layoutForVerticalOrientation", "v@:"},
+      {30, "CAMCameraSpec", 'I', "shouldCreateSlalomIndicator", "B@:"},
+      {31, "CAMCameraSpec", 'I', "isPhone", "B@:"},
+  };
+  return rows;
+}
+
 // Rows whose replacements are not built yet. Each feature takes its rows out as it lands.
 const std::set<int> kIOS8NotBuiltYet{};
+const std::set<int> kIOS7NotBuiltYet{};
 
 char kindLetter(HookKind kind) {
   switch (kind) {
@@ -167,6 +206,38 @@ TEST(HookTable, TheIOS8LibraryNamesItselfInItsLogLines) {
   EXPECT_STREQ(ios8::kLibrary.sourceFile, "Tweak");
   EXPECT_EQ(ios8::kLibrary.line, 432);
   EXPECT_TRUE(ios8::kLibrary.autoreleasePool);
+}
+
+TEST(HookTable, TheIOS7LibraryShipsItsTableRowByRow) {
+  expectTable(ios7::hookTable(), iOS7Rows(), kIOS7NotBuiltYet);
+}
+
+TEST(HookTable, TheIOS7LibraryNamesItselfInItsLogLinesAndStartsWithoutAPool) {
+  EXPECT_STREQ(ios7::kLibrary.tag, "QuorvaneiOS7");
+  EXPECT_STREQ(ios7::kLibrary.sourceFile, "Tweak");
+  EXPECT_EQ(ios7::kLibrary.line, 315);
+  EXPECT_FALSE(ios7::kLibrary.autoreleasePool);
+}
+
+// Every slot of a table's replaced rows, once per row.
+std::vector<const void*> slotsOf(const HookTable& table) {
+  std::vector<const void*> slots;
+  for (const FunctionHook& hook : table.functions) slots.push_back(hook.slot);
+  for (const HookGroup& group : table.groups) {
+    for (const MethodHook& hook : group.hooks) {
+      if (hook.slot != nullptr) slots.push_back(hook.slot);
+    }
+  }
+  return slots;
+}
+
+// A slot shared by two rows of one table would hand one replacement the other's stock method.
+TEST(HookTable, EveryRowOfATableHasASlotOfItsOwn) {
+  for (const HookTable* table : {&ios7::hookTable(), &ios8::hookTable()}) {
+    const std::vector<const void*> slots = slotsOf(*table);
+    EXPECT_EQ(std::set<const void*>(slots.begin(), slots.end()).size(), slots.size());
+  }
+  EXPECT_EQ(slotsOf(ios7::hookTable()).size(), 23u) << "one function and 22 methods";
 }
 
 }  // namespace

@@ -97,4 +97,27 @@ TEST(Library, ExportsExactlyItsPublishedSymbols) {
                                    "maximumFPS", "noHigh", "qvHUD"}));
 }
 
+// The two libraries publish the same symbols but noHigh, which only the iOS 8 library's
+// configuration window has.
+TEST(Library, TheIOS7LibraryExportsTheSameSymbolsButNoHigh) {
+  std::set<std::string> iOS8 = definedDynamicSymbols(QUORVANE_IOS8_LIBRARY);
+  ASSERT_EQ(iOS8.erase("noHigh"), 1u);
+  EXPECT_EQ(definedDynamicSymbols(QUORVANE_IOS7_LIBRARY), iOS8);
+}
+
+TEST(Library, TheIOS7LibraryLogsUnderItsOwnTagAndLine) {
+  qv::test::runForked([] {
+    qv::test::SandboxRoot root;
+    void* library = dlopen(QUORVANE_IOS7_LIBRARY, RTLD_NOW | RTLD_GLOBAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    EXPECT_EQ(dlsym(library, "noHigh"), nullptr);
+    EXPECT_EQ(stringAt(library, "TWEAK_NAME"), "Driftlane");
+    const std::vector<std::string> log = qv::processLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "[QuorvaneiOS7: Tweak:315] ERROR: logos: nil class PLCameraView");
+    for (const std::string& line : log)
+      EXPECT_EQ(line.rfind("[QuorvaneiOS7: Tweak:315] ERROR: ", 0), 0u);
+  });
+}
+
 }  // namespace

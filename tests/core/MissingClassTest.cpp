@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Installation.h"
+#include "libraries/QuorvaneiOS7.h"
 #include "libraries/QuorvaneiOS8.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/objc/Object.h"
@@ -28,6 +29,7 @@ struct LibraryUnderTest {
 const std::vector<LibraryUnderTest>& libraries() {
   static const std::vector<LibraryUnderTest> all{
       {"QuorvaneiOS8", &ios8::hookTable, ios8::kLibrary, "[QuorvaneiOS8: Tweak:432] ERROR: "},
+      {"QuorvaneiOS7", &ios7::hookTable, ios7::kLibrary, "[QuorvaneiOS7: Tweak:315] ERROR: "},
   };
   return all;
 }
@@ -150,6 +152,33 @@ void expectFunctionsHooked(const HookTable& table) {
   for (const FunctionHook& hook : table.functions) {
     EXPECT_NE(*hook.slot, nullptr) << "every function hook is installed, whatever the classes";
   }
+}
+
+// A host with none of the iOS 7 classes: one "nil class" line per replaced method, class by
+// class, none for added methods; PLSlalomUtilities named for both of its class methods.
+TEST(MissingClasses, TheIOS7TableLogsItsCountPerAbsentClass) {
+  qv::test::runForked([] {
+    qv::clearProcessLog();
+    installHookTable(ios7::hookTable(), ios7::kLibrary);
+    std::map<std::string, int> counts;
+    const std::string prefix = "[QuorvaneiOS7: Tweak:315] ERROR: logos: nil class ";
+    for (const std::string& line : qv::processLog()) {
+      ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+      ++counts[line.substr(prefix.size())];
+    }
+    EXPECT_EQ(counts, (std::map<std::string, int>{{"PLCameraView", 3},
+                                                  {"PLApplicationCameraViewController", 1},
+                                                  {"PLCameraController", 3},
+                                                  {"PLSlalomConfiguration", 3},
+                                                  {"PLSlalomUtilities", 2},
+                                                  {"NSUserDefaults", 1},
+                                                  {"CAMSlalomIndicatorView", 2},
+                                                  {"PLVideoView", 1},
+                                                  {"PLPhotoBrowserController", 2},
+                                                  {"PLPublishingAgent", 1},
+                                                  {"CAMBottomBar", 1},
+                                                  {"CAMCameraSpec", 2}}));
+  });
 }
 
 constexpr unsigned kCases = 32;

@@ -1,0 +1,58 @@
+// The iOS 7 library's user-defaults answer where the host asks often: boolForKey: for a key
+// other than "PLDebugCowbell" through the replacement, against the stock method on the same
+// store (BM_BoolForKeyReplaced against BM_BoolForKeyStock; the target is at most 1.5x).
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "ios7/IOS7Hooks.h"
+#include "platform/Foundation/Foundation.h"
+#include "platform/Foundation/UserDefaults.h"
+#include "platform/Substrate/Substrate.h"
+#include "platform/System/FileSystem.h"
+#include "platform/objc/AutoreleasePool.h"
+
+namespace {
+
+// The shared defaults, with the stock method kept under a second name before the hook.
+id defaults() {
+  static const id instance = [] {
+    // The store's file goes to a root of its own, never the machine's /var.
+    std::string root = "/tmp/quorvane-bench-XXXXXX";
+    if (mkdtemp(root.data()) != nullptr) qv::setFileSystemRoot(root);
+    qv::registerUserDefaults("com.example.bench");
+    Class cls = objc_getClass("NSUserDefaults");
+    const Method stock = class_getInstanceMethod(cls, "boolForKey:"_sel);
+    class_addMethod(cls, "stockBoolForKey:"_sel, method_getImplementation(stock),
+                    method_getTypeEncoding(stock));
+    MSHookMessageEx(cls, "boolForKey:"_sel,
+                    qv::toIMP(&quorvane::NSUserDefaults::replaced_boolForKey_),
+                    quorvane::NSUserDefaults::original_boolForKey_.slot());
+    id shared = qv::send<id>(cls, "standardUserDefaults"_sel);
+    qv::send(shared, "setBool:forKey:"_sel, BOOL{YES}, "ShowGrid"_ns);
+    return shared;
+  }();
+  return instance;
+}
+
+void askBool(benchmark::State& state, SEL selector) {
+  id receiver = defaults();
+  id key = "ShowGrid"_ns;
+  for (auto _ : state) {
+    BOOL answer = qv::send<BOOL>(receiver, selector, key);
+    benchmark::DoNotOptimize(answer);
+  }
+}
+
+void BM_BoolForKeyStock(benchmark::State& state) {
+  askBool(state, "stockBoolForKey:"_sel);
+}
+BENCHMARK(BM_BoolForKeyStock);
+
+void BM_BoolForKeyReplaced(benchmark::State& state) {
+  askBool(state, "boolForKey:"_sel);
+}
+BENCHMARK(BM_BoolForKeyReplaced);
+
+}  // namespace

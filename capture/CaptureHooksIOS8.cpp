@@ -1,0 +1,70 @@
+#include "capture/CaptureHooksIOS8.h"
+
+#include <array>
+#include <atomic>
+#include <vector>
+
+#include "capture/CaptureHooks.h"
+#include "capture/DeviceFormats.h"
+#include "capture/FrameRateChoice.h"
+#include "capture/ScopedFlag.h"
+#include "core/Settings.h"
+#include "platform/Foundation/Foundation.h"
+
+extern "C" {
+BOOL noHigh = NO;
+}
+
+namespace quorvane {
+namespace {
+
+// noHigh is one exported flag, read by CMTimeMake on every thread while the main thread
+// configures: relaxed atomic access keeps that free of data races at the cost of a plain load.
+bool inConfigurationWindow() {
+  return std::atomic_ref<BOOL>(noHigh).load(std::memory_order_relaxed) != NO;
+}
+
+}  // namespace
+
+CMTime replaced_CMTimeMake(CMTimeValue value, CMTimeScale timescale) {
+  return original_CMTimeMake(
+      value, frameTimescale(inConfigurationWindow(), timescale, settings.MogulFramerate));
+}
+
+namespace CAMCaptureController {
+
+BOOL replaced__configureSessionWithCameraMode_cameraDevice_options_(id self, SEL _cmd, long mode,
+                                                                    long cameraDevice, id options) {
+  ScopedFlag window(noHigh);
+  return original__configureSessionWithCameraMode_cameraDevice_options_(self, _cmd, mode,
+                                                                        cameraDevice, options);
+}
+
+id replaced__mogulFormatFromDevice_frameRate_(id self, SEL _cmd, id device, double frameRate) {
+  const std::vector<id> formats = elementsOf(qv::send<id>(device, "formats"_sel));
+  std::vector<FormatRecord> records;
+  records.reserve(formats.size());
+  for (id format : formats) records.push_back(formatRecordOf(format));
+  const auto choice = chooseFormat(qv::send<double>(self, "mogulFrameRate"_sel), records);
+  if (!choice) return original__mogulFormatFromDevice_frameRate_(self, _cmd, device, frameRate);
+  return formats[*choice];
+}
+
+}  // namespace CAMCaptureController
+
+std::span<const MethodHook> captureControllerHooks() {
+  namespace capture = CAMCaptureController;
+  static const std::array<MethodHook, 4> rows{
+      startPreviewRow(),
+      mogulFrameRateRow(),
+      instanceHook("_configureSessionWithCameraMode:cameraDevice:options:",
+                   &capture::replaced__configureSessionWithCameraMode_cameraDevice_options_,
+                   capture::original__configureSessionWithCameraMode_cameraDevice_options_),
+      instanceHook(
+          "_mogulFormatFromDevice:frameRate:", &capture::replaced__mogulFormatFromDevice_frameRate_,
+          capture::original__mogulFormatFromDevice_frameRate_),
+  };
+  return rows;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,41 @@
+// Capture hooks that only the iOS 8 library has: the configuration window, in which CMTimeMake
+// gives frame durations the MogulFramerate timescale, with its exported flag noHigh, and the
+// capture controller's own format choice at a given rate.
+#pragma once
+
+#include <span>
+
+#include "core/Export.h"
+#include "core/HookTable.h"
+#include "core/Original.h"
+#include "platform/CoreMedia/CoreMedia.h"
+
+extern "C" {
+// YES while the capture controller configures its session.
+QV_EXPORT extern BOOL noHigh;
+}
+
+namespace quorvane {
+
+// Inside the configuration window, timescales above 60 become the MogulFramerate setting.
+CMTime replaced_CMTimeMake(CMTimeValue value, CMTimeScale timescale);
+inline OriginalFunction<CMTime(CMTimeValue, CMTimeScale)> original_CMTimeMake;
+
+namespace CAMCaptureController {
+
+// Opens the configuration window (noHigh) for the replaced implementation's run.
+BOOL replaced__configureSessionWithCameraMode_cameraDevice_options_(id self, SEL _cmd, long mode,
+                                                                    long cameraDevice, id options);
+inline Original<BOOL(long, long, id)>
+    original__configureSessionWithCameraMode_cameraDevice_options_;
+
+// Chooses the format itself at 60 frames per second and below.
+id replaced__mogulFormatFromDevice_frameRate_(id self, SEL _cmd, id device, double frameRate);
+inline Original<id(id, double)> original__mogulFormatFromDevice_frameRate_;
+
+}  // namespace CAMCaptureController
+
+// The CAMCaptureController group's rows of the iOS 8 table, in table order.
+std::span<const MethodHook> captureControllerHooks();
+
+}  // namespace quorvane
