@@ -10,7 +10,6 @@
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <plist/plist.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,33 +18,11 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/SettingsRoot.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Substrate/Substrate.h"
 
 namespace {
-
-std::string makeSettingsRoot() {
-  std::string root = (std::filesystem::temp_directory_path() / "quorvane-bench-XXXXXX").string();
-  if (mkdtemp(root.data()) == nullptr) std::abort();
-  const std::filesystem::path file =
-      root + "/var/mobile/Library/Preferences/com.Tovi.Halvenor.plist";
-  std::filesystem::create_directories(file.parent_path());
-  plist_t settings = plist_new_dict();
-  plist_dict_set_item(settings, "EnableSlalom", plist_new_bool(1));
-  plist_dict_set_item(settings, "MogulFramerate", plist_new_uint(120));
-  plist_dict_set_item(settings, "rate", plist_new_real(0.5));
-  plist_dict_set_item(settings, "volumeRamp", plist_new_real(0.2));
-  plist_dict_set_item(settings, "indicatorTap", plist_new_bool(1));
-  char* bytes = nullptr;
-  uint32_t length = 0;
-  plist_to_bin(settings, &bytes, &length);
-  FILE* out = std::fopen(file.c_str(), "wb");
-  std::fwrite(bytes, 1, length, out);
-  std::fclose(out);
-  std::free(bytes);
-  plist_free(settings);
-  return root;
-}
 
 double mapLibraryInChild(const char* library, const std::string& root) {
   int pipeEnds[2];
@@ -71,7 +48,7 @@ double mapLibraryInChild(const char* library, const std::string& root) {
 }
 
 void mapEachIteration(benchmark::State& state, const char* library) {
-  const std::string root = makeSettingsRoot();
+  const std::string root = qv::bench::makeSettingsRoot();
   for (auto _ : state) {
     const double seconds = mapLibraryInChild(library, root);
     if (seconds < 0) {
