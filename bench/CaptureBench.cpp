@@ -3,10 +3,7 @@
 //   (BM_CMTimeMakeHooked* against BM_CMTimeMakeStock; the target is at most 2x);
 // - mogulFrameRate through its replacement against a plain method of the same shape
 //   (BM_MogulFrameRateReplaced against BM_PlainFrameRate).
-// The stock CMTimeMake runs first: hooking is for the rest of the process.
 #include <benchmark/benchmark.h>
-
-#include <atomic>
 
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureHooksIOS8.h"
@@ -16,17 +13,21 @@
 
 namespace {
 
-std::atomic<bool> timeMakeHooked{false};
-
-void hookCMTimeMake() {
-  static const bool hooked = [] {
+// Hooked and stock by turns, so that random interleaving can put the pair side by side: the
+// replacement goes into CMTimeMake's slot for a hooked run, and the stock function back for a
+// stock one.
+void setTimeMake(bool hooked) {
+  static void* stock = nullptr;
+  if (hooked) {
+    if (quorvane::original_CMTimeMake.installed()) return;
     MSHookFunction(reinterpret_cast<void*>(&CMTimeMake),
                    reinterpret_cast<void*>(&quorvane::replaced_CMTimeMake),
                    quorvane::original_CMTimeMake.slot());
-    timeMakeHooked = true;
-    return true;
-  }();
-  benchmark::DoNotOptimize(hooked);
+    stock = *quorvane::original_CMTimeMake.slot();
+  } else if (quorvane::original_CMTimeMake.installed()) {
+    MSHookFunction(reinterpret_cast<void*>(&CMTimeMake), stock, nullptr);
+    *quorvane::original_CMTimeMake.slot() = nullptr;
+  }
 }
 
 void makeTimes(benchmark::State& state) {
@@ -39,20 +40,20 @@ void makeTimes(benchmark::State& state) {
 }
 
 void BM_CMTimeMakeStock(benchmark::State& state) {
-  if (timeMakeHooked) state.SkipWithError("CMTimeMake is already hooked in this process");
+  setTimeMake(false);
   makeTimes(state);
 }
 BENCHMARK(BM_CMTimeMakeStock);
 
 void BM_CMTimeMakeHooked(benchmark::State& state) {
-  hookCMTimeMake();
+  setTimeMake(true);
   noHigh = NO;
   makeTimes(state);
 }
 BENCHMARK(BM_CMTimeMakeHooked);
 
 void BM_CMTimeMakeHookedInsideConfiguration(benchmark::State& state) {
-  hookCMTimeMake();
+  setTimeMake(true);
   quorvane::settings.MogulFramerate.set(120);
   noHigh = YES;
   makeTimes(state);

@@ -1,50 +1,35 @@
 // The libraries' start and their function hooks.
 //
 // BM_LibraryConstructor maps QuorvaneiOS8.dylib into a fresh child process with a real settings
-// file and times the mapping, which runs the static constructor (observer, settings, HUD class,
-// the whole table); the child has no host classes, so every group takes its logging path.
-// BM_EmptyLibrary maps a library with no code of its own the same way: the difference is the
-// constructor's share.
-// BM_HookedFunction against BM_StockFunction: a replaceable function called through its slot
-// before and after MSHookFunction, the replacement forwarding to the original.
+// file and times the mapping (the child's CPU time), which runs the static constructor (observer,
+// settings, HUD class, the whole table); the child has no host classes, so every group takes its
+// logging path. BM_EmptyLibrary maps a library with no code of its own the same way: the difference
+// is the constructor's share. BM_HookedFunction against BM_StockFunction: a replaceable function
+// called through its slot before and after MSHookFunction, the replacement forwarding to the
+// original.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <plist/plist.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
+#include "bench/SettingsRoot.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Substrate/Substrate.h"
 
 namespace {
 
-std::string makeSettingsRoot() {
-  std::string root = (std::filesystem::temp_directory_path() / "quorvane-bench-XXXXXX").string();
-  if (mkdtemp(root.data()) == nullptr) std::abort();
-  const std::filesystem::path file =
-      root + "/var/mobile/Library/Preferences/com.Tovi.Halvenor.plist";
-  std::filesystem::create_directories(file.parent_path());
-  plist_t settings = plist_new_dict();
-  plist_dict_set_item(settings, "EnableSlalom", plist_new_bool(1));
-  plist_dict_set_item(settings, "MogulFramerate", plist_new_uint(120));
-  plist_dict_set_item(settings, "rate", plist_new_real(0.5));
-  plist_dict_set_item(settings, "volumeRamp", plist_new_real(0.2));
-  plist_dict_set_item(settings, "indicatorTap", plist_new_bool(1));
-  char* bytes = nullptr;
-  uint32_t length = 0;
-  plist_to_bin(settings, &bytes, &length);
-  FILE* out = std::fopen(file.c_str(), "wb");
-  std::fwrite(bytes, 1, length, out);
-  std::fclose(out);
-  std::free(bytes);
-  plist_free(settings);
-  return root;
+// The calling thread's CPU time: the mapping's own work, page faults included, however many
+// other processes share the machine's two cores.
+double threadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
 }
 
 double mapLibraryInChild(const char* library, const std::string& root) {
@@ -55,10 +40,9 @@ double mapLibraryInChild(const char* library, const std::string& root) {
     setenv("QUORVANE_ROOT", root.c_str(), 1);
     const int devNull = open("/dev/null", O_WRONLY);
     dup2(devNull, STDERR_FILENO);  // the child's installation lines
-    const auto start = std::chrono::steady_clock::now();
+    const double start = threadSeconds();
     void* handle = dlopen(library, RTLD_NOW | RTLD_GLOBAL);
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    const double seconds = handle != nullptr ? elapsed.count() : -1;
+    const double seconds = handle != nullptr ? threadSeconds() - start : -1;
     (void)!write(pipeEnds[1], &seconds, sizeof seconds);
     _exit(0);
   }
@@ -71,7 +55,7 @@ double mapLibraryInChild(const char* library, const std::string& root) {
 }
 
 void mapEachIteration(benchmark::State& state, const char* library) {
-  const std::string root = makeSettingsRoot();
+  const std::string root = qv::bench::makeSettingsRoot();
   for (auto _ : state) {
     const double seconds = mapLibraryInChild(library, root);
     if (seconds < 0) {

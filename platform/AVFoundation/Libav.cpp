@@ -96,6 +96,27 @@ Frame makeFrame(const AVCodecContext& codec) {
   return frame;
 }
 
+Frame pictureFor(const AVFrame& decoded, const AVCodecContext& encoder, Scaler& scaler) {
+  Frame picture;
+  if (decoded.format == encoder.pix_fmt && decoded.width == encoder.width &&
+      decoded.height == encoder.height) {
+    picture.reset(av_frame_clone(&decoded));
+    if (!picture) throw std::runtime_error("libav is out of memory");
+  } else {
+    if (!scaler) {
+      scaler.reset(sws_getContext(
+          decoded.width, decoded.height, static_cast<AVPixelFormat>(decoded.format), encoder.width,
+          encoder.height, encoder.pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
+      if (!scaler) throw std::runtime_error("cannot scale the video");
+    }
+    picture = makeFrame(encoder);
+    sws_scale(scaler.get(), decoded.data, decoded.linesize, 0, decoded.height, picture->data,
+              picture->linesize);
+  }
+  picture->pict_type = AV_PICTURE_TYPE_NONE;
+  return picture;
+}
+
 void encodeAndWrite(AVCodecContext& encoder, AVFrame* frame, AVFormatContext& output,
                     AVStream& stream, AVRational codecTimeBase) {
   check(avcodec_send_frame(&encoder, frame), "cannot encode a frame");

@@ -68,6 +68,11 @@ Output openOutput(const std::string& path);
 // The new frame of the codec's size and format.
 Frame makeFrame(const AVCodecContext& codec);
 
+// The decoded picture in the encoder's size and pixel format, for the encoder to take: the
+// decoded frame itself (a new reference, nothing copied) when it already is, else a scaled copy
+// through `scaler`, made on first need. Its picture type is left to the encoder.
+Frame pictureFor(const AVFrame& decoded, const AVCodecContext& encoder, Scaler& scaler);
+
 // Sends the frame (null: the end) and writes every packet the encoder gives back, in the
 // stream's time base, counting encoder time in `codecTimeBase`.
 void encodeAndWrite(AVCodecContext& encoder, AVFrame* frame, AVFormatContext& output,

@@ -104,7 +104,6 @@ class Export {
     check(avcodec_parameters_from_context(out->codecpar, encoder_.get()), "cannot describe it");
     out->time_base = outputFrameDuration_;
     out->avg_frame_rate = rate;
-    encoded_ = makeFrame(*encoder_);
     return out;
   }
 
@@ -134,18 +133,9 @@ class Export {
   }
 
   void encode(const AVFrame& decoded) {
-    check(av_frame_make_writable(encoded_.get()), "cannot write a frame");
-    if (!scaler_) {
-      scaler_.reset(sws_getContext(decoded.width, decoded.height,
-                                   static_cast<AVPixelFormat>(decoded.format), encoder_->width,
-                                   encoder_->height, encoder_->pix_fmt, SWS_BILINEAR, nullptr,
-                                   nullptr, nullptr));
-      if (!scaler_) throw std::runtime_error("cannot scale the video");
-    }
-    sws_scale(scaler_.get(), decoded.data, decoded.linesize, 0, decoded.height, encoded_->data,
-              encoded_->linesize);
-    encoded_->pts = kept_++;
-    encodeAndWrite(*encoder_, encoded_.get(), *output_, *outputs_[videoInput_],
+    Frame picture = pictureFor(decoded, *encoder_, scaler_);
+    picture->pts = kept_++;
+    encodeAndWrite(*encoder_, picture.get(), *output_, *outputs_[videoInput_],
                    outputFrameDuration_);
   }
 
@@ -156,7 +146,6 @@ class Export {
   Codec video_;                       // the decoder of a re-encoded video track
   Codec encoder_;
   Scaler scaler_;
-  Frame encoded_;
   int videoInput_ = -1;
   AVRational inputTimeBase_{1, 1};
   AVRational outputFrameDuration_{1, 30};

@@ -138,32 +138,11 @@ class Remake {
       // bounds alone place every frame, so a provisional timeline of this length serves.
       const RemakeTimeline timeline(request_, seconds + sourceFrameSeconds_);
       emitHeldUntil(timeline.toRemake(seconds));
-      held_ = makeHeld(*frame);
+      held_ = pictureFor(*frame, *videoEncoder_, scaler_);
       nextSourceTime_ = seconds + sourceFrameSeconds_;
       sourceVideoEnd_ = std::max(sourceVideoEnd_, nextSourceTime_);
       av_frame_unref(frame.get());
     });
-  }
-
-  // The decoded picture in the encoder's size and format.
-  Frame makeHeld(const AVFrame& decoded) {
-    if (decoded.format == videoEncoder_->pix_fmt && decoded.width == videoEncoder_->width &&
-        decoded.height == videoEncoder_->height) {
-      Frame copy(av_frame_clone(&decoded));
-      if (!copy) throw std::runtime_error("libav is out of memory");
-      return copy;
-    }
-    if (!scaler_) {
-      scaler_.reset(sws_getContext(decoded.width, decoded.height,
-                                   static_cast<AVPixelFormat>(decoded.format), videoEncoder_->width,
-                                   videoEncoder_->height, videoEncoder_->pix_fmt, SWS_BILINEAR,
-                                   nullptr, nullptr, nullptr));
-      if (!scaler_) throw std::runtime_error("cannot scale the video");
-    }
-    Frame scaled = makeFrame(*videoEncoder_);
-    sws_scale(scaler_.get(), decoded.data, decoded.linesize, 0, decoded.height, scaled->data,
-              scaled->linesize);
-    return scaled;
   }
 
   // Every output frame that starts before `remakeSeconds` shows the held picture.

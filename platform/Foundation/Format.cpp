@@ -4,6 +4,7 @@
 #include <sys/types.h>
 #include <wchar.h>
 
+#include <charconv>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -108,6 +109,13 @@ Conversion parse(const char*& at) {
   return c;
 }
 
+// A conversion without flags, width, precision or length: %s, %d and %@ then need no snprintf
+// (the hook table's log lines are made of these, at every library start).
+bool isPlain(const Conversion& c) {
+  return c.flags.empty() && c.width < 0 && c.precision < 0 && !c.widthFromArgument &&
+         !c.precisionFromArgument && c.length == Length::none;
+}
+
 // A negative width from an argument means left alignment; a negative precision means none.
 void resolveStars(Conversion& c, va_list& arguments) {
   if (c.widthFromArgument) {
@@ -199,7 +207,29 @@ class Formatter {
     }
   }
 
+  // Answers whether the conversion was plain enough to write directly.
+  bool convertPlain(const Conversion& c) {
+    if (!isPlain(c)) return false;
+    if (c.letter == 's') {
+      const char* text = va_arg(arguments_, const char*);
+      out_ += text != nullptr ? text : "(null)";  // as the C library writes a null string
+      return true;
+    }
+    if (c.letter == 'd' || c.letter == 'i') {
+      char digits[16];
+      const auto end = std::to_chars(digits, digits + sizeof digits, va_arg(arguments_, int)).ptr;
+      out_.append(digits, end);
+      return true;
+    }
+    if (c.letter == '@') {
+      out_ += describe(va_arg(arguments_, id)).c_str();  // up to a NUL, as %s stops there
+      return true;
+    }
+    return false;
+  }
+
   void convert(const Conversion& c, std::string_view written) {
+    if (convertPlain(c)) return;
     switch (c.letter) {
       case 'd':
       case 'i':

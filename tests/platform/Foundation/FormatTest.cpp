@@ -63,6 +63,14 @@ TEST(Format, StarsTakeWidthAndPrecisionFromArguments) {
   EXPECT_LIKE_SNPRINTF("%*.*e then %d", 12, 2, 1234.5, 99);
 }
 
+TEST(Format, PlainConversionsWrittenWithoutTheCLibraryReadAsItWould) {
+  EXPECT_LIKE_SNPRINTF("%d|%i|%d|%d|%d", 0, -7, INT_MIN, INT_MAX, 120);
+  EXPECT_LIKE_SNPRINTF("[%s: %s:%d] %s|%s", "QuorvaneiOS8", "Tweak", 432, "", "end");
+  const char* missing = nullptr;
+  EXPECT_EQ(formatString("%s|%5s", missing, "ab"), "(null)|   ab");
+  EXPECT_EQ(formatString("%d %ld %s", 1, 2L, "three"), "1 2 three") << "arguments stay in step";
+}
+
 TEST(Format, PercentLiteralsAndPlainText) {
   EXPECT_LIKE_SNPRINTF("100%% sure, %d%%", 5);
   EXPECT_EQ(formatString("no conversions at all"), "no conversions at all");
