@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "host/App.h"
+#include "platform/AVFoundation/Media.h"
 #include "platform/dispatch/Clock.h"
 #include "sim/MonkeyActions.h"
 #include "sim/Sandbox.h"
@@ -94,7 +95,7 @@ class Episode {
     run.library = options.library;
     run.libraryFolder = options.libraryFolder;
     session_ = std::make_unique<Session>(scenario, run, trace_);
-    for (const std::string& name : albumNames()) album_[name] = albumHash(albumFile(name));
+    for (const std::string& name : albumNames()) remember(name);
   }
 
   ~Episode() { session_->finish("the episode ended"); }
@@ -202,11 +203,11 @@ class Episode {
             {"expect: {album: " + toText(Value(ValueList(kept.begin(), kept.end()))) + "}"}};
       }
       if (albumHash(albumFile(name)) != hash) {
-        return Violation{"album", "", "the album's " + name + " changed", {}};
+        return Violation{"album", "", "the album's " + name + " changed", sameClip(name)};
       }
     }
     for (const std::string& name : names) {
-      if (album_.count(name) == 0) album_[name] = albumHash(albumFile(name));
+      if (album_.count(name) == 0) remember(name);
     }
     return std::nullopt;
   }
@@ -238,6 +239,24 @@ class Episode {
     return std::nullopt;
   }
 
+  void remember(const std::string& name) {
+    album_[name] = albumHash(albumFile(name));
+    for (const media::TrackInfo& track : media::readMediaInfo(albumFile(name).string()).tracks) {
+      if (track.mediaType != "vide") continue;
+      looks_[name] = "{name: " + textScalar(name) + ", frames: " + std::to_string(track.frames) +
+                     ", size: " + std::to_string(track.width) + "x" + std::to_string(track.height) +
+                     "}";
+    }
+  }
+
+  // What `run` can see of a changed file: the clip as it was, opened in Photos.
+  std::vector<std::string> sameClip(const std::string& name) const {
+    const auto found = looks_.find(name);
+    if (found == looks_.end()) return {};
+    return {"launch: MobileSlideShow", "open_clip: " + textScalar(name),
+            "expect: {app: MobileSlideShow, clip: " + found->second + "}"};
+  }
+
   std::vector<std::string> albumNames() const {
     std::vector<std::string> names;
     std::error_code error;
@@ -258,6 +277,7 @@ class Episode {
   Trace trace_;
   std::unique_ptr<Session> session_;
   std::map<std::string, std::string> album_;  // file name to its contents' hash
+  std::map<std::string, std::string> looks_;  // file name to its clip's frames and size
   std::optional<std::string> openClip_;
   std::string crash_, crashedApp_;
   bool stepFailed_ = false;
@@ -439,12 +459,28 @@ class Monkey {
                              ": " + broken.text + "\n# Replay: quorvane-sim run " + file.string() +
                              "\n" + scenarioText(setup, shortest);
     std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    out_ << (replaysToFailure(file) ? "monkey: quorvane-sim run fails on it as the monkey did\n"
+                                    : "monkey: note: quorvane-sim run passes it; the steps above "
+                                      "still break the invariant under the monkey\n");
     out_ << "monkey: shrunk " << lines.size() << " steps to "
          << shortest.size() - broken.witness.size() << " in " << shrinker.replays()
          << " replays; the episode's files are in " << root.string() << "\n"
          << "monkey: the reproduction, " << file.string() << ":\n"
          << text;
     return kFailed;
+  }
+
+  // The file as `run` takes it, on a fresh root, its trace unshown.
+  bool replaysToFailure(const fs::path& file) const {
+    std::ostream quiet(nullptr);
+    RunOptions run;
+    run.root = (folder_ / "replay").string();
+    run.library = options_.library;
+    run.libraryFolder = options_.libraryFolder;
+    const int status = runScenario(readScenario(file.string(), catalog_), run, quiet);
+    std::error_code error;
+    fs::remove_all(*run.root, error);
+    return status == kFailed;
   }
 
   const MonkeyOptions& options_;

@@ -69,11 +69,13 @@ void cameraChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choic
     }
     return;
   }
-  choices.push_back({3, [&random] {
-                       return "camera_mode: " +
-                              pick(std::vector<std::string>{"photo", "video", "slow_motion"},
-                                   random);
-                     }});
+  // Slow motion is what the library is about: the dial lands there half the time.
+  choices.push_back(
+      {3, [&random] {
+         return "camera_mode: " +
+                pick(std::vector<std::string>{"photo", "video", "slow_motion", "slow_motion"},
+                     random);
+       }});
   choices.push_back({3, [] { return std::string("start_preview"); }});
   choices.push_back({1, [] { return std::string("stop_preview"); }});
   choices.push_back({1, [&random] { return "record: " + pick(kRecordings, random); }});

@@ -9,7 +9,6 @@
 
 #include "platform/Foundation/FoundationRuntime.h"
 #include "platform/Foundation/RootAdditions.h"
-#include "platform/System/Faults.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
 
@@ -72,7 +71,6 @@ PendingRequests& pending() {
 
 void performAfterDelay(id self, SEL, SEL selector, id argument, double delay) {
   const std::uint64_t serial = pending().add(self, selector, argument);
-  if (delay > 0 && faultSwitchedOn("lost-delayed-performs")) return;  // a broken build, on purpose
   const double seconds = delay > 0 ? delay : 0;  // NaN and negative delays mean "now"
   const std::int64_t deadline = Clock::offset(Clock::now(), Clock::toNanoseconds(seconds));
   const TimerId timer = MainRunLoop::schedule(

@@ -4,8 +4,9 @@
 
 namespace qv {
 
-// "lost-delayed-performs": performSelector:withObject:afterDelay: with a delay never runs, so
-// a notice that hides after its time stays up.
+// "lost-timed-dispatch": work that dispatch_after puts on the main queue for later never runs,
+// so a notice that hides after its time stays up. "reused-album-names": a recording takes the
+// album's first name, IMG_0001.MOV, over whatever file has it.
 bool faultSwitchedOn(const char* name);
 
 }  // namespace qv
