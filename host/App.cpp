@@ -8,9 +8,11 @@
 #include "host/ios8/CameraScreen.h"
 #include "host/ios8/CaptureController.h"
 #include "host/ios8/MediaClasses.h"
+#include "host/ios8/PhotoBrowser.h"
 #include "host/ios8/PhotoLibrary.h"
 #include "host/ios8/PhotosApp.h"
 #include "host/ios8/PhotosUI.h"
+#include "host/ios8/Publishing.h"
 #include "platform/UIKit/UIKit.h"
 #include "platform/objc/AutoreleasePool.h"
 
@@ -47,6 +49,8 @@ std::vector<HostUnit> sharedMediaUnits(HostGeneration generation) {
        [](HostGeneration) { registerMediaClassesIOS8(); }},
       {{"PLManagedAsset"}, [](HostGeneration) { registerPhotoLibraryIOS8(); }},
       {{"PUVideoBannerView", "PLVideoView"}, [](HostGeneration) { registerPhotosUIIOS8(); }},
+      {{"PLPublishingAgent", "PLProgressHUD"}, [](HostGeneration) { registerPublishingIOS8(); }},
+      {{"PLPhotoBrowserController"}, [](HostGeneration) { registerPhotoBrowserIOS8(); }},
   };
 }
 

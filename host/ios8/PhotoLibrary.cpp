@@ -11,6 +11,7 @@
 #include "platform/Foundation/PropertyList.h"
 #include "platform/System/Faults.h"
 #include "platform/System/FileSystem.h"
+#include "platform/UIKit/UIKit.h"
 
 namespace qv::host {
 namespace {
@@ -218,10 +219,52 @@ void loadLibrary() {
   if (imported) saveLibrary();
 }
 
+bool albumSaveFails = false;
+
+std::string albumRefusal(std::uintmax_t size) {
+  namespace fs = std::filesystem;
+  const std::string folder = resolvePath(kAlbumFolder);
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (!fs::is_directory(folder, error)) return "the album folder cannot be made";
+  // The apps run as the mobile user: a folder without its owner's write permission is read-only
+  // to them, whoever runs the simulation.
+  if ((fs::status(folder, error).permissions() & fs::perms::owner_write) == fs::perms::none) {
+    return "the album is read-only";
+  }
+  const fs::space_info space = fs::space(folder, error);
+  if (!error && space.available < size) return "the album is full";
+  return "";
+}
+
 }  // namespace
 
 void registerPhotoLibraryIOS8() {
   assetClass();
+  ui::setSavedPhotosAlbum(&saveToAlbum);
+}
+
+std::string saveToAlbum(const std::string& devicePath) {
+  if (albumSaveFails) {
+    albumSaveFails = false;
+    return "the album could not take the video";
+  }
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(resolvePath(devicePath), error);
+  if (error) return devicePath + " cannot be read";
+  const std::string refusal = albumRefusal(size);
+  if (!refusal.empty()) return refusal;
+  const std::string destination = nextAlbumPath();
+  if (!std::filesystem::copy_file(resolvePath(devicePath), resolvePath(destination), error)) {
+    std::filesystem::remove(resolvePath(destination), error);
+    return "the video could not be copied into the album";
+  }
+  importIntoLibrary(destination);
+  return "";
+}
+
+void failNextAlbumSave() {
+  albumSaveFails = true;
 }
 
 std::vector<id> libraryAssets() {

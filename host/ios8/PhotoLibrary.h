@@ -46,6 +46,14 @@ id importIntoLibrary(const std::string& devicePath);
 // Writes the store (after an edit).
 void saveLibrary();
 
+// The saved-photos album of UISaveVideoAtPathToSavedPhotosAlbum: copies the file into the album
+// folder as its next "IMG_nnnn.MOV" and imports it; answers why it could not (a folder that
+// cannot be made, is read-only or full, a copy that fails), or an empty text.
+std::string saveToAlbum(const std::string& devicePath);
+
+// The next save to the album fails.
+void failNextAlbumSave();
+
 // The album's next free "IMG_nnnn.MOV", as a device path.
 std::string nextAlbumPath();
 

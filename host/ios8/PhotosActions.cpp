@@ -52,7 +52,10 @@ std::string exportPathFor(id asset) {
 }  // namespace
 
 PlaybackPlan playVideo(id videoView) {
-  id asset = assetOf(videoView);
+  return playbackPlanOf(assetOf(videoView));
+}
+
+PlaybackPlan playbackPlanOf(id asset) {
   id avAsset = avAssetOf(asset);
   Ref<> adjustments(send<id>(asset, "videoAdjustments"_sel));
   if (!adjustments && send<int>(asset, "kindSubtype"_sel) == kSlowMotionSubtype) {

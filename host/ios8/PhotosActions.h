@@ -15,6 +15,7 @@ namespace qv::host {
 // Plays the view's asset: its slow-motion edit, or for a clip of kind subtype 101 the default
 // section at the default rate, or nothing slowed; answers what it played.
 PlaybackPlan playVideo(id videoView);
+PlaybackPlan playbackPlanOf(id asset);
 
 // Saves a slow-motion edit of [start, end) seconds: the section set on the asset's adjustments
 // (or new default ones), the rate applied again for the clip's frame rate, and the video's

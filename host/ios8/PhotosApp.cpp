@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "host/AppWindow.h"
+#include "host/ios8/PhotoBrowser.h"
 #include "host/ios8/PhotoLibrary.h"
 #include "platform/UIKit/UIKit.h"
 
@@ -103,6 +104,7 @@ std::string openClip(const std::string& fileName) {
   }
   id asset = libraryAsset(fileName);
   if (asset == nil) return "the library has no clip " + fileName;
+  if (objc_getClass("PLPhotoBrowserController") != Nil) return presentPhotoBrowser(asset);
   id view = send<id>(screen().root, "view"_sel);
   if (view == nil) return "the app has no Photos screen";
   PhotosScreen& photos = screen();
@@ -115,6 +117,7 @@ std::string openClip(const std::string& fileName) {
 }
 
 id openVideoView() {
+  if (id browser = presentedPhotoBrowser()) return send<id>(browser, "currentVideoView"_sel);
   return screen().videoView;
 }
 

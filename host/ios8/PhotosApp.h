@@ -10,10 +10,12 @@ namespace qv::host {
 
 void launchPhotosAppIOS8();
 
-// Opens the album's clip of that file name; answers why it could not, or an empty text.
+// Opens the album's clip of that file name in the photo browser (or, in a build without one, in
+// a PLVideoView over the album); answers why it could not, or an empty text. Camera opens its
+// roll's clips the same way.
 std::string openClip(const std::string& fileName);
 
-// The PLVideoView of the open clip, or nil.
+// The PLVideoView of the open clip (the browser's current one), or nil.
 id openVideoView();
 
 }  // namespace qv::host

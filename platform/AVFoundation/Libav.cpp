@@ -8,6 +8,7 @@ extern "C" {
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 
 #include "platform/CoreFoundation/CoreFoundation.h"
@@ -55,6 +56,18 @@ void routeLibavLog() {
     av_log_set_level(AV_LOG_ERROR);  // what goes wrong; a normal run logs nothing
     av_log_set_callback(&logToProcessLog);
   });
+}
+
+std::string writeOrRemove(const std::string& destination, const std::function<void()>& work) {
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(destination).parent_path(), error);
+  try {
+    work();
+    return "";
+  } catch (const std::exception& e) {
+    std::filesystem::remove(destination, error);
+    return e.what();
+  }
 }
 
 Input openInput(const std::string& path) {

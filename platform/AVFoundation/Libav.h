@@ -9,6 +9,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -53,6 +54,10 @@ void check(int result, const std::string& what);
 // Sends libav's own messages (errors only) to the process log instead of standard error.
 // Called by every entry point; the first call does the work.
 void routeLibavLog();
+
+// Runs work that writes `destination`, its folder made first; answers an empty text, or why the
+// work failed (what it raised), with the destination removed. Never raises.
+std::string writeOrRemove(const std::string& destination, const std::function<void()>& work);
 
 // Opens a file for reading; null when it cannot be opened or read as media.
 Input openInput(const std::string& path);

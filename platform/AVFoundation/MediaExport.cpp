@@ -1,7 +1,6 @@
 // Exports: every track copied as it is (passthrough), or the video track decoded, scaled to fit
 // the preset, thinned to the minimum frame duration and encoded again beside the copied sound.
 #include <cmath>
-#include <filesystem>
 #include <map>
 
 #include "platform/AVFoundation/Libav.h"
@@ -169,16 +168,10 @@ class Export {
 
 std::string exportMedia(const std::string& source, const std::string& destination,
                         const ExportRequest& request, const ProgressCallback& progress) {
-  std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(destination).parent_path(), error);
-  try {
+  return writeOrRemove(destination, [&] {
     Export job(source, destination, request);
     job.run(progress);
-    return "";
-  } catch (const std::exception& e) {
-    std::filesystem::remove(destination, error);
-    return e.what();
-  }
+  });
 }
 
 }  // namespace qv::media

@@ -3,7 +3,6 @@
 // begun by then; the sound decoded and resampled along the same timeline.
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <vector>
 
 #include "platform/AVFoundation/Libav.h"
@@ -244,16 +243,10 @@ class Remake {
 
 std::string remakeMedia(const std::string& source, const std::string& destination,
                         const RemakeRequest& request, const ProgressCallback& progress) {
-  std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(destination).parent_path(), error);
-  try {
+  return writeOrRemove(destination, [&] {
     Remake job(source, destination, request);
     job.run(progress);
-    return "";
-  } catch (const std::exception& e) {
-    std::filesystem::remove(destination, error);
-    return e.what();
-  }
+  });
 }
 
 }  // namespace qv::media

@@ -3,8 +3,17 @@
 namespace qv::ui::panel {
 
 namespace {
+
 constexpr double kHairlineGrey = 0.8;
+
+void collectShown(id view, bool (*isShown)(id), std::vector<id>& found) {
+  for (const Ref<>& child : viewState(view).subviews) {
+    if (isShown(child)) found.push_back(child);
+    collectShown(child, isShown, found);
+  }
 }
+
+}  // namespace
 
 void appendTitles(std::vector<Ref<>>& titles, id first, va_list& more) {
   for (id title = first; title != nil; title = va_arg(more, id)) {
@@ -22,6 +31,24 @@ void tellDelegate(id delegate, SEL selector, id sender) {
 
 void tellDelegate(id delegate, SEL selector, id sender, NSInteger index) {
   if (responds(delegate, selector)) send(delegate, selector, sender, index);
+}
+
+std::vector<id> shownPanels(bool (*isShown)(id view)) {
+  std::vector<id> found;
+  id application = send<id>(objc_getClass("UIApplication"), "sharedApplication"_sel);
+  for (id window : arrayElements(send<id>(application, "windows"_sel))) {
+    collectShown(window, isShown, found);
+  }
+  return found;
+}
+
+bool press(id panel, bool shown, std::size_t count, NSInteger index, SEL clicked,
+           Dismissal dismiss) {
+  if (!shown || index < 0 || index >= static_cast<NSInteger>(count)) return false;
+  Ref<> held(panel);  // the delegate may let go of it
+  tellDelegate(send<id>(panel, "delegate"_sel), clicked, panel, index);
+  dismiss(panel, nullptr, index, YES);
+  return true;
 }
 
 id tintColor() {

@@ -218,33 +218,20 @@ __attribute__((constructor(130))) void registerActionSheet() {
   sheetClass();
 }
 
-void collectSheets(id view, std::vector<id>& found) {
-  for (const Ref<>& child : viewState(view).subviews) {
-    if (isKindOf(child, sheetClass()) && state(child).visible) found.push_back(child);
-    collectSheets(child, found);
-  }
+bool isShownSheet(id view) {
+  return isKindOf(view, sheetClass()) && state(view).visible;
 }
 
 }  // namespace
 
 std::vector<id> visibleActionSheets() {
-  std::vector<id> found;
-  id application = send<id>(objc_getClass("UIApplication"), "sharedApplication"_sel);
-  for (id window : arrayElements(send<id>(application, "windows"_sel))) {
-    collectSheets(window, found);
-  }
-  return found;
+  return panel::shownPanels(&isShownSheet);
 }
 
 bool pressActionSheetButton(id sheet, NSInteger index) {
-  if (!isKindOf(sheet, sheetClass()) || !state(sheet).visible || index < 0 ||
-      index >= static_cast<NSInteger>(state(sheet).buttonTitles.size())) {
-    return false;
-  }
-  Ref<> held(sheet);
-  panel::tellDelegate(state(sheet).delegate, "actionSheet:clickedButtonAtIndex:"_sel, sheet, index);
-  dismiss(sheet, nullptr, index, YES);
-  return true;
+  if (!isKindOf(sheet, sheetClass())) return false;
+  return panel::press(sheet, state(sheet).visible, state(sheet).buttonTitles.size(), index,
+                      "actionSheet:clickedButtonAtIndex:"_sel, &dismiss);
 }
 
 }  // namespace qv::ui

@@ -363,32 +363,20 @@ __attribute__((constructor(130))) void registerAlertView() {
   alertClass();
 }
 
-void collectAlerts(id view, std::vector<id>& found) {
-  for (const Ref<>& child : viewState(view).subviews) {
-    if (isKindOf(child, alertClass()) && state(child).visible) found.push_back(child);
-  }
+bool isShownAlert(id view) {
+  return isKindOf(view, alertClass()) && state(view).visible;
 }
 
 }  // namespace
 
 std::vector<id> visibleAlerts() {
-  std::vector<id> found;
-  id application = send<id>(objc_getClass("UIApplication"), "sharedApplication"_sel);
-  for (id window : arrayElements(send<id>(application, "windows"_sel))) {
-    collectAlerts(window, found);
-  }
-  return found;
+  return panel::shownPanels(&isShownAlert);
 }
 
 bool pressAlertButton(id alert, NSInteger index) {
-  if (!isKindOf(alert, alertClass()) || !state(alert).visible || index < 0 ||
-      index >= static_cast<NSInteger>(state(alert).buttonTitles.size())) {
-    return false;
-  }
-  Ref<> held(alert);
-  tellDelegate(alert, "alertView:clickedButtonAtIndex:"_sel, index);
-  dismiss(alert, nullptr, index, YES);
-  return true;
+  if (!isKindOf(alert, alertClass())) return false;
+  return panel::press(alert, state(alert).visible, state(alert).buttonTitles.size(), index,
+                      "alertView:clickedButtonAtIndex:"_sel, &dismiss);
 }
 
 }  // namespace qv::ui

@@ -1,9 +1,11 @@
 #include "tests/support/MediaFiles.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -73,6 +75,50 @@ void writeScrambledCopy(const std::string& source, const std::string& destinatio
     byte = static_cast<char>(state >> 16);
   }
   writeBytes(destination, bytes.data(), bytes.size());
+}
+
+std::vector<LumaFrame> decodeLuma(const std::string& path) {
+  std::vector<LumaFrame> frames;
+  AVFormatContext* input = nullptr;
+  if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) != 0) return frames;
+  avformat_find_stream_info(input, nullptr);
+  const int video = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  AVCodecContext* decoder = nullptr;
+  if (video >= 0) {
+    const AVCodec* codec = avcodec_find_decoder(input->streams[video]->codecpar->codec_id);
+    decoder = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(decoder, input->streams[video]->codecpar);
+    avcodec_open2(decoder, codec, nullptr);
+  }
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  const auto receive = [&] {
+    while (avcodec_receive_frame(decoder, frame) == 0) {
+      LumaFrame luma;
+      for (int y = 0; y < frame->height; ++y) {
+        const std::uint8_t* row = frame->data[0] + y * frame->linesize[0];
+        luma.insert(luma.end(), row, row + frame->width);
+      }
+      frames.push_back(std::move(luma));
+    }
+  };
+  while (decoder != nullptr && av_read_frame(input, packet) >= 0) {
+    if (packet->stream_index == video && avcodec_send_packet(decoder, packet) == 0) receive();
+    av_packet_unref(packet);
+  }
+  if (decoder != nullptr && avcodec_send_packet(decoder, nullptr) == 0) receive();
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&decoder);
+  avformat_close_input(&input);
+  return frames;
+}
+
+double lumaDistance(const LumaFrame& a, const LumaFrame& b) {
+  if (a.size() != b.size() || a.empty()) return 255;
+  double sum = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) sum += std::abs(int{a[i]} - int{b[i]});
+  return sum / static_cast<double>(a.size());
 }
 
 }  // namespace qv::test
