@@ -7,6 +7,7 @@
 #include "host/devices/Catalog.h"
 #include "platform/dispatch/Clock.h"
 #include "sim/Help.h"
+#include "sim/Monkey.h"
 #include "sim/Report.h"
 #include "sim/ScenarioParser.h"
 #include "sim/Shell.h"
@@ -28,6 +29,19 @@ std::string languageSummary() {
          "crashed; 2 the scenario cannot be read (file, line and reason) and nothing ran.\n"
          "quorvane-sim shell takes the steps typed one a line (help lists its commands).\n";
   return out.str();
+}
+
+std::string monkeyHelp() {
+  return "\nEach episode starts a fresh root on a random catalog device and takes random but "
+         "valid\n"
+         "user actions, each a step line of the scenario language: modes, previews, recording,\n"
+         "taps and double taps on the indicator, typing and alert buttons, opening, playing,\n"
+         "editing and exporting clips, settings changes that end the apps, launches, quits and\n"
+         "waits. After every step: no app crashed; every notice hides within its time and no\n"
+         "other overlay stays up; no file of the album is lost or changed; the logs hold only\n"
+         "the library's installation lines. Exit status: 0 every invariant held; 1 one broke:\n"
+         "the seed, the violation and the shortest step list that still breaks it, written as\n"
+         "a scenario file that quorvane-sim run replays to the same failure; 2 cannot run.\n";
 }
 
 int listDevices(const qv::host::Catalog& catalog) {
@@ -137,6 +151,24 @@ int main(int argc, char** argv) {
       "show KEY [APP], save FILE, help, exit. Reads plainly, with no prompt, when standard\n"
       "input is not a terminal. docs/scenarios.md has the whole language.\n");
 
+  MonkeyOptions monkeyOptions;
+  monkeyOptions.libraryFolder = QUORVANE_LIBRARY_DIR;
+  std::string monkeyLibrary = "ios8";
+  CLI::App* monkey = app.add_subcommand(
+      "monkey", "drive both apps with random valid actions, checking invariants after each step");
+  monkey->add_option("--seed", monkeyOptions.seed, "the seed of the random actions")
+      ->capture_default_str();
+  monkey->add_option("--steps", monkeyOptions.steps, "steps in all, across the episodes")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1'000'000));
+  monkey->add_option("--library", monkeyLibrary, "the library the devices map: ios7 or ios8")
+      ->check(CLI::IsMember({"ios7", "ios8"}))
+      ->capture_default_str();
+  monkey->add_option("--root", monkeyOptions.root,
+                     "the episodes' folders and the reproduction go here "
+                     "(default: a new temporary folder)");
+  monkey->footer(monkeyHelp());
+
   CLI::App* devices = app.add_subcommand("devices", "list the device catalog");
 
   try {
@@ -154,6 +186,10 @@ int main(int argc, char** argv) {
     return kCannotRun;
   }
   if (devices->parsed()) return listDevices(*catalog);
+  if (monkey->parsed()) {
+    if (monkeyLibrary == "ios7") monkeyOptions.library = qv::host::LibraryChoice::iOS7;
+    return runMonkey(monkeyOptions, *catalog, std::cout);
+  }
   if (shell->parsed()) {
     shellOptions.run = shellFlags.resolved();
     shellOptions.report = shellFlags.report;

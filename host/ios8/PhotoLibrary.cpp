@@ -9,6 +9,7 @@
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/Foundation/PropertyList.h"
+#include "platform/System/Faults.h"
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
 
@@ -305,6 +306,7 @@ std::string nextAlbumPath() {
     std::snprintf(name, sizeof name, "IMG_%04d.MOV", number);
     const std::string path = std::string(kAlbumFolder) + "/" + name;
     std::error_code error;
+    if (faultSwitchedOn("reused-album-names")) return path;  // a broken build, on purpose
     if (!std::filesystem::exists(resolvePath(path), error)) return path;
   }
 }

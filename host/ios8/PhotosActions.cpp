@@ -101,8 +101,10 @@ ExportResult exportVideo(id videoView, const std::string& preferredPreset,
   id asset = assetOf(videoView);
   id avAsset = avAssetOf(asset);
   Class utilities = objc_getClass("PFSlowMotionUtilities");
-  id preset = send<id>(utilities, "exportPresetForAsset:preferredPreset:"_sel, avAsset,
-                       makeString(preferredPreset).get());
+  // Held here: the stock choice answers the preferred preset itself, which must outlive the call.
+  const Ref<> preferred = makeString(preferredPreset);
+  id preset =
+      send<id>(utilities, "exportPresetForAsset:preferredPreset:"_sel, avAsset, preferred.get());
   result.presetAsked = utf8(preset);
   Ref<> session = adopt(send<id>(send<id>(objc_getClass("AVAssetExportSession"), "alloc"_sel),
                                  "initWithAsset:presetName:"_sel, avAsset, preset));

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/System/Faults.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/GlobalQueue.h"
 #include "platform/dispatch/RunLoop.h"
@@ -68,6 +69,7 @@ void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, dispatch_block
   }
   const auto deadline = static_cast<std::int64_t>(std::min<dispatch_time_t>(when, kLastInstant));
   if (queue->isMain) {
+    if (qv::faultSwitchedOn("lost-timed-dispatch")) return;  // a broken build, on purpose
     qv::MainRunLoop::schedule(deadline, std::move(block));
   } else {
     qv::MainRunLoop::schedule(deadline, [block = std::move(block)]() mutable {

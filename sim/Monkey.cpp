@@ -1,0 +1,520 @@
+#include "sim/Monkey.h"
+
+#include <glib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "host/App.h"
+#include "platform/AVFoundation/Media.h"
+#include "platform/dispatch/Clock.h"
+#include "sim/MonkeyActions.h"
+#include "sim/Sandbox.h"
+#include "sim/ScenarioParser.h"
+#include "sim/Supervisor.h"
+#include "sim/YamlWriting.h"
+
+namespace qv::sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kMonkeyFile = "monkey";
+// The longest a notice of the library stays: the refused-rate notice's ten seconds.
+constexpr double kLongestNotice = 10;
+// Longer than any notice stays and fades: what the reproduction waits before looking.
+constexpr const char* kPastEveryNotice = "wait: 30";
+
+// A broken invariant: what kind, in which app, what was seen, and the steps that make `run` see
+// it too, after the steps that led to it.
+struct Violation {
+  std::string kind;
+  std::string app;
+  std::string text;
+  std::vector<std::string> witness;
+};
+
+// What one run of step lines on a fresh device came to.
+struct Outcome {
+  std::optional<Violation> violation;
+  std::size_t stepsTaken = 0;  // up to and with the one after which the violation showed
+  bool stepFailed = false;     // an app refused a step: the list is not a valid run
+};
+
+// The setup of an episode, as the reproduction's scenario file writes it.
+struct Setup {
+  std::string device;
+  std::string settings;            // the setup's settings line's value
+  std::vector<std::string> clips;  // each clip's flow map
+};
+
+std::string setupText(const Setup& setup) {
+  std::string text = "device: " + textScalar(setup.device) + "\nsettings: " + setup.settings + "\n";
+  if (!setup.clips.empty()) text += "clips:\n";
+  for (const std::string& clip : setup.clips) text += "  - " + clip + "\n";
+  return text;
+}
+
+std::string scenarioText(const Setup& setup, const std::vector<std::string>& steps) {
+  std::string text = setupText(setup) + "steps:\n";
+  for (const std::string& step : steps) text += "  - " + step + "\n";
+  return text;
+}
+
+std::string albumHash(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  const std::string data = bytes.str();
+  gchar* digest = g_compute_checksum_for_data(
+      G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(data.data()), data.size());
+  std::string hex(digest);
+  g_free(digest);
+  return hex;
+}
+
+std::string textOf(const Value& value, const char* key) {
+  const Value* found = value.find(key);
+  return found != nullptr && found->text() != nullptr ? *found->text() : "";
+}
+
+// One fresh device taking step lines, with the invariants looked at after every step.
+class Episode {
+ public:
+  Episode(const Setup& setup, const MonkeyOptions& options, const host::Catalog& catalog,
+          const fs::path& root)
+      : catalog_(catalog), root_(root), trace_(quiet_, false, Clock::kVirtualStart) {
+    trace_.listen([this](const TraceEvent& event) { hear(event); });
+    Scenario scenario = parseScenario(scenarioText(setup, {"wait: 0"}), kMonkeyFile, catalog);
+    RunOptions run;
+    run.root = root.string();
+    run.library = options.library;
+    run.libraryFolder = options.libraryFolder;
+    session_ = std::make_unique<Session>(scenario, run, trace_);
+    for (const std::string& name : albumNames()) remember(name);
+  }
+
+  ~Episode() { session_->finish("the episode ended"); }
+  Episode(const Episode&) = delete;
+  Episode& operator=(const Episode&) = delete;
+
+  // Takes the line; answers whether the apps took it.
+  bool take(const std::string& line) {
+    ++taken_;
+    stepFailed_ = false;
+    session_->take(parseStep(line, {kMonkeyFile, taken_}, "", catalog_));
+    if (line.rfind("open_clip: ", 0) == 0 && !stepFailed_) openClip_ = line.substr(11);
+    return !stepFailed_;
+  }
+
+  std::optional<Violation> check() {
+    if (!crash_.empty()) return Violation{"crash", crashedApp_, crash_, {}};
+    for (const char* app : {host::kCameraApp, host::kPhotosApp}) {
+      if (auto broken = checkLog(app)) return broken;
+    }
+    if (auto broken = checkAlbum()) return broken;
+    cameraOverlaid_ = false;
+    for (const std::string& app : running()) {
+      if (auto broken = checkOverlays(app)) return broken;
+    }
+    return std::nullopt;
+  }
+
+  Glance glance() {
+    Glance seen;
+    const std::vector<std::string> apps = running();
+    seen.cameraRunning = std::find(apps.begin(), apps.end(), host::kCameraApp) != apps.end();
+    seen.photosRunning = std::find(apps.begin(), apps.end(), host::kPhotosApp) != apps.end();
+    seen.album = albumNames();
+    seen.cameraOverlaid = cameraOverlaid_;
+    if (seen.cameraRunning) {
+      seen.alert = look("alert", host::kCameraApp);
+      seen.indicator = look("indicator", host::kCameraApp);
+    }
+    if (!seen.photosRunning) openClip_.reset();
+    if (openClip_) {
+      seen.openClip = openClip_;
+      const Value clip = look("clip", host::kPhotosApp);
+      seen.openClipDuration = clip.find("duration") ? clip.find("duration")->number() : 0;
+      const Value asset = look("asset", host::kPhotosApp);
+      seen.editorOffered = isTrue(asset.find("editor"));
+    }
+    return seen;
+  }
+
+ private:
+  void hear(const TraceEvent& event) {
+    if (event.kind == "failure") stepFailed_ = true;
+    if (event.kind == "crash" && crash_.empty()) {
+      crash_ = event.text;
+      crashedApp_ = event.source;
+    }
+  }
+
+  Value look(const std::string& key, const std::string& app) {
+    std::string problem;
+    return session_->look(*findObservable(key), app, problem);
+  }
+
+  std::vector<std::string> running() {
+    std::vector<std::string> apps;
+    const Value listed = look("running", host::kCameraApp);
+    if (listed.list() == nullptr) return apps;
+    for (const Value& app : *listed.list()) apps.push_back(*app.text());
+    return apps;
+  }
+
+  // Camera has every class the library hooks; Photos lacks the camera's, and says which.
+  std::optional<Violation> checkLog(const std::string& app) {
+    const Value library = look("library", app);
+    const Value log = look("log", app);
+    if (library.text() == nullptr || log.list() == nullptr) return std::nullopt;
+    const std::regex installation("\\[" + *library.text() +
+                                  ": Tweak:\\d+\\] ERROR: logos: nil class \\w+");
+    ValueList expected;
+    std::string unexpected;
+    for (const Value& line : *log.list()) {
+      const bool fits = app == host::kPhotosApp && std::regex_match(*line.text(), installation);
+      if (fits) expected.push_back(line);
+      if (!fits && unexpected.empty()) unexpected = *line.text();
+    }
+    if (unexpected.empty()) return std::nullopt;
+    return Violation{"log",
+                     app,
+                     "the log holds a line that is not an installation line: " + unexpected,
+                     {"expect: {app: " + app + ", log: " + toText(Value(expected)) + "}"}};
+  }
+
+  std::optional<Violation> checkAlbum() {
+    const std::vector<std::string> names = albumNames();
+    for (auto& [name, hash] : album_) {
+      if (std::find(names.begin(), names.end(), name) == names.end()) {
+        std::vector<std::string> kept = names;
+        kept.push_back(name);
+        std::sort(kept.begin(), kept.end());
+        return Violation{
+            "album",
+            "",
+            "the album lost " + name,
+            {"expect: {album: " + toText(Value(ValueList(kept.begin(), kept.end()))) + "}"}};
+      }
+      if (albumHash(albumFile(name)) != hash) {
+        return Violation{"album", "", "the album's " + name + " changed", sameClip(name)};
+      }
+    }
+    for (const std::string& name : names) {
+      if (album_.count(name) == 0) remember(name);
+    }
+    return std::nullopt;
+  }
+
+  // A notice hides within its time; nothing else stays up while no save is in flight, and the
+  // host has no save yet, so every other HUD must be on its way out.
+  std::optional<Violation> checkOverlays(const std::string& app) {
+    const Value huds = look("huds", app);
+    if (huds.list() == nullptr) return std::nullopt;
+    if (app == host::kCameraApp) cameraOverlaid_ = !huds.list()->empty();
+    for (const Value& hud : *huds.list()) {
+      const Value* left = hud.find("time_left");
+      const bool notice = textOf(hud, "mode") == "text_only";
+      const std::string named =
+          "'" + textOf(hud, "label") + (notice ? ": " + textOf(hud, "details") : "") + "'";
+      const std::vector<std::string> witness{kPastEveryNotice,
+                                             "expect: {app: " + app + ", huds: []}"};
+      if (left == nullptr || left->isNone()) {
+        return Violation{notice ? "notice" : "overlay", app,
+                         (notice ? "the notice " : "the overlay ") + named +
+                             (notice ? " never hides" : " stays with no save in flight"),
+                         witness};
+      }
+      if (notice && left->number() > kLongestNotice + 1e-6) {
+        return Violation{"notice", app,
+                         "the notice " + named + " stays " + toText(*left) + " s more", witness};
+      }
+    }
+    return std::nullopt;
+  }
+
+  void remember(const std::string& name) {
+    album_[name] = albumHash(albumFile(name));
+    for (const media::TrackInfo& track : media::readMediaInfo(albumFile(name).string()).tracks) {
+      if (track.mediaType != "vide") continue;
+      looks_[name] = "{name: " + textScalar(name) + ", frames: " + std::to_string(track.frames) +
+                     ", size: " + std::to_string(track.width) + "x" + std::to_string(track.height) +
+                     "}";
+    }
+  }
+
+  // What `run` can see of a changed file: the clip as it was, opened in Photos.
+  std::vector<std::string> sameClip(const std::string& name) const {
+    const auto found = looks_.find(name);
+    if (found == looks_.end()) return {};
+    return {"launch: MobileSlideShow", "open_clip: " + textScalar(name),
+            "expect: {app: MobileSlideShow, clip: " + found->second + "}"};
+  }
+
+  std::vector<std::string> albumNames() const {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(albumFile(""), error)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path albumFile(const std::string& name) const {
+    return root_ / (std::string(kAlbumPath).substr(1) + "/" + name);
+  }
+
+  const host::Catalog& catalog_;
+  fs::path root_;
+  std::ostream quiet_{nullptr};  // the trace is looked at, not shown
+  Trace trace_;
+  std::unique_ptr<Session> session_;
+  std::map<std::string, std::string> album_;  // file name to its contents' hash
+  std::map<std::string, std::string> looks_;  // file name to its clip's frames and size
+  std::optional<std::string> openClip_;
+  std::string crash_, crashedApp_;
+  bool stepFailed_ = false;
+  bool cameraOverlaid_ = false;
+  int taken_ = 0;
+};
+
+// Runs the lines on a fresh device until an invariant breaks.
+Outcome replay(const Setup& setup, const std::vector<std::string>& lines,
+               const MonkeyOptions& options, const host::Catalog& catalog, const fs::path& root) {
+  Outcome outcome;
+  {
+    Episode episode(setup, options, catalog, root);
+    for (const std::string& line : lines) {
+      ++outcome.stepsTaken;
+      outcome.stepFailed = !episode.take(line) || outcome.stepFailed;
+      outcome.violation = episode.check();
+      if (outcome.violation) break;
+    }
+  }
+  std::error_code error;
+  fs::remove_all(root, error);
+  return outcome;
+}
+
+// Delta debugging: the smallest sublist found, in order, that still breaks the same invariant.
+class Shrinker {
+ public:
+  Shrinker(const Setup& setup, const Violation& target, const MonkeyOptions& options,
+           const host::Catalog& catalog, fs::path folder)
+      : setup_(setup),
+        target_(target),
+        options_(options),
+        catalog_(catalog),
+        folder_(std::move(folder)) {}
+
+  std::vector<std::string> shrink(std::vector<std::string> lines) {
+    std::size_t parts = 2;
+    while (lines.size() >= 2) {
+      const std::vector<std::vector<std::string>> chunks = split(lines, parts);
+      if (const auto smaller = firstReproducing(chunks)) {
+        lines = *smaller;
+        parts = 2;
+        continue;
+      }
+      if (const auto smaller = firstReproducing(complements(lines, chunks))) {
+        lines = *smaller;
+        parts = std::max<std::size_t>(parts - 1, 2);
+        continue;
+      }
+      if (parts >= lines.size()) break;
+      parts = std::min(parts * 2, lines.size());
+    }
+    return lines;
+  }
+
+  int replays() const { return replays_; }
+
+ private:
+  static std::vector<std::vector<std::string>> split(const std::vector<std::string>& lines,
+                                                     std::size_t parts) {
+    std::vector<std::vector<std::string>> chunks;
+    for (std::size_t i = 0; i < parts; ++i) {
+      const std::size_t begin = lines.size() * i / parts, end = lines.size() * (i + 1) / parts;
+      if (end > begin) chunks.emplace_back(lines.begin() + begin, lines.begin() + end);
+    }
+    return chunks;
+  }
+
+  static std::vector<std::vector<std::string>> complements(
+      const std::vector<std::string>& lines, const std::vector<std::vector<std::string>>& chunks) {
+    std::vector<std::vector<std::string>> all;
+    if (chunks.size() < 2) return all;
+    std::size_t begin = 0;
+    for (const auto& chunk : chunks) {
+      std::vector<std::string> rest(lines.begin(), lines.begin() + begin);
+      rest.insert(rest.end(), lines.begin() + begin + chunk.size(), lines.end());
+      all.push_back(rest);
+      begin += chunk.size();
+    }
+    return all;
+  }
+
+  std::optional<std::vector<std::string>> firstReproducing(
+      const std::vector<std::vector<std::string>>& candidates) {
+    for (const auto& candidate : candidates) {
+      if (reproduces(candidate)) return candidate;
+    }
+    return std::nullopt;
+  }
+
+  // Every step taken, and the same invariant broken in the same app.
+  bool reproduces(const std::vector<std::string>& lines) {
+    const Outcome outcome = replay(setup_, lines, options_, catalog_,
+                                   folder_ / ("shrink-" + std::to_string(++replays_)));
+    return !outcome.stepFailed && outcome.violation && outcome.violation->kind == target_.kind &&
+           outcome.violation->app == target_.app && outcome.stepsTaken == lines.size();
+  }
+
+  const Setup& setup_;
+  const Violation& target_;
+  const MonkeyOptions& options_;
+  const host::Catalog& catalog_;
+  fs::path folder_;
+  int replays_ = 0;
+};
+
+Setup randomSetup(const host::Catalog& catalog, MonkeyRandom& random) {
+  Setup setup;
+  const auto& devices = catalog.devices();
+  setup.device =
+      devices[std::uniform_int_distribution<std::size_t>(0, devices.size() - 1)(random)].name;
+  setup.settings = randomSettings(random);
+  const int clips = std::uniform_int_distribution<int>(0, 2)(random);
+  static const char* kRates[] = {"30", "60", "120", "240", "119.88"};
+  for (int i = 0; i < clips; ++i) {
+    setup.clips.push_back(std::string("{frame_rate: ") +
+                          kRates[std::uniform_int_distribution<int>(0, 4)(random)] +
+                          ", duration: 0.3, size: 160x90}");
+  }
+  return setup;
+}
+
+class Monkey {
+ public:
+  Monkey(const MonkeyOptions& options, const host::Catalog& catalog, std::ostream& out,
+         fs::path folder)
+      : options_(options),
+        catalog_(catalog),
+        out_(out),
+        folder_(std::move(folder)),
+        random_(options.seed) {}
+
+  int run() {
+    const auto started = std::chrono::steady_clock::now();
+    int episodes = 0, refused = 0;
+    for (int left = options_.steps; left > 0;) {
+      const int length = std::min(left, std::uniform_int_distribution<int>(20, 60)(random_));
+      const Setup setup = randomSetup(catalog_, random_);
+      const fs::path root = folder_ / ("episode-" + std::to_string(++episodes));
+      std::vector<std::string> lines;
+      std::optional<Violation> broken;
+      {
+        Episode episode(setup, options_, catalog_, root);
+        broken = episode.check();
+        while (!broken && static_cast<int>(lines.size()) < length) {
+          lines.push_back(chooseStep(episode.glance(), random_));
+          if (!episode.take(lines.back())) ++refused;
+          broken = episode.check();
+        }
+      }
+      out_ << "episode " << episodes << ": " << setup.device << ", " << lines.size() << " steps"
+           << (broken ? ": " + broken->text : "") << '\n';
+      if (broken) return report(setup, lines, *broken, root);
+      std::error_code error;
+      fs::remove_all(root, error);
+      left -= length;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    out_ << "monkey: seed " << options_.seed << ": every invariant held over " << options_.steps
+         << " steps in " << episodes << " episodes (" << refused << " steps the apps refused), "
+         << toText(std::round(seconds * 10) / 10) << " s\n";
+    fs::remove(folder_);  // only when empty: a kept root the user named stays
+    return kPassed;
+  }
+
+ private:
+  int report(const Setup& setup, const std::vector<std::string>& lines, const Violation& broken,
+             const fs::path& root) {
+    out_ << "monkey: seed " << options_.seed << ": "
+         << (broken.app.empty() ? "" : broken.app + ": ") << broken.text << " after step "
+         << lines.size() << " (" << lines.back() << ")\n";
+    Shrinker shrinker(setup, broken, options_, catalog_, folder_);
+    std::vector<std::string> shortest = shrinker.shrink(lines);
+    shortest.insert(shortest.end(), broken.witness.begin(), broken.witness.end());
+    const fs::path file = folder_ / ("monkey-seed-" + std::to_string(options_.seed) + ".yaml");
+    const std::string text = "# quorvane-sim monkey --seed " + std::to_string(options_.seed) +
+                             ": " + broken.text + "\n# Replay: quorvane-sim run " + file.string() +
+                             "\n" + scenarioText(setup, shortest);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    out_ << (replaysToFailure(file) ? "monkey: quorvane-sim run fails on it as the monkey did\n"
+                                    : "monkey: note: quorvane-sim run passes it; the steps above "
+                                      "still break the invariant under the monkey\n");
+    out_ << "monkey: shrunk " << lines.size() << " steps to "
+         << shortest.size() - broken.witness.size() << " in " << shrinker.replays()
+         << " replays; the episode's files are in " << root.string() << "\n"
+         << "monkey: the reproduction, " << file.string() << ":\n"
+         << text;
+    return kFailed;
+  }
+
+  // The file as `run` takes it, on a fresh root, its trace unshown.
+  bool replaysToFailure(const fs::path& file) const {
+    std::ostream quiet(nullptr);
+    RunOptions run;
+    run.root = (folder_ / "replay").string();
+    run.library = options_.library;
+    run.libraryFolder = options_.libraryFolder;
+    const int status = runScenario(readScenario(file.string(), catalog_), run, quiet);
+    std::error_code error;
+    fs::remove_all(*run.root, error);
+    return status == kFailed;
+  }
+
+  const MonkeyOptions& options_;
+  const host::Catalog& catalog_;
+  std::ostream& out_;
+  fs::path folder_;
+  MonkeyRandom random_;
+};
+
+fs::path monkeyFolder(const MonkeyOptions& options) {
+  if (options.root) {
+    fs::create_directories(*options.root);
+    return fs::absolute(*options.root);
+  }
+  std::string pattern = (fs::temp_directory_path() / "quorvane-monkey-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a root folder");
+  return pattern;
+}
+
+}  // namespace
+
+int runMonkey(const MonkeyOptions& options, const host::Catalog& catalog, std::ostream& out) {
+  if (options.library == host::LibraryChoice::iOS7 &&
+      !fs::exists(fs::path(options.libraryFolder) / "QuorvaneiOS7.dylib")) {
+    out << "quorvane-sim monkey: --library ios7: QuorvaneiOS7.dylib is not built in "
+        << options.libraryFolder << "; the monkey drives ios8 until it is\n";
+    return kCannotRun;
+  }
+  try {
+    return Monkey(options, catalog, out, monkeyFolder(options)).run();
+  } catch (const std::exception& e) {
+    out << "quorvane-sim monkey: " << e.what() << '\n';
+    return kCannotRun;
+  }
+}
+
+}  // namespace qv::sim

@@ -1,0 +1,150 @@
+#include "sim/MonkeyActions.h"
+
+#include <functional>
+
+#include "sim/YamlWriting.h"
+
+namespace qv::sim {
+namespace {
+
+template <typename T>
+const T& pick(const std::vector<T>& all, MonkeyRandom& random) {
+  return all[std::uniform_int_distribution<std::size_t>(0, all.size() - 1)(random)];
+}
+
+bool chance(double probability, MonkeyRandom& random) {
+  return std::bernoulli_distribution(probability)(random);
+}
+
+// What a user types into the frame-rate alert: rates the cameras have and do not have, junk.
+const std::vector<std::string> kTyped{"",    "30",         "60", "120", "240",    "500",
+                                      "fps", "240 please", "0",  "-30", "119.88", "1e9"};
+const std::vector<std::string> kPresets{
+    "AVAssetExportPresetPassthrough",   "AVAssetExportPresetHighestQuality",
+    "AVAssetExportPresetMediumQuality", "AVAssetExportPresetLowQuality",
+    "AVAssetExportPreset640x480",       "AVAssetExportPresetMailMedium"};
+const std::vector<std::string> kWaits{"0.2", "0.5", "1", "2", "5", "12"};
+// Recordings are written frame by frame at the camera's size: short ones keep runs quick.
+const std::vector<std::string> kRecordings{"0.1", "0.2", "0.3"};
+
+struct Choice {
+  int weight;
+  std::function<std::string()> line;
+};
+
+std::vector<std::string> buttons(const Value& alert) {
+  std::vector<std::string> titles;
+  const Value* listed = alert.find("buttons");
+  if (listed == nullptr || listed->list() == nullptr) return titles;
+  for (const Value& title : *listed->list()) {
+    if (title.text() != nullptr) titles.push_back(*title.text());
+  }
+  return titles;
+}
+
+bool indicatorTappable(const Glance& glance) {
+  if (glance.indicator.map() == nullptr || glance.cameraOverlaid) return false;
+  const Value* hidden = glance.indicator.find("hidden");
+  return !isTrue(hidden);
+}
+
+void appChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
+  for (const char* app : {"Camera", "MobileSlideShow"}) {
+    const bool running = std::string(app) == "Camera" ? glance.cameraRunning : glance.photosRunning;
+    choices.push_back({running ? 1 : 6, [app] { return std::string("launch: ") + app; }});
+    if (running) choices.push_back({1, [app] { return std::string("quit: ") + app; }});
+  }
+  choices.push_back({3, [&random] { return "wait: " + pick(kWaits, random); }});
+  choices.push_back({1, [&random] { return "settings: " + randomSettings(random); }});
+}
+
+void cameraChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
+  if (!glance.cameraRunning) return;
+  if (glance.alert.map() != nullptr) {  // the alert in front takes every touch
+    choices.push_back({4, [&random] { return "type: " + textScalar(pick(kTyped, random)); }});
+    const std::vector<std::string> titles = buttons(glance.alert);
+    if (!titles.empty()) {
+      choices.push_back(
+          {4, [titles, &random] { return "press_alert: " + textScalar(pick(titles, random)); }});
+    }
+    return;
+  }
+  // Slow motion is what the library is about: the dial lands there half the time.
+  choices.push_back(
+      {3, [&random] {
+         return "camera_mode: " +
+                pick(std::vector<std::string>{"photo", "video", "slow_motion", "slow_motion"},
+                     random);
+       }});
+  choices.push_back({3, [] { return std::string("start_preview"); }});
+  choices.push_back({1, [] { return std::string("stop_preview"); }});
+  choices.push_back({1, [&random] { return "record: " + pick(kRecordings, random); }});
+  if (indicatorTappable(glance)) {
+    choices.push_back({4, [] { return std::string("tap_indicator"); }});
+    choices.push_back({2, [] { return std::string("double_tap_indicator"); }});
+  }
+}
+
+std::string editLine(const Glance& glance, MonkeyRandom& random) {
+  std::uniform_real_distribution<double> fraction(0.0, 1.0);
+  double start = fraction(random), end = fraction(random);
+  if (start > end) std::swap(start, end);
+  if (end - start < 0.1) end = std::min(1.0, start + 0.1);
+  const auto seconds = [&](double f) {
+    return toText(std::round(f * glance.openClipDuration * 100) / 100);
+  };
+  const std::string from = seconds(start), to = seconds(end);
+  if (from == to) return "play";
+  return "edit_slow_motion: {start: " + from + ", end: " + to + "}";
+}
+
+void photosChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
+  if (!glance.photosRunning) return;
+  if (!glance.album.empty()) {
+    choices.push_back({3, [&] { return "open_clip: " + textScalar(pick(glance.album, random)); }});
+  }
+  if (!glance.openClip) return;
+  choices.push_back({3, [] { return std::string("play"); }});
+  choices.push_back({1, [&random] { return "export: " + pick(kPresets, random); }});
+  if (glance.editorOffered && glance.openClipDuration >= 0.1) {
+    choices.push_back({2, [&] { return editLine(glance, random); }});
+  }
+}
+
+}  // namespace
+
+std::string randomSettings(MonkeyRandom& random) {
+  if (chance(0.05, random)) return "none";
+  if (chance(0.03, random)) return "{raw: \"<plist><dict><key>MogulFramerate\"}";
+  std::string values;
+  const auto add = [&values](const std::string& entry) {
+    values += (values.empty() ? "" : ", ") + entry;
+  };
+  add("MogulFramerate: " +
+      pick(std::vector<std::string>{"30", "60", "120", "240", "480", "119.88", "\"120\""}, random));
+  if (chance(0.3, random))
+    add(std::string("EnableSlalom: ") + (chance(0.8, random) ? "true" : "false"));
+  if (chance(0.2, random))
+    add(std::string("ForceSlalom: ") + (chance(0.5, random) ? "true" : "false"));
+  if (chance(0.2, random)) add(std::string("FakeFPS: ") + (chance(0.5, random) ? "true" : "false"));
+  if (chance(0.3, random))
+    add("rate: " + pick(std::vector<std::string>{"0.25", "0.5", "1"}, random));
+  return "{values: {" + values + "}" + (chance(0.3, random) ? ", format: binary}" : "}");
+}
+
+std::string chooseStep(const Glance& glance, MonkeyRandom& random) {
+  std::vector<Choice> choices;
+  appChoices(glance, random, choices);
+  cameraChoices(glance, random, choices);
+  photosChoices(glance, random, choices);
+  int total = 0;
+  for (const Choice& choice : choices) total += choice.weight;
+  int landed = std::uniform_int_distribution<int>(0, total - 1)(random);
+  for (const Choice& choice : choices) {
+    if (landed < choice.weight) return choice.line();
+    landed -= choice.weight;
+  }
+  return choices.back().line();
+}
+
+}  // namespace qv::sim

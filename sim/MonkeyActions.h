@@ -1,0 +1,40 @@
+// The monkey's user: picks a random action that is valid on the screens as they are now, and
+// writes it as a step line of the scenario language.
+#pragma once
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sim/Value.h"
+
+namespace qv::sim {
+
+using MonkeyRandom = std::mt19937_64;
+
+// What the user sees before acting.
+struct Glance {
+  bool cameraRunning = false;
+  bool photosRunning = false;
+  Value alert;                          // Camera's alert in front, or none
+  Value indicator;                      // Camera's slow-motion indicator, or none
+  bool cameraOverlaid = false;          // a HUD lies over Camera's screen
+  std::vector<std::string> album;       // the album's files
+  std::optional<std::string> openClip;  // the clip open in Photos
+  double openClipDuration = 0;          // seconds; 0 when unknown
+  bool editorOffered = false;           // Photos offers the slow-motion editor for it
+};
+
+inline bool isTrue(const Value* value) {
+  return value != nullptr && std::get_if<bool>(&value->data) != nullptr &&
+         *std::get_if<bool>(&value->data);
+}
+
+// One step line ("launch: Camera", "type: \"240\"").
+std::string chooseStep(const Glance& glance, MonkeyRandom& random);
+
+// A settings pane value line, as the setup's `settings` key or the step's argument takes it.
+std::string randomSettings(MonkeyRandom& random);
+
+}  // namespace qv::sim
