@@ -1,6 +1,7 @@
 // printf-style formatting with %@. Each C conversion is handed to snprintf on its own, with its
 // argument read at the exact promoted type its length modifier names, so every flag, width and
-// precision behaves as the C library's; %@ is %s of the object's description.
+// precision behaves as the C library's; %@ is %s of the object's description. Plain %s, %d, %i
+// and %@ are written directly, as snprintf would write them.
 #include <sys/types.h>
 #include <wchar.h>
 

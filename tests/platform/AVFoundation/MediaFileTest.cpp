@@ -190,5 +190,19 @@ TEST_F(Export, WhatTheSessionRefuses) {
   EXPECT_FALSE(std::filesystem::exists(path("never.mov"))) << "no half-written file";
 }
 
+// A remake at the source's size hands the decoded pictures on without the scaler.
+TEST_F(MediaFile, ARemakeStretchesItsSectionOnAFixedRateAtTheSourceSize) {
+  clip("in.mov", {120, 1, 64, 48});
+  const media::RemakeRequest request{0.2, 0.4, 0.25, 30};
+  ASSERT_EQ(media::remakeMedia(path("in.mov"), path("out.mov"), request), "");
+  const MediaInfo info = readMediaInfo(path("out.mov"));
+  ASSERT_EQ(info.tracks.size(), 2u) << "the sound follows";
+  EXPECT_EQ(info.tracks[0].width, 64);
+  EXPECT_EQ(info.tracks[0].height, 48);
+  EXPECT_EQ(info.tracks[0].nominalFrameRate, 30.0f);
+  EXPECT_EQ(info.tracks[0].frames, 48) << "0.2 s, the section four times as long, then 0.6 s";
+  EXPECT_NEAR(CMTimeGetSeconds(info.tracks[1].duration), 1.6, 0.05);
+}
+
 }  // namespace
 }  // namespace qv
