@@ -11,6 +11,7 @@
 #include "host/ios8/PhotoLibrary.h"
 #include "host/ios8/PhotosApp.h"
 #include "host/ios8/PhotosUI.h"
+#include "platform/Foundation/UserDefaults.h"
 #include "platform/UIKit/UIKit.h"
 #include "platform/objc/AutoreleasePool.h"
 
@@ -92,6 +93,8 @@ AppStart startApp(const AppLaunch& launch) {
   applyDevice(launch.device);
   applyScreen(launch.device.idiom);
   leaveOutMethods(launch.removals);
+  // Each app keeps its defaults in a file named after it.
+  registerUserDefaults(launch.name);
   registerHostClasses(launch);
   noteUnusedRemovals(start.notes);
   start.library = mapTweakLibrary(launch.device.system.generation, launch.library);
