@@ -13,6 +13,7 @@
 #include "host/ios8/PhotosApp.h"
 #include "host/ios8/PhotosUI.h"
 #include "host/ios8/Publishing.h"
+#include "platform/Foundation/UserDefaults.h"
 #include "platform/UIKit/UIKit.h"
 #include "platform/objc/AutoreleasePool.h"
 
@@ -96,6 +97,8 @@ AppStart startApp(const AppLaunch& launch) {
   applyDevice(launch.device);
   applyScreen(launch.device.idiom);
   leaveOutMethods(launch.removals);
+  // Each app keeps its defaults in a file named after it.
+  registerUserDefaults(launch.name);
   registerHostClasses(launch);
   noteUnusedRemovals(start.notes);
   start.library = mapTweakLibrary(launch.device.system.generation, launch.library);

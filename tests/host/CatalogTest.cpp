@@ -221,9 +221,12 @@ TEST_F(ShippedCatalog, HasThePublishedSystemReleases) {
 
 TEST_F(ShippedCatalog, SlowMotionCapabilityAsTheDevicesShipped) {
   const std::map<std::string, bool> expected{
-      {"iPhone 4s", false},     {"iPhone 5", false},     {"iPhone 5s", true},
-      {"iPhone 6", true},       {"iPhone 6 Plus", true}, {"iPhone 6s", true},
-      {"iPhone 6s Plus", true}, {"iPad Air", false},     {"iPad Air 2", true}};
+      {"iPhone 4s", false},          {"iPhone 5", false},
+      {"iPhone 5s", true},           {"iPhone 6", true},
+      {"iPhone 6 Plus", true},       {"iPhone 6s", true},
+      {"iPhone 6s Plus", true},      {"iPad Air", false},
+      {"iPad Air 2", true},          {"iPhone 5s (iOS 7.1)", true},
+      {"iPhone 5 (iOS 7.0)", false}, {"iPad Air (iOS 7.1)", false}};
   EXPECT_EQ(catalog().devices().size(), expected.size());
   for (const auto& [name, capable] : expected) {
     const Device* device = catalog().device(name);
@@ -250,6 +253,16 @@ TEST_F(ShippedCatalog, AnIOS9StyleDevice) {
   ASSERT_NE(device, nullptr);
   EXPECT_EQ(device->system.generation, HostGeneration::iOS9);
   EXPECT_EQ(device->system.coreFoundationVersion, 1240.10);
+}
+
+TEST_F(ShippedCatalog, IOS7DevicesRunTheIOS7Generation) {
+  for (const char* name : {"iPhone 5s (iOS 7.1)", "iPhone 5 (iOS 7.0)", "iPad Air (iOS 7.1)"}) {
+    const Device* device = catalog().device(name);
+    ASSERT_NE(device, nullptr) << name;
+    EXPECT_EQ(device->system.generation, HostGeneration::iOS7) << name;
+  }
+  EXPECT_EQ(catalog().device("iPhone 5 (iOS 7.0)")->system.coreFoundationVersion, 847.20);
+  EXPECT_EQ(catalog().device("iPad Air (iOS 7.1)")->idiom, Idiom::Pad);
 }
 
 }  // namespace
