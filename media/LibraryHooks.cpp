@@ -65,13 +65,17 @@ namespace PLVideoView {
 
 BOOL replaced__shouldShowSlalomEditor(id self, SEL _cmd) {
   const BOOL stock = original__shouldShowSlalomEditor(self, _cmd);
-  Ivar ivar = class_getInstanceVariable(object_getClass(self), "_videoCameraImage");
-  id asset = ivar != nullptr ? object_getIvar(self, ivar) : nil;
-  const BOOL mogul = qv::send<BOOL>(asset, "isMogul"_sel);
+  const BOOL mogul = qv::send<BOOL>(shownAsset(self), "isMogul"_sel);
   return stock || mogul || settings.ForceSlalom ? YES : NO;
 }
 
 }  // namespace PLVideoView
+
+id shownAsset(id videoView) {
+  if (videoView == nil) return nil;
+  Ivar ivar = class_getInstanceVariable(object_getClass(videoView), "_videoCameraImage");
+  return ivar != nullptr ? object_getIvar(videoView, ivar) : nil;
+}
 
 std::span<const MethodHook> videoBannerHooks() {
   static const std::array<MethodHook, 1> rows{

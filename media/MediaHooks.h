@@ -98,6 +98,9 @@ inline Original<BOOL()> original__shouldShowSlalomEditor;
 // The nominal frame rate of an AVAsset's first video track; 0 without one.
 float firstVideoTrackRate(id asset);
 
+// The asset a PLVideoView shows, read from its ivar "_videoCameraImage" by name; nil without one.
+id shownAsset(id videoView);
+
 // The groups' rows, in table order.
 std::span<const MethodHook> slowMotionUtilitiesHooks();  // class methods
 std::span<const MethodHook> slowMotionConfigurationHooks();

@@ -82,14 +82,4 @@ void TweakedCamera::wait(double seconds) const {
   MainRunLoop::runFor(seconds);
 }
 
-std::vector<std::string> noticesOn(id view) {
-  std::vector<std::string> notices;
-  id huds = send<id>(objc_getClass("RuvelProgressHUD"), "allHUDsForView:"_sel, view);
-  for (id hud : arrayElements(huds)) {
-    if (send<id>(hud, "showStarted"_sel) == nil) continue;  // hiding
-    notices.push_back(utf8(send<id>(hud, "detailsLabelText"_sel)));
-  }
-  return notices;
-}
-
 }  // namespace qv::test

@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "tests/support/Notices.h"
 #include "tests/support/SandboxRoot.h"
 
 namespace qv::test {
@@ -70,8 +71,5 @@ class TweakedCamera {
   SandboxRoot root_;
   void* library_ = nullptr;
 };
-
-// The messages of the notices showing on the view, back to front.
-std::vector<std::string> noticesOn(id view);
 
 }  // namespace qv::test

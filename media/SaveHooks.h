@@ -1,0 +1,56 @@
+// "Save Slo-mo": the photo browser's command that has the publishing agent remake the clip on
+// screen and saves the remake to the saved-photos album, under the platform's progress overlay.
+//
+// One save at a time. Its state is buttonAction (a remake of ours is under way), qvHUD (the
+// overlay) and, inside, the agent the save configured and the view the overlay covers. Only the
+// main thread touches it; the platform's completions hop there first.
+#pragma once
+
+#include <objc/runtime.h>
+
+#include <span>
+
+#include "core/HookTable.h"
+#include "core/Original.h"
+
+namespace quorvane {
+
+// The tag of the "..." sheet: the only sheet the browser's replaced delegate method handles.
+inline constexpr long kSaveSheetTag = 95969596;
+inline constexpr double kSaveNoticeSeconds = 3.0;
+
+namespace PLPhotoBrowserController {
+
+// Puts "Save Slo-mo" ("..." in Camera) on every navigation item while a slow-motion video shows
+// and the browser is not editing.
+void replaced_updateOverlaysAnimated_(id self, SEL _cmd, BOOL animated);
+inline Original<void(BOOL)> original_updateOverlaysAnimated_;
+
+// The "..." sheet's buttons: save, close the browser, or nothing; other sheets pass through.
+void replaced_actionSheet_clickedButtonAtIndex_(id self, SEL _cmd, id sheet, long index);
+inline Original<void(id, long)> original_actionSheet_clickedButtonAtIndex_;
+
+// Added: starts a save of the clip on screen, or says why it cannot.
+void qv_saveSlomo(id self, SEL _cmd);
+// Added: the "..." button's sheet.
+void qv_multipleOptions(id self, SEL _cmd);
+
+}  // namespace PLPhotoBrowserController
+
+namespace PLPublishingAgent {
+
+// Saves the remake of the agent our save configured; every remake then ends as it would.
+void replaced_videoRemakerDidEndRemaking_temporaryPath_(id self, SEL _cmd, id remaker, id path);
+inline Original<void(id, id)> original_videoRemakerDidEndRemaking_temporaryPath_;
+
+// Added: the album save has ended; the overlay goes, with a notice when the save failed.
+void qv_video_didFinishSavingWithError_contextInfo_(id self, SEL _cmd, id path, id error,
+                                                    void* context);
+
+}  // namespace PLPublishingAgent
+
+// The groups' rows, in table order.
+std::span<const MethodHook> photoBrowserHooks();
+std::span<const MethodHook> publishingAgentHooks();
+
+}  // namespace quorvane
