@@ -7,6 +7,7 @@
 #include "capture/CaptureHooks.h"
 #include "capture/IndicatorChooser.h"
 #include "media/MediaHooks.h"
+#include "media/SaveHooks.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
 
 namespace quorvane::ios8 {
@@ -18,7 +19,7 @@ const HookTable& hookTable() {
       functionHook(&MGGetBoolAnswer, &replaced_MGGetBoolAnswer, original_MGGetBoolAnswer),
       functionHook(&CMTimeMake, &replaced_CMTimeMake, original_CMTimeMake),
   };
-  static const std::array<HookGroup, 14> groups{
+  static const std::array<HookGroup, 16> groups{
       HookGroup{"CAMCameraView", cameraViewHooks()},
       HookGroup{"CAMApplicationViewController", applicationViewControllerHooks()},
       HookGroup{"PFSlowMotionUtilities", slowMotionUtilitiesHooks()},
@@ -34,6 +35,8 @@ const HookTable& hookTable() {
       HookGroup{"CAMBottomBar", bottomBarHooks()},
       HookGroup{"CAMSlalomIndicatorView", slalomIndicatorHooks()},
       HookGroup{"PLVideoView", videoViewHooks()},
+      HookGroup{"PLPhotoBrowserController", photoBrowserHooks()},
+      HookGroup{"PLPublishingAgent", publishingAgentHooks()},
   };
   static const HookTable table{functions, groups};
   return table;

@@ -70,7 +70,7 @@ const std::vector<Row>& iOS8Rows() {
 }
 
 // Rows whose replacements are not built yet. Each feature takes its rows out as it lands.
-const std::set<int> kIOS8NotBuiltYet{34, 35, 36, 37, 38, 39};
+const std::set<int> kIOS8NotBuiltYet{};
 
 char kindLetter(HookKind kind) {
   switch (kind) {
