@@ -104,7 +104,8 @@ void clickedButtonAtIndex(id self, SEL, id, NSInteger index) {
 
 // The completion is a block object, nil for none; it is run with -invoke.
 void dismissAnimated(id self, SEL, BOOL, id completion) {
-  Ref<> held(self);
+  // A sheet or button of the browser may still be calling it: it goes with the event's pool.
+  autorelease(retain(self));
   send(send<id>(self, "view"_sel), "removeFromSuperview"_sel);
   if (presented().get() == self) presented() = nullptr;
   if (responds(completion, "invoke"_sel)) send(completion, "invoke"_sel);
@@ -139,7 +140,7 @@ void viewDidLoad(id self, SEL) {
   send(state.bar.get(), "pushNavigationItem:animated:"_sel,
        makeNavigationItem(camera ? "Camera" : "Camera Roll").get(), NO);
   send(state.bar.get(), "pushNavigationItem:animated:"_sel,
-       makeNavigationItem(utf8(send<id>(state.asset.get(), "filename"_sel))).get(), NO);
+       makeNavigationItem(state.videoView ? "Video" : "Photo").get(), NO);
   send(view, "addSubview:"_sel, state.bar.get());
   send(self, "updateOverlaysAnimated:"_sel, NO);
 }
