@@ -90,7 +90,7 @@ Value barButtons() {
   ValueList titles;
   for (id item : barItems()) {
     id button = send<id>(item, "rightBarButtonItem"_sel);
-    titles.push_back(button == nil ? Value() : Value(titleOf(button)));
+    titles.push_back(titleOf(button));
   }
   return titles;
 }

@@ -85,7 +85,7 @@ std::vector<Observable> makeTable() {
            "frames", "size"}),
       row("bar_buttons", Scope::Live, Shape::Lines,
           "the photo browser's right-hand bar buttons, one title per navigation item in order "
-          "(none for an item without one); none without a browser"),
+          "(empty for an item without one); none without a browser"),
       row("sheet", Scope::Live, Shape::Fields,
           "the action sheet in front: title, buttons (by index), tag; none without one",
           {"title", "buttons", "tag"}),
