@@ -5,6 +5,7 @@
 #include "platform/UIKit/UIKit.h"
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
+#include "sim/BrowserSide.h"
 #include "sim/CameraScreenSide.h"
 #include "sim/MediaSide.h"
 
@@ -70,6 +71,7 @@ std::string perform(const std::string& action, const Value& argument) {
   if (action == "type") return typeIntoAlert(stepArgument(argument));
   if (action == "press_alert") return pressAlertButton(stepArgument(argument));
   if (auto media = performMedia(action, argument)) return *media;
+  if (auto browser = performBrowser(action, argument)) return *browser;
   return "unknown action " + action;
 }
 

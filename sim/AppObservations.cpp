@@ -16,6 +16,7 @@
 #include "platform/dispatch/RunLoop.h"
 #include "sim/AppSide.h"
 #include "sim/AppState.h"
+#include "sim/BrowserSide.h"
 #include "sim/CameraScreenSide.h"
 #include "sim/MediaSide.h"
 
@@ -258,6 +259,8 @@ ValueMap observe(const ValueList& keys, int channelFd) {
       value = name == "huds" ? screen->first : screen->second;
     } else if (auto media = observeMedia(name)) {
       value = std::move(*media);
+    } else if (auto browser = observeBrowser(name)) {
+      value = std::move(*browser);
     }
     state.emplace_back(name, std::move(value));
   }

@@ -104,6 +104,9 @@ bool obey(AppChannel& channel, FrameReader& command) {
       if (!problem.empty()) {
         channel.send(FrameWriter(Message::Failed).text(problem));
       } else {
+        // Background work the step started (a remake) belongs to this instant, with what it
+        // hands to the main queue: the supervisor sees no deadline of it.
+        MainRunLoop::runUntilIdle();
         answerDone(channel);
       }
       return true;

@@ -83,6 +83,23 @@ std::vector<Observable> makeTable() {
           "file, and the file's frame_rate, duration, frames, size",
           {"preset", "min_frame_duration", "status", "failure", "file", "frame_rate", "duration",
            "frames", "size"}),
+      row("bar_buttons", Scope::Live, Shape::Lines,
+          "the photo browser's right-hand bar buttons, one title per navigation item in order "
+          "(empty for an item without one); none without a browser"),
+      row("sheet", Scope::Live, Shape::Fields,
+          "the action sheet in front: title, buttons (by index), tag; none without one",
+          {"title", "buttons", "tag"}),
+      row("overlay", Scope::Live, Shape::Fields,
+          "the platform's progress overlay (PLProgressHUD) in front: text, count (how many are "
+          "shown); none without one",
+          {"text", "count"}),
+      row("album_clips", Scope::Live, Shape::Records,
+          "the album's files in name order: name, frame_rate, duration, playable (a video track "
+          "that reads)",
+          {"name", "frame_rate", "duration", "playable"}),
+      row("remakes", Scope::Live, Shape::Fields,
+          "the publishing agent's remakes: in_flight, ended, failed (ended without a file)",
+          {"in_flight", "ended", "failed"}),
       row("assets", Scope::Live, Shape::Records,
           "the photo library's assets in name order: name, kind_subtype, slow_motion",
           {"name", "kind_subtype", "slow_motion"}),

@@ -224,6 +224,42 @@ const std::vector<StepKind>& stepKinds() {
                         "edit_slow_motion " + toText(start) + "-" + toText(end) + " s"};
        },
        "edit_slow_motion: {start: S, end: S}  save the open clip's slow-motion section"},
+      {"press_bar",
+       {"button", "app"},
+       {"button"},
+       [](const Fields& f) -> Action {
+         const std::string button = f.yaml.text(f["button"], "press_bar button");
+         return AppStep{f.app(host::kPhotosApp), "press_bar", button,
+                        "press the bar's " + toText(Value(button))};
+       },
+       "press_bar: BUTTON               press the photo browser's bar button of that title"},
+      {"press_sheet",
+       {"button", "app"},
+       {"button"},
+       [](const Fields& f) -> Action {
+         const std::string button = f.yaml.text(f["button"], "press_sheet button");
+         return AppStep{f.app(host::kPhotosApp), "press_sheet", button,
+                        "press the sheet's " + toText(Value(button))};
+       },
+       "press_sheet: BUTTON             press the action sheet's button of that title"},
+      {"publish",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return AppStep{f.app(host::kPhotosApp), "publish", {}, "publish the open clip"};
+       },
+       "publish [: APP]                 the platform's own publishing of the open clip"},
+      {"fail_next",
+       {"what", "app"},
+       {"what"},
+       [](const Fields& f) -> Action {
+         const std::string what = f.yaml.text(f["what"], "fail_next what");
+         if (what != "remake" && what != "album_save") {
+           f.yaml.fail(f["what"], "fail_next takes remake or album_save, not '" + what + "'");
+         }
+         return AppStep{f.app(host::kPhotosApp), "fail_next", what, "the next " + what + " fails"};
+       },
+       "fail_next: remake|album_save    the app's next remake or album save fails"},
   };
   return kinds;
 }

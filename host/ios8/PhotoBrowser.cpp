@@ -1,6 +1,5 @@
 #include "host/ios8/PhotoBrowser.h"
 
-#include <functional>
 #include <vector>
 
 #include "host/App.h"
@@ -87,7 +86,7 @@ void endEditing(id self, SEL, id) {
   send(self, "setEditingVideo:"_sel, NO);
 }
 void close(id self, SEL, id) {
-  send(self, "dismissViewControllerAnimated:completion:"_sel, YES, std::function<void()>());
+  send(self, "dismissViewControllerAnimated:completion:"_sel, YES, id{nil});
 }
 
 // The platform's own share sheet; tag 0.
@@ -103,11 +102,13 @@ void clickedButtonAtIndex(id self, SEL, id, NSInteger index) {
   if (index == 0) publishAsset(browserOf(self).asset);
 }
 
-void dismissAnimated(id self, SEL, BOOL, std::function<void()> completion) {
-  Ref<> held(self);
+// The completion is a block object, nil for none; it is run with -invoke.
+void dismissAnimated(id self, SEL, BOOL, id completion) {
+  // A sheet or button of the browser may still be calling it: it goes with the event's pool.
+  autorelease(retain(self));
   send(send<id>(self, "view"_sel), "removeFromSuperview"_sel);
   if (presented().get() == self) presented() = nullptr;
-  if (completion) completion();
+  if (responds(completion, "invoke"_sel)) send(completion, "invoke"_sel);
 }
 
 void loadView(id self, SEL) {
@@ -139,7 +140,7 @@ void viewDidLoad(id self, SEL) {
   send(state.bar.get(), "pushNavigationItem:animated:"_sel,
        makeNavigationItem(camera ? "Camera" : "Camera Roll").get(), NO);
   send(state.bar.get(), "pushNavigationItem:animated:"_sel,
-       makeNavigationItem(utf8(send<id>(state.asset.get(), "filename"_sel))).get(), NO);
+       makeNavigationItem(state.videoView ? "Video" : "Photo").get(), NO);
   send(view, "addSubview:"_sel, state.bar.get());
   send(self, "updateOverlaysAnimated:"_sel, NO);
 }
@@ -179,8 +180,7 @@ std::string presentPhotoBrowser(id asset) {
   id window = appWindow();
   if (window == nil) return "the app has no window";
   if (presented()) {
-    send(presented().get(), "dismissViewControllerAnimated:completion:"_sel, NO,
-         std::function<void()>());
+    send(presented().get(), "dismissViewControllerAnimated:completion:"_sel, NO, id{nil});
   }
   Ref<> browser = make(cls);
   browserOf(browser).asset = Ref<>(asset);

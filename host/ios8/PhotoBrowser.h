@@ -13,7 +13,7 @@
 //                                     is rebuilt
 //   -actionSheet:clickedButtonAtIndex: its own sheet: "Share" offers "YouTube" (the platform's
 //                                     own publishing of the item) and "Cancel"
-//   -dismissViewControllerAnimated:completion: (BOOL, std::function<void()>)  closes it
+//   -dismissViewControllerAnimated:completion: (BOOL, a block object or nil)  closes it
 #pragma once
 
 #include <objc/runtime.h>

@@ -18,8 +18,8 @@ namespace {
 
 constexpr CGFloat kPanelSide = 140;
 constexpr CGFloat kPanelRadius = 10;
-constexpr long kHDRemakerMode = 2;
-constexpr long kStandardRemakerMode = 1;
+constexpr int kHDRemakerMode = 2;
+constexpr int kStandardRemakerMode = 1;
 
 // PLProgressHUD.
 
@@ -114,7 +114,7 @@ struct AgentState {
   BOOL enableHDUpload = NO;
   BOOL mediaIsHDVideo = NO;
   long selectedOption = 0;
-  long remakerMode = kStandardRemakerMode;
+  int remakerMode = kStandardRemakerMode;
   bool published = false;
 };
 
@@ -142,7 +142,7 @@ void setField(id self, SEL, T value) {
   agentOf(self).*Field = value;
 }
 
-long remakerModeForSelectedOption(id self, SEL) {
+int remakerModeForSelectedOption(id self, SEL) {
   return agentOf(self).selectedOption == 1 ? kHDRemakerMode : kStandardRemakerMode;
 }
 
@@ -196,7 +196,7 @@ Class agentClass() {
           .method("setEnableHDUpload:", &setField<BOOL, &S::enableHDUpload>)
           .method("setMediaIsHDVideo:", &setField<BOOL, &S::mediaIsHDVideo>)
           .method("setSelectedOption:", &setField<long, &S::selectedOption>)
-          .method("setRemakerMode:", &setField<long, &S::remakerMode>)
+          .method("setRemakerMode:", &setField<int, &S::remakerMode>)
           .method("_remakerModeForSelectedOption", &remakerModeForSelectedOption)
           .method("_transcodeVideo:", &transcodeVideo)
           .method("videoRemakerDidEndRemaking:temporaryPath:", &videoRemakerDidEndRemaking)
@@ -216,7 +216,7 @@ void publishAsset(id asset) {
       send<id>(objc_getClass("PLPublishingAgent"),
                "publishingAgentForBundleNamed:toPublishMedia:"_sel, "PublishToYouTube"_ns, asset);
   send(agent, "setSelectedOption:"_sel, long{0});
-  send(agent, "setRemakerMode:"_sel, send<long>(agent, "_remakerModeForSelectedOption"_sel));
+  send(agent, "setRemakerMode:"_sel, send<int>(agent, "_remakerModeForSelectedOption"_sel));
   send(agent, "_transcodeVideo:"_sel, asset);
 }
 

@@ -5,8 +5,8 @@
 //   -init -setText: -text -showInView: -hide
 // PLPublishingAgent
 //   +publishingAgentForBundleNamed:toPublishMedia:   a new agent for each call (autoreleased)
-//   -setEnableHDUpload: -setMediaIsHDVideo: (BOOL) -setSelectedOption: -setRemakerMode: (long)
-//   -_remakerModeForSelectedOption  2 (HD) for option 1, 1 otherwise
+//   -setEnableHDUpload: -setMediaIsHDVideo: (BOOL) -setSelectedOption: (long)
+//   -_remakerModeForSelectedOption -setRemakerMode: (int)  2 (HD) for option 1, 1 otherwise
 //   -_transcodeVideo:               remakes the media's file into a new temporary file under the
 //                                   root on a background queue, baking its slow motion in as
 //                                   the player reads it, and returns at once; then sends

@@ -3,6 +3,7 @@
 // bar button items; a UINavigationBar is a view that holds its navigation items in order and
 // draws the top one: the title in the middle, the left button at the left, the right button at
 // the right.
+#include <string_view>
 #include <vector>
 
 #include "platform/UIKit/ButtonPanel.h"
@@ -215,7 +216,12 @@ bool pressBarButton(id item) {
   const ItemState& state = stateOf<ItemState>(item);
   if (state.target == nil || state.action == nullptr) return false;
   Ref<> held(item);
-  send(state.target, state.action, item);
+  // As the platform does, the sender goes along only to an action that takes an argument.
+  if (std::string_view(sel_getName(state.action)).ends_with(':')) {
+    send(state.target, state.action, item);
+  } else {
+    send(state.target, state.action);
+  }
   return true;
 }
 

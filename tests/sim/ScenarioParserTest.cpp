@@ -116,8 +116,9 @@ TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
   const std::string head = "device: iPhone 6\nsteps:\n";
   EXPECT_EQ(errorOf(head + "  - launch: Camera\n  - jump: 3\n"),
             "s.yaml:4: unknown step 'jump' (steps: camera_mode, double_tap_indicator, "
-            "edit_slow_motion, expect, export, launch, open_clip, play, press_alert, quit, "
-            "record, settings, snapshot, start_preview, stop_preview, tap_indicator, type, "
+            "edit_slow_motion, expect, export, fail_next, launch, open_clip, play, press_alert, "
+            "press_bar, press_sheet, publish, quit, record, settings, snapshot, start_preview, "
+            "stop_preview, tap_indicator, type, "
             "wait)");
   EXPECT_EQ(errorOf(head + "  - camera_mode: {app: Camera}\n"),
             "s.yaml:3: missing field 'mode' in camera_mode");
@@ -357,6 +358,35 @@ steps:
   EXPECT_EQ(errorOf(head + "  - record: 0\n"),
             "s.yaml:3: record should be between 0.01 and 60, not 0");
   EXPECT_EQ(errorOf(head + "  - export\n"), "s.yaml:3: missing field 'preset' in export");
+}
+
+TEST(ScenarioParser, BrowserStepsTakeTheirTitlesAndFailuresToCome) {
+  const Scenario scenario = parse(R"(device: iPhone 6
+steps:
+  - press_bar: Save Slo-mo
+  - press_sheet: {app: Camera, button: "..."}
+  - publish
+  - fail_next: album_save
+  - expect: {app: MobileSlideShow, bar_buttons: [Edit, Edit], sheet: {tag: 95969596},
+             album_clips: [{name: IMG_0002.MOV, playable: true}], remakes: {in_flight: 0}}
+)");
+  ASSERT_EQ(scenario.steps.size(), 5u);
+  const AppStep& bar = std::get<AppStep>(scenario.steps[0].action);
+  EXPECT_EQ(bar.app, "MobileSlideShow");
+  EXPECT_EQ(bar.action, "press_bar");
+  EXPECT_EQ(*bar.argument.text(), "Save Slo-mo");
+  const AppStep& sheet = std::get<AppStep>(scenario.steps[1].action);
+  EXPECT_EQ(sheet.app, "Camera");
+  EXPECT_EQ(*sheet.argument.text(), "...");
+  EXPECT_EQ(std::get<AppStep>(scenario.steps[2].action).action, "publish");
+  EXPECT_EQ(toText(std::get<AppStep>(scenario.steps[3].action).argument), "album_save");
+  EXPECT_EQ(std::get<Expect>(scenario.steps[4].action).checks.size(), 4u);
+
+  const std::string head = "device: iPhone 6\nsteps:\n";
+  EXPECT_EQ(errorOf(head + "  - fail_next: export\n"),
+            "s.yaml:3: fail_next takes remake or album_save, not 'export'");
+  EXPECT_EQ(errorOf(head + "  - press_sheet\n"), "s.yaml:3: missing field 'button' in press_sheet");
+  EXPECT_NE(errorOf(head + "  - expect: {remakes: {saved: 1}}\n"), "") << "no such field";
 }
 
 TEST(ScenarioParser, AClipMayBeAFileBesideTheScenario) {

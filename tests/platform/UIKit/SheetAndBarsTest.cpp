@@ -26,6 +26,9 @@ void didDismiss(id, SEL, id, NSInteger index) {
 void pressed(id, SEL, id item) {
   calls += "pressed " + utf8(send<id>(item, "title"_sel)) + "; ";
 }
+void pressedBare(id, SEL) {
+  calls += "pressed; ";
+}
 
 Class delegateClass() {
   static const Class cls = ClassBuilder("SheetTestDelegate", NSObjectClass())
@@ -33,6 +36,7 @@ Class delegateClass() {
                                .method("actionSheet:willDismissWithButtonIndex:", &willDismiss)
                                .method("actionSheet:didDismissWithButtonIndex:", &didDismiss)
                                .method("buttonPressed:", &pressed)
+                               .method("buttonPressed", &pressedBare)
                                .registerClass();
   return cls;
 }
@@ -122,6 +126,10 @@ TEST_F(Panels, ABarButtonSendsItsActionToItsTarget) {
   EXPECT_EQ(retainCount(delegate), 1u) << "the target is not retained";
   EXPECT_TRUE(pressBarButton(item));
   EXPECT_EQ(calls, "pressed Save Slo-mo; ");
+  EXPECT_TRUE(pressBarButton(makeItem("Bare"_ns, delegate, "buttonPressed"_sel)))
+      << "an action without an argument gets no sender";
+  EXPECT_EQ(calls, "pressed Save Slo-mo; pressed; ");
+  calls = "pressed Save Slo-mo; ";
   EXPECT_FALSE(pressBarButton(makeItem("Nothing"_ns, nil, "buttonPressed:"_sel)));
   EXPECT_FALSE(pressBarButton(makeItem("Nothing"_ns, delegate, nullptr)));
   EXPECT_FALSE(pressBarButton(delegate)) << "not a bar button";
