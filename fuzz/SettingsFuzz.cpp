@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "core/Settings.h"
+#include "fuzz/FileRoot.h"
 #include "platform/Foundation/PropertyList.h"
 #include "platform/Foundation/Saturate.h"
 #include "platform/System/FileSystem.h"
@@ -154,38 +155,13 @@ Plist readableRoot(std::string_view bytes) {
   return owned;
 }
 
-// The settings file in a file-system root of the run's own, removed when the run ends.
-class SettingsRoot {
- public:
-  SettingsRoot() {
-    char folder[] = "/tmp/quorvane-settings-fuzz-XXXXXX";
-    if (mkdtemp(folder) == nullptr) violated("root", "cannot be made");
-    folder_ = folder;
-    qv::setFileSystemRoot(folder_);
-    quorvane::initializeConstants();
-    file_ = qv::resolvePath(kSettingsPath);
-    std::filesystem::create_directories(std::filesystem::path(file_).parent_path());
-  }
-  ~SettingsRoot() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  SettingsRoot(const SettingsRoot&) = delete;
-  SettingsRoot& operator=(const SettingsRoot&) = delete;
-
-  const std::string& file() const { return file_; }
-
- private:
-  std::string folder_;
-  std::string file_;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  static const SettingsRoot root;
-  std::ofstream(root.file(), std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
+  // The constants name the file that loadPreferences reads.
+  static const qv::fuzz::FileRoot root((quorvane::initializeConstants(), kSettingsPath));
+  root.write(bytes);
   qv::AutoreleasePool pool;
   quorvane::loadPreferences();
   const Plist read = readableRoot(bytes);

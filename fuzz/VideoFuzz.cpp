@@ -14,6 +14,7 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/FileRoot.h"
 #include "platform/CoreGraphics/CGGeometry.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
@@ -31,31 +32,6 @@ void require(bool holds, const char* what) {
   std::fprintf(stderr, "asset invariant violated: %s\n", what);
   std::abort();
 }
-
-// The clip's file in a file-system root of the run's own, removed when the run ends.
-class ClipRoot {
- public:
-  ClipRoot() {
-    char folder[] = "/tmp/quorvane-video-fuzz-XXXXXX";
-    require(mkdtemp(folder) != nullptr, "a root can be made");
-    folder_ = folder;
-    qv::setFileSystemRoot(folder_);
-    file_ = qv::resolvePath(kClipPath);
-    std::filesystem::create_directories(std::filesystem::path(file_).parent_path());
-  }
-  ~ClipRoot() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  ClipRoot(const ClipRoot&) = delete;
-  ClipRoot& operator=(const ClipRoot&) = delete;
-
-  const std::string& file() const { return file_; }
-
- private:
-  std::string folder_;
-  std::string file_;
-};
 
 void checkTrack(id track) {
   const std::string type = qv::utf8(send<id>(track, "mediaType"_sel));
@@ -82,9 +58,8 @@ void checkAsset(id asset) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const ClipRoot root;
-  std::ofstream(root.file(), std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  static const qv::fuzz::FileRoot root(kClipPath);
+  root.write({reinterpret_cast<const char*>(data), size});
   qv::AutoreleasePool pool;
   id url =
       send<id>(objc_getClass("NSURL"), "fileURLWithPath:"_sel, qv::makeString(kClipPath).get());
