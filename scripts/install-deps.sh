@@ -14,6 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libxml2-dev python3
   clang-format
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -25,32 +25,34 @@ int threeWay(T a, T b) {
 
 }  // namespace
 
-NumberValue NumberValue::ofBool(bool value) {
+NumberValue NumberValue::ofSigned(NumberKind kind, long long value) {
   NumberValue number;
-  number.kind_ = NumberKind::boolean;
-  number.signed_ = value ? 1 : 0;
+  number.kind_ = kind;
+  number.signed_ = value;
   return number;
+}
+
+NumberValue NumberValue::ofFloating(NumberKind kind, double value) {
+  NumberValue number;
+  number.kind_ = kind;
+  number.floating_ = value;
+  return number;
+}
+
+NumberValue NumberValue::ofBool(bool value) {
+  return ofSigned(NumberKind::boolean, value ? 1 : 0);
 }
 
 NumberValue NumberValue::ofChar(char value) {
-  NumberValue number;
-  number.kind_ = NumberKind::character;
-  number.signed_ = value;
-  return number;
+  return ofSigned(NumberKind::character, value);
 }
 
 NumberValue NumberValue::ofInt(int value) {
-  NumberValue number;
-  number.kind_ = NumberKind::integer;
-  number.signed_ = value;
-  return number;
+  return ofSigned(NumberKind::integer, value);
 }
 
 NumberValue NumberValue::ofLongLong(long long value) {
-  NumberValue number;
-  number.kind_ = NumberKind::longLong;
-  number.signed_ = value;
-  return number;
+  return ofSigned(NumberKind::longLong, value);
 }
 
 NumberValue NumberValue::ofUnsignedLongLong(unsigned long long value) {
@@ -61,17 +63,11 @@ NumberValue NumberValue::ofUnsignedLongLong(unsigned long long value) {
 }
 
 NumberValue NumberValue::ofFloat(float value) {
-  NumberValue number;
-  number.kind_ = NumberKind::single;
-  number.floating_ = value;
-  return number;
+  return ofFloating(NumberKind::single, value);
 }
 
 NumberValue NumberValue::ofDouble(double value) {
-  NumberValue number;
-  number.kind_ = NumberKind::double_;
-  number.floating_ = value;
-  return number;
+  return ofFloating(NumberKind::double_, value);
 }
 
 const char* NumberValue::objCType() const {

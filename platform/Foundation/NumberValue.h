@@ -71,6 +71,10 @@ class NumberValue {
   std::size_t hash() const;
 
  private:
+  // A number of `kind` holding `value` in the member that kind reads.
+  static NumberValue ofSigned(NumberKind kind, long long value);
+  static NumberValue ofFloating(NumberKind kind, double value);
+
   bool isFloating() const { return kind_ == NumberKind::single || kind_ == NumberKind::double_; }
 
   // Calls `f` with the stored member that is active for the kind.
