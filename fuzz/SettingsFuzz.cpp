@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -72,10 +73,31 @@ struct KeyValue {
   }
 };
 
+// How often `key` stands in the dictionary: a binary list can name one key twice.
+int timesNamed(plist_t root, const char* key) {
+  int times = 0;
+  plist_dict_iter iter = nullptr;
+  plist_dict_new_iter(root, &iter);
+  for (char* name = nullptr;; std::free(name)) {
+    name = nullptr;
+    plist_t item = nullptr;
+    plist_dict_next_item(root, iter, &name, &item);
+    if (item == nullptr) break;
+    times += name != nullptr && std::string_view(name) == key ? 1 : 0;
+  }
+  std::free(iter);
+  return times;
+}
+
 KeyValue valueUnder(plist_t root, const char* key) {
   KeyValue value;
   plist_t node = root != nullptr ? plist_dict_get_item(root, key) : nullptr;
   if (node == nullptr) return value;
+  // Which of two values under one key wins is the reader's choice: check only their types.
+  if (timesNamed(root, key) > 1) {
+    value.type = PLIST_STRING;
+    return value;
+  }
   value.type = plist_get_node_type(node);
   if (value.type == PLIST_BOOLEAN) {
     std::uint8_t flag = 0;

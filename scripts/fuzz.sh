@@ -19,12 +19,12 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
 build=build/fuzz
-rm -rf "${build}/seeds"
-"${build}/fuzz/quorvane-fuzz-seeds" "${build}/seeds"
-
 # libobjc's own allocations, and no fast unwinding through it (tests/lsan.supp says why).
 export LSAN_OPTIONS="suppressions=${PWD}/tests/lsan.supp:fast_unwind_on_malloc=0:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+rm -rf "${build}/seeds"
+"${build}/fuzz/quorvane-fuzz-seeds" "${build}/seeds"
+
 
 max_len() {
   case "$1" in
