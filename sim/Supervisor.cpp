@@ -54,8 +54,7 @@ std::string describe(const Action& action) {
 class Runner {
  public:
   Runner(const Scenario& scenario, const RunOptions& options, Sandbox& sandbox, Trace& trace)
-      : scenario_(scenario),
-        options_(options),
+      : options_(options),
         sandbox_(sandbox),
         trace_(trace),
         device_(
@@ -275,7 +274,6 @@ class Runner {
     return passed ? kPassed : kFailed;
   }
 
-  const Scenario& scenario_;
   const RunOptions& options_;
   Sandbox& sandbox_;
   Trace& trace_;

@@ -13,7 +13,6 @@
 namespace qv::host {
 namespace {
 
-constexpr CGFloat kStatusBarHeight = 20;
 constexpr CGFloat kBannerHeight = 24;
 constexpr CGFloat kEditorHeight = 44;
 
