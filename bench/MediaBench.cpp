@@ -1,6 +1,6 @@
 // Real media: reading a clip's nominal frame rate; a passthrough export, a re-encode and a remake
 // of a 3 s 1280×720 clip at 120 fps, each beside the ffmpeg command-line tool doing the same work
-// (stream copy; MPEG-4 Part 2 at the same bit rate and key-frame interval, sound copied; the
+// (stream copy; MPEG-4 Visual at the same bit rate and key-frame interval, sound copied; the
 // remake's timeline through setpts and fps, its sound slowed by resampling, AAC at 64 kbit/s).
 // Both sides let libav choose the thread count. The tool runs in a child process, whose CPU time
 // the parent's figure leaves out: these pairs compare wall time.

@@ -78,7 +78,7 @@ Frame pictureFor(const AVFrame& decoded, const AVCodecContext& encoder, Scaler& 
 void encodeAndWrite(AVCodecContext& encoder, AVFrame* frame, AVFormatContext& output,
                     AVStream& stream, AVRational codecTimeBase);
 
-// An MPEG-4 Part 2 encoder of this size and rate; `frameDuration` is the exact duration of a
+// An MPEG-4 Visual encoder of this size and rate; `frameDuration` is the exact duration of a
 // frame, which the file keeps even where the encoder's time base cannot.
 Codec openVideoEncoder(int width, int height, AVRational frameRate, std::int64_t bitRate,
                        const AVFormatContext& output);

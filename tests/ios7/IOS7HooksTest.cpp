@@ -132,9 +132,9 @@ BOOL stockIsPhone(id, SEL) {
 }
 
 void stockCreateIndicator(id, SEL) {
-  id spec = qv::make(objc_getClass("CAMCameraSpec")).leak();
-  isPhoneSeen.push_back(send<BOOL>(spec, "isPhone"_sel));
-  send(spec, "release"_sel);
+  id cameraSpec = qv::make(objc_getClass("CAMCameraSpec")).leak();
+  isPhoneSeen.push_back(send<BOOL>(cameraSpec, "isPhone"_sel));
+  send(cameraSpec, "release"_sel);
 }
 
 TEST(IOS7CameraView, IsPhonePassesOnlyWhileTheIndicatorIsCreated) {
@@ -147,12 +147,12 @@ TEST(IOS7CameraView, IsPhonePassesOnlyWhileTheIndicatorIsCreated) {
         .method("_createSlalomIndicatorIfNecessary", &stockCreateIndicator)
         .registerClass();
     startWithSettings(root, {});
-    qv::Ref<> spec = qv::make(objc_getClass("CAMCameraSpec"));
+    qv::Ref<> cameraSpec = qv::make(objc_getClass("CAMCameraSpec"));
     qv::Ref<> view = qv::make(objc_getClass("PLCameraView"));
-    EXPECT_FALSE(send<BOOL>(spec.get(), "isPhone"_sel));
+    EXPECT_FALSE(send<BOOL>(cameraSpec.get(), "isPhone"_sel));
     send(view.get(), "_createSlalomIndicatorIfNecessary"_sel);
     EXPECT_EQ(isPhoneSeen, std::vector<BOOL>{YES});
-    EXPECT_FALSE(send<BOOL>(spec.get(), "isPhone"_sel));
+    EXPECT_FALSE(send<BOOL>(cameraSpec.get(), "isPhone"_sel));
     EXPECT_EQ(creatingSlalomIndicator, NO);
   });
 }
