@@ -42,10 +42,8 @@ BOOL replaced__configureSessionWithCameraMode_cameraDevice_options_(id self, SEL
 
 id replaced__mogulFormatFromDevice_frameRate_(id self, SEL _cmd, id device, double frameRate) {
   const std::vector<id> formats = elementsOf(qv::send<id>(device, "formats"_sel));
-  std::vector<FormatRecord> records;
-  records.reserve(formats.size());
-  for (id format : formats) records.push_back(formatRecordOf(format));
-  const auto choice = chooseFormat(qv::send<double>(self, "mogulFrameRate"_sel), records);
+  const auto choice =
+      chooseFormat(qv::send<double>(self, "mogulFrameRate"_sel), formatRecordsOf(formats));
   if (!choice) return original__mogulFormatFromDevice_frameRate_(self, _cmd, device, frameRate);
   return formats[*choice];
 }

@@ -29,4 +29,11 @@ FormatRecord formatRecordOf(id format) {
   return record;
 }
 
+std::vector<FormatRecord> formatRecordsOf(const std::vector<id>& formats) {
+  std::vector<FormatRecord> records;
+  records.reserve(formats.size());
+  for (id format : formats) records.push_back(formatRecordOf(format));
+  return records;
+}
+
 }  // namespace quorvane

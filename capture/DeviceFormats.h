@@ -16,4 +16,7 @@ std::vector<id> elementsOf(id array);
 // A format's media type (video or not), the maximum rates of its ranges and its dimensions.
 FormatRecord formatRecordOf(id format);
 
+// The records of formats, in their order.
+std::vector<FormatRecord> formatRecordsOf(const std::vector<id>& formats);
+
 }  // namespace quorvane

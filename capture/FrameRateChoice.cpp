@@ -33,25 +33,29 @@ std::size_t bestVideoFormat(std::span<const FormatRecord> formats) {
   return best ? best->format : 0;
 }
 
+// The format's first range, not necessarily its best, decides.
+bool startsAboveThirty(const FormatRecord& format) {
+  return !format.maxFrameRates.empty() && format.maxFrameRates.front() > 30.0;
+}
+
 }  // namespace
 
 std::optional<std::size_t> fastestVideoFormat(std::span<const FormatRecord> formats) {
   if (formats.empty()) return std::nullopt;
   const std::size_t best = bestVideoFormat(formats);
-  const std::vector<double>& firstRates = formats[best].maxFrameRates;
-  if (firstRates.empty() || !(firstRates.front() > 30.0)) return std::nullopt;
+  if (!startsAboveThirty(formats[best])) return std::nullopt;
   return best;
 }
 
 std::optional<std::size_t> chooseFormat(double rate, std::span<const FormatRecord> formats) {
   if (rate > 60.0 || formats.empty()) return std::nullopt;
-  if (const auto fastest = fastestVideoFormat(formats)) return fastest;
-  if (formats[bestVideoFormat(formats)].maxFrameRates.empty()) return std::nullopt;
-  std::optional<std::size_t> chosen;
+  std::size_t chosen = bestVideoFormat(formats);
+  if (formats[chosen].maxFrameRates.empty()) return std::nullopt;
+  if (startsAboveThirty(formats[chosen])) return chosen;
   for (std::size_t i = 0; i < formats.size(); ++i) {
     if (isHDVideo(formats[i])) chosen = i;  // the last one wins
   }
-  return chosen ? chosen : bestVideoFormat(formats);
+  return chosen;
 }
 
 }  // namespace quorvane

@@ -24,11 +24,8 @@ namespace PLCameraController {
 
 id replaced__mogulFormatFromDevice_(id self, SEL _cmd, id device) {
   const std::vector<id> formats = elementsOf(qv::send<id>(device, "formats"_sel));
-  std::vector<FormatRecord> records;
-  records.reserve(formats.size());
-  for (id format : formats) records.push_back(formatRecordOf(format));
   // No format, or one without ranges, leaves the choice to the stock method.
-  const auto fastest = fastestVideoFormat(records);
+  const auto fastest = fastestVideoFormat(formatRecordsOf(formats));
   if (!fastest) return original__mogulFormatFromDevice_(self, _cmd, device);
   return formats[*fastest];
 }
