@@ -1,7 +1,6 @@
 #include "host/ios8/Publishing.h"
 
 #include <atomic>
-#include <cmath>
 #include <mutex>
 
 #include "host/ios8/MediaClasses.h"
@@ -25,6 +24,7 @@ constexpr int kStandardRemakerMode = 1;
 
 struct HUDState {
   Ref<> text;
+  Ref<> spinner;  // the platform's own, in the panel's upper half
 };
 
 Class hudClass();
@@ -33,6 +33,11 @@ id initHUD(id self, SEL) {
   self = sendSuper<id>(self, hudClass(), "initWithFrame:"_sel, CGRectZero);
   if (self == nil) return nil;
   send(self, "setOpaque:"_sel, NO);
+  Ref<> spinner = adopt(send<id>(send<id>(objc_getClass("UIActivityIndicatorView"), "alloc"_sel),
+                                 "initWithActivityIndicatorStyle:"_sel,
+                                 NSInteger{UIActivityIndicatorViewStyleWhiteLarge}));
+  send(self, "addSubview:"_sel, spinner.get());
+  stateOf<HUDState>(self).spinner = spinner;
   return self;
 }
 
@@ -47,30 +52,22 @@ id text(id self, SEL) {
 
 void showInView(id self, SEL, id view) {
   if (view == nil) return;
-  send(self, "setFrame:"_sel, send<CGRect>(view, "bounds"_sel));
+  const CGRect bounds = send<CGRect>(view, "bounds"_sel);
+  send(self, "setFrame:"_sel, bounds);
+  id spinner = stateOf<HUDState>(self).spinner;
+  send(spinner, "setCenter:"_sel,
+       CGPointMake(CGRectGetMidX(bounds), CGRectGetMidY(bounds) - kPanelSide / 2 + 50));
+  send(spinner, "startAnimating"_sel);
   send(view, "addSubview:"_sel, self);
   send(self, "setNeedsDisplay"_sel);
 }
 
 void hide(id self, SEL) {
+  send(stateOf<HUDState>(self).spinner.get(), "stopAnimating"_sel);
   send(self, "removeFromSuperview"_sel);
 }
 
-void drawSpinner(CGContextRef context, CGPoint centre) {
-  for (int spoke = 0; spoke < 12; ++spoke) {
-    const double angle = spoke * M_PI / 6;
-    CGContextSetRGBStrokeColor(context, 1, 1, 1, 0.25 + 0.75 * spoke / 11.0);
-    CGContextSetLineWidth(context, 3);
-    CGContextBeginPath(context);
-    CGContextMoveToPoint(context, centre.x + 8 * std::cos(angle), centre.y + 8 * std::sin(angle));
-    CGContextAddLineToPoint(context, centre.x + 16 * std::cos(angle),
-                            centre.y + 16 * std::sin(angle));
-    CGContextStrokePath(context);
-  }
-}
-
 void drawHUD(id self, SEL, CGRect) {
-  CGContextRef context = UIGraphicsGetCurrentContext();
   const CGRect bounds = send<CGRect>(self, "bounds"_sel);
   const CGRect panel = CGRectMake(CGRectGetMidX(bounds) - kPanelSide / 2,
                                   CGRectGetMidY(bounds) - kPanelSide / 2, kPanelSide, kPanelSide);
@@ -78,7 +75,6 @@ void drawHUD(id self, SEL, CGRect) {
   send(send<id>(objc_getClass("UIBezierPath"), "bezierPathWithRoundedRect:cornerRadius:"_sel, panel,
                 kPanelRadius),
        "fill"_sel);
-  drawSpinner(context, CGPointMake(CGRectGetMidX(panel), panel.origin.y + 50));
   id label = stateOf<HUDState>(self).text;
   if (label != nil) {
     drawCentredText(utf8(label), systemFont(14), rgbColor(1, 1, 1),
