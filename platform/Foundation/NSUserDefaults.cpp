@@ -21,10 +21,8 @@ std::string& defaultsDomain() {
   return *domain;
 }
 
-id standardUserDefaults(id cls, SEL) {
-  static id shared = nil;  // for the life of the app
-  if (shared != nil) return shared;
-  shared = send<id>(send<id>(cls, "alloc"_sel), "init"_sel);
+id makeStandardUserDefaults(id cls) {
+  id shared = send<id>(send<id>(cls, "alloc"_sel), "init"_sel);
   DefaultsState& state = defaultsOf(shared);
   state.path = makeString(userDefaultsPath(defaultsDomain()));
   // A missing or unreadable file is an empty store.
@@ -32,6 +30,12 @@ id standardUserDefaults(id cls, SEL) {
                        state.path.get());
   state.values = stored != nil ? adopt(send<id>(stored, "mutableCopyWithZone:"_sel, nullptr))
                                : make(objc_getClass("NSMutableDictionary"));
+  return shared;
+}
+
+id standardUserDefaults(id cls, SEL) {
+  // Made once, on whichever thread asks first; the others wait for it.
+  static const id shared = makeStandardUserDefaults(cls);  // for the life of the app
   return shared;
 }
 
