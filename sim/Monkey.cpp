@@ -13,6 +13,7 @@
 #include "platform/AVFoundation/Media.h"
 #include "platform/dispatch/Clock.h"
 #include "sim/MonkeyActions.h"
+#include "sim/MonkeySaves.h"
 #include "sim/Sandbox.h"
 #include "sim/ScenarioParser.h"
 #include "sim/Supervisor.h"
@@ -26,17 +27,6 @@ namespace fs = std::filesystem;
 constexpr const char* kMonkeyFile = "monkey";
 // The longest a notice of the library stays: the refused-rate notice's ten seconds.
 constexpr double kLongestNotice = 10;
-// Longer than any notice stays and fades: what the reproduction waits before looking.
-constexpr const char* kPastEveryNotice = "wait: 30";
-
-// A broken invariant: what kind, in which app, what was seen, and the steps that make `run` see
-// it too, after the steps that led to it.
-struct Violation {
-  std::string kind;
-  std::string app;
-  std::string text;
-  std::vector<std::string> witness;
-};
 
 // What one run of step lines on a fresh device came to.
 struct Outcome {
@@ -63,6 +53,13 @@ std::string scenarioText(const Setup& setup, const std::vector<std::string>& ste
   std::string text = setupText(setup) + "steps:\n";
   for (const std::string& step : steps) text += "  - " + step + "\n";
   return text;
+}
+
+// YAML comment lines for the text: a notice's message may hold line breaks.
+std::string comment(const std::string& text) {
+  std::string lines = "# ";
+  for (const char c : text) lines += c == '\n' ? std::string("\n# ") : std::string(1, c);
+  return lines + "\n";
 }
 
 std::string albumHash(const fs::path& file) {
@@ -106,10 +103,20 @@ class Episode {
   bool take(const std::string& line) {
     ++taken_;
     stepFailed_ = false;
-    session_->take(parseStep(line, {kMonkeyFile, taken_}, "", catalog_));
-    if (line.rfind("open_clip: ", 0) == 0 && !stepFailed_) openClip_ = line.substr(11);
+    const Step step = parseStep(line, {kMonkeyFile, taken_}, "", catalog_);
+    const AppStep* inApp = std::get_if<AppStep>(&step.action);
+    savePress_.reset();
+    if (inApp != nullptr && pressesSave(*inApp)) {
+      savePress_.emplace(inApp->app, openClips_[inApp->app], looker());
+    }
+    session_->take(step);
+    if (inApp != nullptr && inApp->action == "open_clip" && !stepFailed_) {
+      openClips_[inApp->app] = *inApp->argument.text();
+    }
     return !stepFailed_;
   }
+
+  bool pressedSave() const { return savePress_.has_value(); }
 
   std::optional<Violation> check() {
     if (!crash_.empty()) return Violation{"crash", crashedApp_, crash_, {}};
@@ -120,7 +127,9 @@ class Episode {
     cameraOverlaid_ = false;
     for (const std::string& app : running()) {
       if (auto broken = checkOverlays(app)) return broken;
+      if (auto broken = checkSaveOverlay(app, looker())) return broken;
     }
+    if (savePress_ && !stepFailed_) return savePress_->check(looker());
     return std::nullopt;
   }
 
@@ -135,9 +144,13 @@ class Episode {
       seen.alert = look("alert", host::kCameraApp);
       seen.indicator = look("indicator", host::kCameraApp);
     }
-    if (!seen.photosRunning) openClip_.reset();
-    if (openClip_) {
-      seen.openClip = openClip_;
+    for (const std::string& app : apps) {
+      if (auto browser = browserGlance(app)) seen.browsers.push_back(std::move(*browser));
+    }
+    if (!seen.photosRunning) openClips_.erase(host::kPhotosApp);
+    if (!seen.cameraRunning) openClips_.erase(host::kCameraApp);
+    if (const auto open = openClips_.find(host::kPhotosApp); open != openClips_.end()) {
+      seen.openClip = open->second;
       const Value clip = look("clip", host::kPhotosApp);
       seen.openClipDuration = clip.find("duration") ? clip.find("duration")->number() : 0;
       const Value asset = look("asset", host::kPhotosApp);
@@ -158,6 +171,32 @@ class Episode {
   Value look(const std::string& key, const std::string& app) {
     std::string problem;
     return session_->look(*findObservable(key), app, problem);
+  }
+
+  Look looker() {
+    return [this](const std::string& key, const std::string& app) { return look(key, app); };
+  }
+
+  static bool pressesSave(const AppStep& step) {
+    const bool bar = step.action == "press_bar" && step.app == host::kPhotosApp;
+    const bool sheet = step.action == "press_sheet" && step.app == host::kCameraApp;
+    return (bar || sheet) && step.argument.text() != nullptr &&
+           *step.argument.text() == "Save Slo-mo";
+  }
+
+  static std::vector<std::string> titles(const Value* listed) {
+    std::vector<std::string> all;
+    if (listed == nullptr || listed->list() == nullptr) return all;
+    for (const Value& title : *listed->list()) all.push_back(title.text() ? *title.text() : "");
+    return all;
+  }
+
+  // The app's photo browser, when one is up.
+  std::optional<BrowserGlance> browserGlance(const std::string& app) {
+    const Value bar = look("bar_buttons", app);
+    if (bar.list() == nullptr) return std::nullopt;
+    const Value sheet = look("sheet", app);
+    return BrowserGlance{app, titles(&bar), titles(sheet.find("buttons"))};
   }
 
   std::vector<std::string> running() {
@@ -212,8 +251,8 @@ class Episode {
     return std::nullopt;
   }
 
-  // A notice hides within its time; nothing else stays up while no save is in flight, and the
-  // host has no save yet, so every other HUD must be on its way out.
+  // A notice hides within its time, and every other HUD of the library is on its way out: only
+  // the platform's own overlay covers a save.
   std::optional<Violation> checkOverlays(const std::string& app) {
     const Value huds = look("huds", app);
     if (huds.list() == nullptr) return std::nullopt;
@@ -276,9 +315,10 @@ class Episode {
   std::ostream quiet_{nullptr};  // the trace is looked at, not shown
   Trace trace_;
   std::unique_ptr<Session> session_;
-  std::map<std::string, std::string> album_;  // file name to its contents' hash
-  std::map<std::string, std::string> looks_;  // file name to its clip's frames and size
-  std::optional<std::string> openClip_;
+  std::map<std::string, std::string> album_;      // file name to its contents' hash
+  std::map<std::string, std::string> looks_;      // file name to its clip's frames and size
+  std::map<std::string, std::string> openClips_;  // app to the clip its browser opened
+  std::optional<SavePress> savePress_;            // the step's press of Save Slo-mo
   std::string crash_, crashedApp_;
   bool stepFailed_ = false;
   bool cameraOverlaid_ = false;
@@ -385,11 +425,20 @@ class Shrinker {
   int replays_ = 0;
 };
 
-Setup randomSetup(const host::Catalog& catalog, MonkeyRandom& random) {
+// The catalog's devices whose system calls for the library: the iOS 7 library on iOS 7, the
+// iOS 8 library on iOS 8 and later.
+std::vector<std::string> devicesFor(host::LibraryChoice library, const host::Catalog& catalog) {
+  std::vector<std::string> names;
+  for (const host::Device& device : catalog.devices()) {
+    const bool iOS7 = device.system.generation == host::HostGeneration::iOS7;
+    if (iOS7 == (library == host::LibraryChoice::iOS7)) names.push_back(device.name);
+  }
+  return names;
+}
+
+Setup randomSetup(const std::vector<std::string>& devices, MonkeyRandom& random) {
   Setup setup;
-  const auto& devices = catalog.devices();
-  setup.device =
-      devices[std::uniform_int_distribution<std::size_t>(0, devices.size() - 1)(random)].name;
+  setup.device = devices[std::uniform_int_distribution<std::size_t>(0, devices.size() - 1)(random)];
   setup.settings = randomSettings(random);
   const int clips = std::uniform_int_distribution<int>(0, 2)(random);
   static const char* kRates[] = {"30", "60", "120", "240", "119.88"};
@@ -409,14 +458,19 @@ class Monkey {
         catalog_(catalog),
         out_(out),
         folder_(std::move(folder)),
+        devices_(devicesFor(options.library, catalog)),
         random_(options.seed) {}
 
   int run() {
+    if (devices_.empty()) {
+      out_ << "quorvane-sim monkey: the catalog has no device for the library\n";
+      return kCannotRun;
+    }
     const auto started = std::chrono::steady_clock::now();
-    int episodes = 0, refused = 0;
+    int episodes = 0, refused = 0, saves = 0;
     for (int left = options_.steps; left > 0;) {
       const int length = std::min(left, std::uniform_int_distribution<int>(20, 60)(random_));
-      const Setup setup = randomSetup(catalog_, random_);
+      const Setup setup = randomSetup(devices_, random_);
       const fs::path root = folder_ / ("episode-" + std::to_string(++episodes));
       std::vector<std::string> lines;
       std::optional<Violation> broken;
@@ -426,6 +480,7 @@ class Monkey {
         while (!broken && static_cast<int>(lines.size()) < length) {
           lines.push_back(chooseStep(episode.glance(), random_));
           if (!episode.take(lines.back())) ++refused;
+          if (episode.pressedSave()) ++saves;
           broken = episode.check();
         }
       }
@@ -439,9 +494,10 @@ class Monkey {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     out_ << "monkey: seed " << options_.seed << ": every invariant held over " << options_.steps
-         << " steps in " << episodes << " episodes (" << refused << " steps the apps refused), "
-         << toText(std::round(seconds * 10) / 10) << " s\n";
-    fs::remove(folder_);  // only when empty: a kept root the user named stays
+         << " steps in " << episodes << " episodes (" << refused << " steps the apps refused, "
+         << saves << " saves), " << toText(std::round(seconds * 10) / 10) << " s\n";
+    std::error_code error;
+    fs::remove(folder_, error);  // only when empty: a root the user named keeps what it held
     return kPassed;
   }
 
@@ -455,9 +511,10 @@ class Monkey {
     std::vector<std::string> shortest = shrinker.shrink(lines);
     shortest.insert(shortest.end(), broken.witness.begin(), broken.witness.end());
     const fs::path file = folder_ / ("monkey-seed-" + std::to_string(options_.seed) + ".yaml");
-    const std::string text = "# quorvane-sim monkey --seed " + std::to_string(options_.seed) +
-                             ": " + broken.text + "\n# Replay: quorvane-sim run " + file.string() +
-                             "\n" + scenarioText(setup, shortest);
+    const std::string text = comment("quorvane-sim monkey --seed " + std::to_string(options_.seed) +
+                                     ": " + broken.text) +
+                             comment("Replay: quorvane-sim run " + file.string()) +
+                             scenarioText(setup, shortest);
     std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
     out_ << (replaysToFailure(file) ? "monkey: quorvane-sim run fails on it as the monkey did\n"
                                     : "monkey: note: quorvane-sim run passes it; the steps above "
@@ -487,6 +544,7 @@ class Monkey {
   const host::Catalog& catalog_;
   std::ostream& out_;
   fs::path folder_;
+  std::vector<std::string> devices_;
   MonkeyRandom random_;
 };
 

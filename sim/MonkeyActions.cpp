@@ -1,11 +1,16 @@
 #include "sim/MonkeyActions.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "sim/YamlWriting.h"
 
 namespace qv::sim {
 namespace {
+
+constexpr const char* kCamera = "Camera";
+constexpr const char* kPhotos = "MobileSlideShow";
+constexpr const char* kSaveTitle = "Save Slo-mo";
 
 template <typename T>
 const T& pick(const std::vector<T>& all, MonkeyRandom& random) {
@@ -58,8 +63,74 @@ void appChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>&
   choices.push_back({1, [&random] { return "settings: " + randomSettings(random); }});
 }
 
+const BrowserGlance* browserOf(const Glance& glance, const std::string& app) {
+  for (const BrowserGlance& browser : glance.browsers) {
+    if (browser.app == app) return &browser;
+  }
+  return nullptr;
+}
+
+bool sheetUp(const Glance& glance, const std::string& app) {
+  const BrowserGlance* browser = browserOf(glance, app);
+  return browser != nullptr && !browser->sheetButtons.empty();
+}
+
+// A browser step in `app`: Photos is where such steps go unless they say otherwise.
+std::string browserStep(const std::string& step, const std::string& app, const std::string& key,
+                        const std::string& value) {
+  if (app == kPhotos) return step + ": " + textScalar(value);
+  return step + ": {app: " + app + ", " + key + ": " + textScalar(value) + "}";
+}
+
+// Saving is what the browser's bar is here for: its button and the sheet's entry come up most.
+int browserWeight(const std::string& title) {
+  return title == kSaveTitle || title == "..." ? 4 : 1;
+}
+
+void sheetChoices(const BrowserGlance& browser, std::vector<Choice>& choices) {
+  for (const std::string& title : browser.sheetButtons) {
+    choices.push_back({browserWeight(title), [app = browser.app, title] {
+                         return browserStep("press_sheet", app, "button", title);
+                       }});
+  }
+}
+
+void barChoices(const BrowserGlance& browser, MonkeyRandom& random, std::vector<Choice>& choices) {
+  std::vector<std::string> titles{"Share"};  // the left-hand button, which bar_buttons leaves out
+  for (const std::string& title : browser.barButtons) {
+    if (!title.empty() && std::find(titles.begin(), titles.end(), title) == titles.end()) {
+      titles.push_back(title);
+    }
+  }
+  for (const std::string& title : titles) {
+    choices.push_back({browserWeight(title), [app = browser.app, title] {
+                         return browserStep("press_bar", app, "button", title);
+                       }});
+  }
+  choices.push_back({1, [app = browser.app] {
+                       return app == kPhotos ? std::string("publish") : "publish: " + app;
+                     }});
+  choices.push_back({1, [app = browser.app, &random] {
+                       return browserStep("fail_next", app, "what",
+                                          chance(0.5, random) ? "remake" : "album_save");
+                     }});
+}
+
+void browserChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
+  for (const BrowserGlance& browser : glance.browsers) {
+    if (browser.app == kCamera && glance.alert.map() != nullptr) continue;
+    if (!browser.sheetButtons.empty()) {  // the sheet in front takes every touch
+      sheetChoices(browser, choices);
+    } else {
+      barChoices(browser, random, choices);
+    }
+  }
+}
+
 void cameraChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
   if (!glance.cameraRunning) return;
+  // The camera roll's browser covers the camera screen.
+  if (browserOf(glance, kCamera) != nullptr) return;
   if (glance.alert.map() != nullptr) {  // the alert in front takes every touch
     choices.push_back({4, [&random] { return "type: " + textScalar(pick(kTyped, random)); }});
     const std::vector<std::string> titles = buttons(glance.alert);
@@ -83,6 +154,12 @@ void cameraChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choic
     choices.push_back({4, [] { return std::string("tap_indicator"); }});
     choices.push_back({2, [] { return std::string("double_tap_indicator"); }});
   }
+  if (!glance.album.empty()) {  // the camera roll
+    choices.push_back(
+        {2, [&] {
+           return "open_clip: {app: Camera, clip: " + textScalar(pick(glance.album, random)) + "}";
+         }});
+  }
 }
 
 std::string editLine(const Glance& glance, MonkeyRandom& random) {
@@ -99,7 +176,7 @@ std::string editLine(const Glance& glance, MonkeyRandom& random) {
 }
 
 void photosChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
-  if (!glance.photosRunning) return;
+  if (!glance.photosRunning || sheetUp(glance, kPhotos)) return;
   if (!glance.album.empty()) {
     choices.push_back({3, [&] { return "open_clip: " + textScalar(pick(glance.album, random)); }});
   }
@@ -137,6 +214,7 @@ std::string chooseStep(const Glance& glance, MonkeyRandom& random) {
   appChoices(glance, random, choices);
   cameraChoices(glance, random, choices);
   photosChoices(glance, random, choices);
+  browserChoices(glance, random, choices);
   int total = 0;
   for (const Choice& choice : choices) total += choice.weight;
   int landed = std::uniform_int_distribution<int>(0, total - 1)(random);

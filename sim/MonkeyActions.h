@@ -13,6 +13,13 @@ namespace qv::sim {
 
 using MonkeyRandom = std::mt19937_64;
 
+// An app's photo browser as the user sees it.
+struct BrowserGlance {
+  std::string app;
+  std::vector<std::string> barButtons;    // the right-hand buttons' titles, as bar_buttons lists
+  std::vector<std::string> sheetButtons;  // the action sheet in front's; empty without one
+};
+
 // What the user sees before acting.
 struct Glance {
   bool cameraRunning = false;
@@ -24,6 +31,7 @@ struct Glance {
   std::optional<std::string> openClip;  // the clip open in Photos
   double openClipDuration = 0;          // seconds; 0 when unknown
   bool editorOffered = false;           // Photos offers the slow-motion editor for it
+  std::vector<BrowserGlance> browsers;  // each running app's open photo browser
 };
 
 inline bool isTrue(const Value* value) {

@@ -53,6 +53,10 @@ TEST(Monkey, ASeededRunHoldsEveryInvariantAndTakesTheSameActionsAgain) {
   EXPECT_NE(first.out.find("monkey: seed 4: every invariant held over 120 steps"),
             std::string::npos)
       << first.out;
+  static const std::regex kSaves("(\\d+) saves\\)");
+  std::smatch saves;
+  ASSERT_TRUE(std::regex_search(first.out, saves, kSaves)) << first.out;
+  EXPECT_GT(std::stoi(saves[1]), 0) << "the run presses Save Slo-mo";
   const Finished again = monkey(folder, "4", "120", "again");
   ASSERT_EQ(again.status, 0) << again.out << again.err;
   EXPECT_FALSE(episodeLines(first.out).empty());
@@ -110,6 +114,28 @@ TEST(Monkey, ARecordingOverAnAlbumFileIsCaughtWithTheClipAsItWas) {
             std::string::npos)
       << scenario;
   expectReplays(folder, folder.at("root/monkey-seed-3.yaml"), "reused-album-names");
+}
+
+TEST(Monkey, ASaveWhoseRemakeNeverEndsIsCaughtByItsOverlay) {
+  const TempFolder folder;
+  Finished run;
+  {
+    const FaultSwitch broken("lost-save-end");
+    run = monkey(folder, "8", "100", "root");
+  }
+  ASSERT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("monkey: seed 8: MobileSlideShow: the overlay 'Saving Slo-mo...' stays "
+                         "with no save in flight after step "),
+            std::string::npos)
+      << run.out;
+  const std::string scenario = folder.read("root/monkey-seed-8.yaml");
+  // Photos, the clip, the press; then the look past every notice.
+  EXPECT_LE(stepCount(scenario), 5u) << scenario;
+  EXPECT_NE(scenario.find("  - press_bar: Save Slo-mo\n  - wait: 30\n"
+                          "  - expect: {app: MobileSlideShow, overlay: none}\n"),
+            std::string::npos)
+      << scenario;
+  expectReplays(folder, folder.at("root/monkey-seed-8.yaml"), "lost-save-end");
 }
 
 TEST(Monkey, RefusesWhatItCannotDriveWithAClearMessage) {
