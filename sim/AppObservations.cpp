@@ -18,6 +18,7 @@
 #include "sim/AppState.h"
 #include "sim/BrowserSide.h"
 #include "sim/CameraScreenSide.h"
+#include "sim/InstallationLines.h"
 #include "sim/MediaSide.h"
 
 namespace qv::sim::app {
@@ -221,6 +222,14 @@ std::pair<Value, Value> hudsAndNotices(int channelFd) {
   return {all, notices};
 }
 
+Value missingClasses() {
+  ValueList missing;
+  for (const std::string& name : hookedClassNames()) {
+    if (objc_getClass(name.c_str()) == Nil) missing.push_back(name);
+  }
+  return missing;
+}
+
 }  // namespace
 
 bool& previewRequested() {
@@ -246,6 +255,7 @@ ValueMap observe(const ValueList& keys, int channelFd) {
       {"mogul_format", &mogulFormat},
       {"indicator", &indicatorState},
       {"alert", &alertState},
+      {"missing_classes", &missingClasses},
   };
   std::optional<std::pair<Value, Value>> screen;  // HUDs and notices, looked at once
   ValueMap state;

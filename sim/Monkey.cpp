@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 
 #include "host/App.h"
 #include "platform/AVFoundation/Media.h"
 #include "platform/dispatch/Clock.h"
+#include "sim/InstallationLines.h"
 #include "sim/MonkeyActions.h"
 #include "sim/MonkeySaves.h"
 #include "sim/Sandbox.h"
@@ -105,6 +105,7 @@ class Episode {
     stepFailed_ = false;
     const Step step = parseStep(line, {kMonkeyFile, taken_}, "", catalog_);
     const AppStep* inApp = std::get_if<AppStep>(&step.action);
+    if (const Launch* launch = std::get_if<Launch>(&step.action)) ++launches_[launch->app];
     savePress_.reset();
     if (inApp != nullptr && pressesSave(*inApp)) {
       savePress_.emplace(inApp->app, openClips_[inApp->app], looker());
@@ -120,12 +121,14 @@ class Episode {
 
   std::optional<Violation> check() {
     if (!crash_.empty()) return Violation{"crash", crashedApp_, crash_, {}};
+    const std::vector<std::string> apps = running();
     for (const char* app : {host::kCameraApp, host::kPhotosApp}) {
-      if (auto broken = checkLog(app)) return broken;
+      const bool runs = std::find(apps.begin(), apps.end(), app) != apps.end();
+      if (auto broken = checkLog(app, runs)) return broken;
     }
     if (auto broken = checkAlbum()) return broken;
     cameraOverlaid_ = false;
-    for (const std::string& app : running()) {
+    for (const std::string& app : apps) {
       if (auto broken = checkOverlays(app)) return broken;
       if (auto broken = checkSaveOverlay(app, looker())) return broken;
     }
@@ -207,25 +210,55 @@ class Episode {
     return apps;
   }
 
-  // Camera has every class the library hooks; Photos lacks the camera's, and says which.
-  std::optional<Violation> checkLog(const std::string& app) {
+  // The library's installation lines for the classes the app lacks, or none when the settings
+  // turn the library off. Learnt while the app runs, once per launch, and held for its log after
+  // it has ended.
+  std::vector<std::string> expectedLog(const std::string& app) {
     const Value library = look("library", app);
+    const LibraryLines* lines = library.text() ? libraryLines(*library.text()) : nullptr;
+    if (lines == nullptr || !libraryEnabled()) return {};
+    const Value missing = look("missing_classes", app);
+    return installationLines(*lines, titles(&missing));
+  }
+
+  bool libraryEnabled() {
+    const Value settings = look("settings_file", host::kCameraApp);
+    const Value* enabled = settings.find("EnableSlalom");
+    if (enabled == nullptr) return true;  // absent, or no readable file: the default, YES
+    const bool* flag = std::get_if<bool>(&enabled->data);
+    return flag != nullptr ? *flag : enabled->number() != 0;
+  }
+
+  std::optional<Violation> checkLog(const std::string& app, bool running) {
     const Value log = look("log", app);
-    if (library.text() == nullptr || log.list() == nullptr) return std::nullopt;
-    const std::regex installation("\\[" + *library.text() +
-                                  ": Tweak:\\d+\\] ERROR: logos: nil class \\w+");
-    ValueList expected;
-    std::string unexpected;
-    for (const Value& line : *log.list()) {
-      const bool fits = app == host::kPhotosApp && std::regex_match(*line.text(), installation);
-      if (fits) expected.push_back(line);
-      if (!fits && unexpected.empty()) unexpected = *line.text();
+    if (log.list() == nullptr) return std::nullopt;
+    ExpectedLog& expected = expectedLogs_[app];
+    if (running && expected.launch != launches_[app]) {
+      expected = {launches_[app], expectedLog(app)};
     }
-    if (unexpected.empty()) return std::nullopt;
-    return Violation{"log",
-                     app,
-                     "the log holds a line that is not an installation line: " + unexpected,
-                     {"expect: {app: " + app + ", log: " + toText(Value(expected)) + "}"}};
+    if (expected.launch != launches_[app]) return std::nullopt;  // never seen running
+    const std::vector<std::string> lines = titles(&log);
+    if (lines == expected.lines) return std::nullopt;
+    return Violation{
+        "log",
+        app,
+        logDifference(lines, expected.lines),
+        {"expect: {app: " + app +
+         ", log: " + toText(Value(ValueList(expected.lines.begin(), expected.lines.end()))) + "}"}};
+  }
+
+  static std::string logDifference(const std::vector<std::string>& lines,
+                                   const std::vector<std::string>& expected) {
+    for (const std::string& line : lines) {
+      if (std::find(expected.begin(), expected.end(), line) == expected.end()) {
+        return "the log holds a line that is not an installation line: " + line;
+      }
+    }
+    const auto [logged, wanted] =
+        std::mismatch(lines.begin(), lines.end(), expected.begin(), expected.end());
+    if (logged == lines.end()) return "the log lacks the installation line: " + *wanted;
+    return "the log holds the installation line " + *logged + " where " +
+           (wanted == expected.end() ? std::string("none") : *wanted) + " belongs";
   }
 
   std::optional<Violation> checkAlbum() {
@@ -318,7 +351,13 @@ class Episode {
   std::map<std::string, std::string> album_;      // file name to its contents' hash
   std::map<std::string, std::string> looks_;      // file name to its clip's frames and size
   std::map<std::string, std::string> openClips_;  // app to the clip its browser opened
-  std::optional<SavePress> savePress_;            // the step's press of Save Slo-mo
+  struct ExpectedLog {
+    int launch = -1;  // the launch of the app it is for
+    std::vector<std::string> lines;
+  };
+  std::map<std::string, int> launches_;  // app to how often it was launched
+  std::map<std::string, ExpectedLog> expectedLogs_;
+  std::optional<SavePress> savePress_;  // the step's press of Save Slo-mo
   std::string crash_, crashedApp_;
   bool stepFailed_ = false;
   bool cameraOverlaid_ = false;

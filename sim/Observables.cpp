@@ -100,6 +100,8 @@ std::vector<Observable> makeTable() {
       row("remakes", Scope::Live, Shape::Fields,
           "the publishing agent's remakes: in_flight, ended, failed (ended without a file)",
           {"in_flight", "ended", "failed"}),
+      row("missing_classes", Scope::Live, Shape::Lines,
+          "the classes the libraries look up that the app's runtime does not hold, in name order"),
       row("assets", Scope::Live, Shape::Records,
           "the photo library's assets in name order: name, kind_subtype, slow_motion",
           {"name", "kind_subtype", "slow_motion"}),

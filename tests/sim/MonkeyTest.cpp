@@ -138,22 +138,25 @@ TEST(Monkey, ASaveWhoseRemakeNeverEndsIsCaughtByItsOverlay) {
   expectReplays(folder, folder.at("root/monkey-seed-8.yaml"), "lost-save-end");
 }
 
+// The iOS 7 library on the iOS 7 devices, whose hosts lack other classes than the iOS 8 ones:
+// each app's log is held to the lines that library logs for what that app lacks.
+TEST(Monkey, TheIOS7LibraryHoldsEveryInvariantOnTheIOS7Devices) {
+  const TempFolder folder;
+  const Finished run = runSim(
+      {"monkey", "--library", "ios7", "--seed", "4", "--steps", "80", "--root", folder.at("ios7")},
+      folder.path().string());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  for (const std::string& episode : episodeLines(run.out)) {
+    EXPECT_NE(episode.find("(iOS 7."), std::string::npos) << episode;
+  }
+}
+
 TEST(Monkey, RefusesWhatItCannotDriveWithAClearMessage) {
   const TempFolder folder;
   const Finished none = runSim({"monkey", "--steps", "0"}, folder.path().string());
   EXPECT_EQ(none.status, 2) << none.out << none.err;
   const Finished unknown = runSim({"monkey", "--library", "ios6"}, folder.path().string());
   EXPECT_EQ(unknown.status, 2) << unknown.out << unknown.err;
-  // Until the iOS 7 library is built, asking for it says so and runs nothing.
-  const Finished iOS7 =
-      runSim({"monkey", "--library", "ios7", "--steps", "1", "--root", folder.at("ios7")},
-             folder.path().string());
-  if (iOS7.status != 0) {
-    EXPECT_EQ(iOS7.status, 2) << iOS7.out;
-    EXPECT_NE(iOS7.out.find("--library ios7: QuorvaneiOS7.dylib is not built in "),
-              std::string::npos)
-        << iOS7.out;
-  }
   const Finished help = runSim({"monkey", "--help"}, folder.path().string());
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("the shortest step list"), std::string::npos) << help.out;
