@@ -159,6 +159,12 @@ std::string nextRemakePath() {
   return std::string(kRemakeFolder) + "/remake-" + std::to_string(++remakeCount) + ".MOV";
 }
 
+// Tells the agent its remake has ended; a broken build, on purpose, never does.
+void reportRemakeEnd(id agent, id path) {
+  if (faultSwitchedOn("lost-save-end")) return;
+  send(agent, "videoRemakerDidEndRemaking:temporaryPath:"_sel, agent, path);
+}
+
 void transcodeVideo(id self, SEL, id media) {
   const std::string source = resolvePath(utf8(send<id>(media, "pathForOriginalFile"_sel)));
   const media::RemakeRequest request = remakeRequestFor(media);
@@ -173,11 +179,7 @@ void transcodeVideo(id self, SEL, id media) {
                        !fails &&
                        media::remakeMedia(source, resolvePath(destination), request).empty();
                    Ref<> path = made ? makeString(destination) : Ref<>();
-                   // A broken build, on purpose: the agent never hears that its remake ended.
-                   if (!faultSwitchedOn("lost-save-end")) {
-                     send(agent.get(), "videoRemakerDidEndRemaking:temporaryPath:"_sel, agent.get(),
-                          path.get());
-                   }
+                   reportRemakeEnd(agent.get(), path.get());
                    --inFlight;
                  });
 }
