@@ -143,6 +143,8 @@ TEST(Monkey, ASaveWhoseRemakeNeverEndsIsCaughtByItsOverlay) {
 // each app's log is held to the lines that library logs for what that app lacks.
 TEST(Monkey, TheIOS7LibraryHoldsEveryInvariantOnTheIOS7Devices) {
   const TempFolder folder;
+  // A root the user named keeps what it held, and a passing run still passes there.
+  folder.write("ios7/notes.txt", "mine");
   const Finished run = runSim(
       {"monkey", "--library", "ios7", "--seed", "4", "--steps", "80", "--root", folder.at("ios7")},
       folder.path().string());
@@ -150,6 +152,7 @@ TEST(Monkey, TheIOS7LibraryHoldsEveryInvariantOnTheIOS7Devices) {
   for (const std::string& episode : episodeLines(run.out)) {
     EXPECT_NE(episode.find("(iOS 7."), std::string::npos) << episode;
   }
+  EXPECT_EQ(folder.read("ios7/notes.txt"), "mine");
 }
 
 TEST(Monkey, RefusesWhatItCannotDriveWithAClearMessage) {
