@@ -49,16 +49,16 @@ std::size_t stepCount(const std::string& scenario) {
 TEST(Monkey, ASeededRunHoldsEveryInvariantAndTakesTheSameActionsAgain) {
   const TempFolder folder;
   // A seed whose episodes save several times, among taps, recordings and relaunches.
-  const Finished first = monkey(folder, "8", "120", "first");
+  const Finished first = monkey(folder, "8", "100", "first");
   ASSERT_EQ(first.status, 0) << first.out << first.err;
-  EXPECT_NE(first.out.find("monkey: seed 8: every invariant held over 120 steps"),
+  EXPECT_NE(first.out.find("monkey: seed 8: every invariant held over 100 steps"),
             std::string::npos)
       << first.out;
   static const std::regex kSaves("(\\d+) saves\\)");
   std::smatch saves;
   ASSERT_TRUE(std::regex_search(first.out, saves, kSaves)) << first.out;
   EXPECT_GT(std::stoi(saves[1]), 0) << "the run presses Save Slo-mo";
-  const Finished again = monkey(folder, "8", "120", "again");
+  const Finished again = monkey(folder, "8", "100", "again");
   ASSERT_EQ(again.status, 0) << again.out << again.err;
   EXPECT_FALSE(episodeLines(first.out).empty());
   EXPECT_EQ(episodeLines(first.out), episodeLines(again.out));
