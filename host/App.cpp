@@ -4,6 +4,8 @@
 
 #include "host/AppWindow.h"
 #include "host/DeviceSetup.h"
+#include "host/ios7/CameraController.h"
+#include "host/ios7/CameraView.h"
 #include "host/ios8/CameraApp.h"
 #include "host/ios8/CameraScreen.h"
 #include "host/ios8/CaptureController.h"
@@ -26,8 +28,22 @@ struct HostUnit {
   void (*registerClasses)(HostGeneration generation);
 };
 
+// The iOS 7 Camera holds the indicator and the bottom bar too, but no spec classes.
+std::vector<HostUnit> cameraUnitsIOS7() {
+  return {
+      {{"PLCameraController"}, [](HostGeneration) { registerCameraControllerIOS7(); }},
+      {{"CAMSlalomIndicatorView"}, [](HostGeneration) { registerSlalomIndicatorView(); }},
+      {{"CAMBottomBar"}, [](HostGeneration) { registerBottomBar(); }},
+      {{"PLApplicationCameraViewController", "PLCameraView"},
+       [](HostGeneration) {
+         registerCameraViewIOS7();
+         registerCameraApp(kCameraAppIOS7);
+       }},
+  };
+}
+
 std::vector<HostUnit> cameraUnits(HostGeneration generation) {
-  if (generation == HostGeneration::iOS7) return {};
+  if (generation == HostGeneration::iOS7) return cameraUnitsIOS7();
   return {
       {{"CAMCaptureController", "CMKCaptureController"}, &registerCaptureController},
       {{"CAMCameraSpec", "CAMPadApplicationSpec"}, [](HostGeneration) { registerCameraSpecs(); }},
@@ -36,7 +52,7 @@ std::vector<HostUnit> cameraUnits(HostGeneration generation) {
       {{"CAMApplicationViewController", "CAMCameraView"},
        [](HostGeneration) {
          registerCameraView();
-         registerCameraAppIOS8();
+         registerCameraApp(kCameraAppIOS8);
        }},
   };
 }
@@ -83,8 +99,9 @@ void noteUnusedRemovals(std::vector<std::string>& notes) {
 
 void launchAppShell(const AppLaunch& launch) {
   const bool cameraShell =
-      launch.name == kCameraApp && objc_getClass("CAMApplicationViewController") != Nil;
-  if (cameraShell) return launchCameraAppIOS8();
+      launch.name == kCameraApp && (objc_getClass("CAMApplicationViewController") != Nil ||
+                                    objc_getClass("PLApplicationCameraViewController") != Nil);
+  if (cameraShell) return launchCameraApp();
   if (launch.name == kPhotosApp) return launchPhotosAppIOS8();
   openAppWindow(make(objc_getClass("UIViewController")));
 }

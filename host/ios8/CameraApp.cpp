@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/AppWindow.h"
+#include "host/ios8/ControllerCore.h"
 #include "host/ios8/ScreenDrawing.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/UIKit/UIKit.h"
@@ -11,8 +12,11 @@ namespace qv::host {
 namespace {
 
 id captureController() {
-  return send<id>(objc_getClass("CAMCaptureController"), "sharedInstance"_sel);
+  return sharedCaptureController();
 }
+
+// The classes of the generation's camera app, named at registration.
+CameraAppClasses appClasses;
 
 void kickoffCameraControllerPreview(id, SEL) {
   send(captureController(), "startPreview"_sel);
@@ -45,7 +49,7 @@ Class controllerClass = Nil;
 
 // The camera screen is the camera view, where the build has one.
 void loadView(id self, SEL) {
-  Class cameraView = objc_getClass("CAMCameraView");
+  Class cameraView = objc_getClass(appClasses.cameraView);
   if (cameraView == Nil) return sendSuper(self, controllerClass, "loadView"_sel);
   const CGRect bounds =
       send<CGRect>(send<id>(objc_getClass("UIScreen"), "mainScreen"_sel), "bounds"_sel);
@@ -57,26 +61,27 @@ void loadView(id self, SEL) {
 void viewDidLoad(id self, SEL) {
   id view = send<id>(self, "view"_sel);
   send(view, "setBackgroundColor:"_sel, send<id>(objc_getClass("UIColor"), "blackColor"_sel));
-  Ref<> preview = adopt(send<id>(send<id>(objc_getClass("CAMPreviewView"), "alloc"_sel),
+  Ref<> preview = adopt(send<id>(send<id>(objc_getClass(appClasses.preview), "alloc"_sel),
                                  "initWithFrame:"_sel, send<CGRect>(view, "bounds"_sel)));
   send(view, "insertSubview:atIndex:"_sel, preview.get(), NSInteger{0});
 }
 
 }  // namespace
 
-void registerCameraAppIOS8() {
-  ClassBuilder("CAMPreviewView", objc_getClass("UIView"))
+void registerCameraApp(const CameraAppClasses& classes) {
+  appClasses = classes;
+  ClassBuilder(classes.preview, objc_getClass("UIView"))
       .method("drawRect:", &drawPreview)
       .registerClass();
-  controllerClass = ClassBuilder("CAMApplicationViewController", objc_getClass("UIViewController"))
+  controllerClass = ClassBuilder(classes.viewController, objc_getClass("UIViewController"))
                         .method("loadView", &loadView)
                         .method("viewDidLoad", &viewDidLoad)
                         .method("_kickoffCameraControllerPreview", &kickoffCameraControllerPreview)
                         .registerClass();
 }
 
-void launchCameraAppIOS8() {
-  Ref<> controller = make(objc_getClass("CAMApplicationViewController"));
+void launchCameraApp() {
+  Ref<> controller = make(objc_getClass(appClasses.viewController));
   openAppWindow(controller);
   send(captureController(), "setDelegate:"_sel, send<id>(controller, "view"_sel));
 }

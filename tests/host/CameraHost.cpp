@@ -33,11 +33,11 @@ void startCameraScreenHost(const std::string& deviceName, const std::string& sys
   host::registerSlalomIndicatorView();
   host::registerBottomBar();
   host::registerCameraView();
-  host::registerCameraAppIOS8();
+  host::registerCameraApp(host::kCameraAppIOS8);
 }
 
 void openCameraScreen() {
-  host::launchCameraAppIOS8();
+  host::launchCameraApp();
 }
 
 id captureController() {
