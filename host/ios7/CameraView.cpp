@@ -41,10 +41,14 @@ std::string formatLine(id device) {
 
 void drawDebugView(id self, SEL, CGRect) {
   const CGRect bounds = send<CGRect>(self, "bounds"_sel);
-  send(rgbColor(0, 0, 0, 0.65), "setFill"_sel);
-  send(send<id>(objc_getClass("UIBezierPath"), "bezierPathWithRoundedRect:cornerRadius:"_sel,
-                bounds, CGFloat{6}),
-       "fill"_sel);
+  // Grey with a yellow edge, so that it reads over the black of a stopped preview too.
+  id panel = send<id>(objc_getClass("UIBezierPath"), "bezierPathWithRoundedRect:cornerRadius:"_sel,
+                      CGRectInset(bounds, 0.5, 0.5), CGFloat{6});
+  send(rgbColor(0.12, 0.12, 0.12, 0.85), "setFill"_sel);
+  send(panel, "fill"_sel);
+  send(rgbColor(1, 0.8, 0, 0.8), "setStroke"_sel);
+  send(panel, "setLineWidth:"_sel, CGFloat{1});
+  send(panel, "stroke"_sel);
   double y = kDebugInset - 2;
   bool title = true;
   for (const std::string& line : slalomDebugLines()) {
