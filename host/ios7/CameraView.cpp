@@ -5,7 +5,6 @@
 #include "host/ios8/CameraScreen.h"
 #include "host/ios8/ControllerCore.h"
 #include "host/ios8/ScreenDrawing.h"
-#include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
 #include "platform/UIKit/UIKit.h"
@@ -25,18 +24,14 @@ std::string formatted(const char* format, double value) {
 }
 
 std::string captureRateLine(id device) {
-  const CMTime frame = send<CMTime>(device, "activeVideoMinFrameDuration"_sel);
-  if (!CMTIME_IS_VALID(frame) || frame.value <= 0) return "capture: none";
-  return formatted("capture: %g fps", static_cast<double>(frame.timescale) / frame.value);
+  const double rate = activeFrameRate(device);
+  return rate > 0 ? formatted("capture: %g fps", rate) : "capture: none";
 }
 
 std::string formatLine(id device) {
   id format = send<id>(device, "activeFormat"_sel);
   if (format == nil) return "format: none";
-  const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
-      send<CMFormatDescriptionRef>(format, "formatDescription"_sel));
-  return "format: " + std::to_string(size.width) + "x" + std::to_string(size.height) +
-         formatted(", up to %g", bestRateOf(format));
+  return "format: " + formatSize(format) + formatted(", up to %g", bestRateOf(format));
 }
 
 void drawDebugView(id self, SEL, CGRect) {

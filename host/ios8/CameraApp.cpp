@@ -5,7 +5,6 @@
 #include "host/AppWindow.h"
 #include "host/ios8/ControllerCore.h"
 #include "host/ios8/ScreenDrawing.h"
-#include "platform/CoreMedia/CoreMedia.h"
 #include "platform/UIKit/UIKit.h"
 
 namespace qv::host {
@@ -26,13 +25,9 @@ void kickoffCameraControllerPreview(id, SEL) {
 // show its video.
 std::string previewCaption() {
   id device = send<id>(captureController(), "currentDevice"_sel);
-  const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
-      send<CMFormatDescriptionRef>(send<id>(device, "activeFormat"_sel), "formatDescription"_sel));
-  const CMTime frame = send<CMTime>(device, "activeVideoMinFrameDuration"_sel);
-  char caption[96];
-  std::snprintf(caption, sizeof caption, "%dx%d at %g fps", size.width, size.height,
-                frame.value > 0 ? static_cast<double>(frame.timescale) / frame.value : 0.0);
-  return caption;
+  char rate[32];
+  std::snprintf(rate, sizeof rate, " at %g fps", activeFrameRate(device));
+  return formatSize(send<id>(device, "activeFormat"_sel)) + rate;
 }
 
 void drawPreview(id self, SEL, CGRect) {

@@ -182,17 +182,11 @@ void createSlalomIndicatorIfNecessary(id self, SEL) {
   placeSlalomIndicator(self, indicator);
 }
 
-// The best rate of the camera's 1280×720 video formats.
+// The best rate of the camera's 1280×720 formats.
 double bestSlowMotionRate() {
-  id device = send<id>(captureController(), "currentDevice"_sel);
   double best = 0;
-  for (id format : arrayElements(send<id>(device, "formats"_sel))) {
-    const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
-        send<CMFormatDescriptionRef>(format, "formatDescription"_sel));
-    if (size.width != 1280 || size.height != 720) continue;
-    for (id range : arrayElements(send<id>(format, "videoSupportedFrameRateRanges"_sel))) {
-      best = std::max(best, send<double>(range, "maxFrameRate"_sel));
-    }
+  for (id format : formatsOf(send<id>(captureController(), "currentDevice"_sel))) {
+    if (isHDFormat(format)) best = std::max(best, bestRateOf(format));
   }
   return best;
 }
@@ -238,22 +232,6 @@ void setCameraMode(id self, SEL, long mode) {
   applyCameraMode(self, mode);
 }
 
-}  // namespace
-
-void applyCameraMode(id self, long mode) {
-  cameraOf(self).mode = mode;
-  if (id bar = cameraOf(self).bottomBar) {
-    barOf(bar).mode = mode;
-    send(bar, "setNeedsDisplay"_sel);
-  }
-  send(captureController(), "setCameraMode:device:"_sel, mode, long{0});
-  if (mode == kCameraModeSlowMotion) send(self, "_createSlalomIndicatorIfNecessary"_sel);
-  send(self, "_showControlsForCapturingVideoAnimated:"_sel, BOOL{NO});
-  if (mode == kCameraModeSlowMotion) showRate(self);
-}
-
-namespace {
-
 void layoutCameraView(id self, SEL) {
   const CGRect bounds = send<CGRect>(self, "bounds"_sel);
   send(cameraOf(self).bottomBar, "setFrame:"_sel,
@@ -298,6 +276,18 @@ void registerBottomBar() {
                        .method("layoutSubviews", &layoutBar)
                        .method("drawRect:", &drawBar)
                        .registerClass();
+}
+
+void applyCameraMode(id self, long mode) {
+  cameraOf(self).mode = mode;
+  if (id bar = cameraOf(self).bottomBar) {
+    barOf(bar).mode = mode;
+    send(bar, "setNeedsDisplay"_sel);
+  }
+  send(captureController(), "setCameraMode:device:"_sel, mode, long{0});
+  if (mode == kCameraModeSlowMotion) send(self, "_createSlalomIndicatorIfNecessary"_sel);
+  send(self, "_showControlsForCapturingVideoAnimated:"_sel, BOOL{NO});
+  if (mode == kCameraModeSlowMotion) showRate(self);
 }
 
 bool needsSlalomIndicator(id cameraView) {

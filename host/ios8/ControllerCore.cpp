@@ -100,6 +100,19 @@ bool allowsRate(id format, double rate) {
   return false;
 }
 
+double activeFrameRate(id device) {
+  const CMTime frame = send<CMTime>(device, "activeVideoMinFrameDuration"_sel);
+  return CMTIME_IS_VALID(frame) && frame.value > 0
+             ? static_cast<double>(frame.timescale) / static_cast<double>(frame.value)
+             : 0;
+}
+
+std::string formatSize(id format) {
+  const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
+      send<CMFormatDescriptionRef>(format, "formatDescription"_sel));
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
 id largestFormatAtThirty(id device) {
   const std::vector<id> formats = formatsOf(device);
   for (auto format = formats.rbegin(); format != formats.rend(); ++format) {

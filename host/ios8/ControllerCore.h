@@ -14,6 +14,7 @@
 
 #include <objc/runtime.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/CoreMedia/CoreMedia.h"
@@ -50,6 +51,12 @@ bool isVideoFormat(id format);
 bool isHDFormat(id format);  // 1280×720
 double bestRateOf(id format);
 bool allowsRate(id format, double rate);  // within one of its ranges
+
+// The device's capture rate, from its active minimum frame duration; 0 without a valid one.
+double activeFrameRate(id device);
+
+// A format's dimensions as "1280x720".
+std::string formatSize(id format);
 
 // The largest video format that allows 30 frames per second: the photo and video modes' choice.
 id largestFormatAtThirty(id device);
