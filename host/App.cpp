@@ -28,7 +28,7 @@ struct HostUnit {
   void (*registerClasses)(HostGeneration generation);
 };
 
-// The iOS 7 Camera holds the indicator and the bottom bar too, but no spec classes.
+// The iOS 7 Camera holds the indicator and the bottom bar too, but no CAMCameraSpec.
 std::vector<HostUnit> cameraUnitsIOS7() {
   return {
       {{"PLCameraController"}, [](HostGeneration) { registerCameraControllerIOS7(); }},

@@ -17,8 +17,8 @@ const host::Catalog& shippedCatalog();
 void startCameraHost(const std::string& deviceName, const std::string& system = "");
 
 // The same, with the screen and idiom of the device and the camera screen's classes of its
-// generation too: the spec classes (not on iOS 7), the indicator, the bottom bar, the camera
-// view and the app's controller.
+// generation too: CAMCameraSpec and its pad subclass (not on iOS 7), the indicator, the bottom bar,
+// the camera view and the app's controller.
 void startCameraScreenHost(const std::string& deviceName, const std::string& system = "");
 
 // Opens the app's window on the camera screen, as the app's start does once the library is in.
