@@ -77,22 +77,33 @@ void viewDidLoad(id self, SEL) {
   if (objc_getClass("PUVideoBannerView") != Nil) addBanners(view);
 }
 
+// The album's classes: the Photos UI's from iOS 8 on, the photo library's own on iOS 7.
+struct AlbumClasses {
+  const char* view;
+  const char* controller;
+};
+
+AlbumClasses albumClasses(HostGeneration generation) {
+  if (generation == HostGeneration::iOS7) return {"PLAlbumView", "PLAlbumViewController"};
+  return {"PUAlbumView", "PUAlbumViewController"};
+}
+
 }  // namespace
 
-void launchPhotosAppIOS8() {
-  Class album = objc_getClass("PUAlbumView");
-  if (album == Nil) {
-    ClassBuilder("PUAlbumView", objc_getClass("UIView"))
+void launchPhotosApp(HostGeneration generation) {
+  const AlbumClasses names = albumClasses(generation);
+  if (objc_getClass(names.view) == Nil) {
+    ClassBuilder(names.view, objc_getClass("UIView"))
         .method("drawRect:", &drawAlbum)
         .registerClass();
-    ClassBuilder("PUAlbumViewController", objc_getClass("UIViewController"))
+    ClassBuilder(names.controller, objc_getClass("UIViewController"))
         .method("viewDidLoad", &viewDidLoad)
         .registerClass();
   }
-  Ref<> controller = make(objc_getClass("PUAlbumViewController"));
+  Ref<> controller = make(objc_getClass(names.controller));
   openAppWindow(controller);
   id view = send<id>(controller.get(), "view"_sel);
-  Ref<> albumView = adopt(send<id>(send<id>(objc_getClass("PUAlbumView"), "alloc"_sel),
+  Ref<> albumView = adopt(send<id>(send<id>(objc_getClass(names.view), "alloc"_sel),
                                    "initWithFrame:"_sel, send<CGRect>(view, "bounds"_sel)));
   send(view, "insertSubview:atIndex:"_sel, albumView.get(), 0L);
   screen().root = controller;
