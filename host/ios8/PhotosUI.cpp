@@ -66,13 +66,6 @@ void drawText(const std::string& text, CGPoint at, CGFloat size) {
   send(string.get(), "drawAtPoint:withAttributes:"_sel, at, attributes.get());
 }
 
-std::string clockText(double seconds) {
-  const long whole = std::lround(std::max(0.0, seconds));
-  char text[48];
-  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-  return text;
-}
-
 // PUVideoBannerView.
 
 struct BannerState {
@@ -243,6 +236,13 @@ void registerPhotosUIFramework() {
 }
 
 }  // namespace
+
+std::string clockText(double seconds) {
+  const long whole = std::lround(std::max(0.0, seconds));
+  char text[48];
+  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  return text;
+}
 
 void registerPhotosUI(HostGeneration generation) {
   if (generation != HostGeneration::iOS7) registerPhotosUIFramework();

@@ -17,10 +17,15 @@
 
 #include <objc/runtime.h>
 
+#include <string>
+
 #include "host/devices/Catalog.h"
 
 namespace qv::host {
 
 void registerPhotosUI(HostGeneration generation);
+
+// A video's length as its banner shows it ("0:02").
+std::string clockText(double seconds);
 
 }  // namespace qv::host
