@@ -50,6 +50,11 @@ std::string exportPathFor(id asset) {
   }
 }
 
+// iOS 7's asset keeps its slow section itself, where iOS 8's has adjustments.
+bool isIOS7Asset(id asset) {
+  return responds(asset, "setSlalomTimeRange:"_sel);
+}
+
 bool isSlowMotionClip(id asset) {
   return send<int>(asset, "kindSubtype"_sel) == kSlowMotionSubtype;
 }
@@ -76,6 +81,13 @@ void setAdjustedSection(id asset, id avAsset, CMTimeRange section) {
   send(asset, "setVideoAdjustments:"_sel, adjustments.get());
 }
 
+// The export as far as it came, ended for that reason.
+ExportResult failedExport(ExportResult result, const std::string& why) {
+  result.status = AVAssetExportSessionStatusFailed;
+  result.failure = why;
+  return result;
+}
+
 }  // namespace
 
 PlaybackPlan playVideo(id videoView) {
@@ -84,7 +96,7 @@ PlaybackPlan playVideo(id videoView) {
 
 PlaybackPlan playbackPlanOf(id asset) {
   id avAsset = avAssetOf(asset);
-  if (objc_getClass("PLSlalomConfiguration") != Nil) return slalomPlaybackPlanOf(asset, avAsset);
+  if (isIOS7Asset(asset)) return slalomPlaybackPlanOf(asset, avAsset);
   Ref<> adjustments(send<id>(asset, "videoAdjustments"_sel));
   if (!adjustments && isSlowMotionClip(asset)) {
     adjustments = defaultAdjustments(avAsset);
@@ -108,7 +120,7 @@ std::string editSlowMotion(id videoView, double start, double end) {
   constexpr CMTimeScale kScale = 600;
   const CMTimeRange section = CMTimeRangeMake(CMTimeMakeWithSeconds(start, kScale),
                                               CMTimeMakeWithSeconds(end - start, kScale));
-  if (responds(asset, "setSlalomTimeRange:"_sel)) {
+  if (isIOS7Asset(asset)) {
     send(asset, "setSlalomTimeRange:"_sel, section);  // iOS 7 keeps the section itself
   } else {
     setAdjustedSection(asset, avAsset, section);
@@ -126,6 +138,10 @@ ExportResult exportVideo(id videoView, const std::string& preferredPreset,
   id asset = assetOf(videoView);
   id avAsset = avAssetOf(asset);
   Class utilities = exportUtilitiesClass();
+  if (utilities == Nil) {
+    return failedExport(
+        result, "the app has no export utilities (PFSlowMotionUtilities, PLSlalomUtilities)");
+  }
   // Held here: the stock choice answers the preferred preset itself, which must outlive the call.
   const Ref<> preferred = makeString(preferredPreset);
   id preset =
@@ -133,11 +149,8 @@ ExportResult exportVideo(id videoView, const std::string& preferredPreset,
   result.presetAsked = utf8(preset);
   Ref<> session = adopt(send<id>(send<id>(objc_getClass("AVAssetExportSession"), "alloc"_sel),
                                  "initWithAsset:presetName:"_sel, avAsset, preset));
-  if (!session) {
-    result.status = AVAssetExportSessionStatusFailed;
-    result.failure = "no export session for the preset " + result.presetAsked;
-    return result;
-  }
+  if (!session)
+    return failedExport(result, "no export session for the preset " + result.presetAsked);
   send(utilities, "configureExportSession:forcePreciseConversion:"_sel, session.get(), YES);
   result.minFrameDuration = send<CMTime>(session.get(), "minVideoFrameDuration"_sel);
   result.outputPath = exportPathFor(asset);
