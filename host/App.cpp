@@ -6,6 +6,7 @@
 #include "host/DeviceSetup.h"
 #include "host/ios7/CameraController.h"
 #include "host/ios7/CameraView.h"
+#include "host/ios7/SlalomClasses.h"
 #include "host/ios8/CameraApp.h"
 #include "host/ios8/CameraScreen.h"
 #include "host/ios8/CaptureController.h"
@@ -57,18 +58,29 @@ std::vector<HostUnit> cameraUnits(HostGeneration generation) {
   };
 }
 
+// The media classes of the generation: iOS 7 has PLSlalomConfiguration and PLSlalomUtilities
+// where iOS 8 has the PF classes, and no PhotosUI (PUVideoBannerView).
+std::vector<HostUnit> generationMediaUnits(HostGeneration generation) {
+  if (generation == HostGeneration::iOS7) {
+    return {{{"PLSlalomConfiguration", "PLSlalomUtilities"},
+             [](HostGeneration) { registerSlalomClassesIOS7(); }},
+            {{"PLManagedAsset"}, &registerPhotoLibrary},
+            {{"PLVideoView"}, &registerPhotosUI}};
+  }
+  return {{{"PFSlowMotionUtilities", "PFSlowMotionConfiguration", "PFVideoAdjustments",
+            "PFVideoAVObjectBuilder"},
+           [](HostGeneration) { registerMediaClassesIOS8(); }},
+          {{"PLManagedAsset"}, &registerPhotoLibrary},
+          {{"PUVideoBannerView", "PLVideoView"}, &registerPhotosUI}};
+}
+
 // The media, photo-library and Photos UI classes that both apps have.
 std::vector<HostUnit> sharedMediaUnits(HostGeneration generation) {
-  if (generation == HostGeneration::iOS7) return {};
-  return {
-      {{"PFSlowMotionUtilities", "PFSlowMotionConfiguration", "PFVideoAdjustments",
-        "PFVideoAVObjectBuilder"},
-       [](HostGeneration) { registerMediaClassesIOS8(); }},
-      {{"PLManagedAsset"}, [](HostGeneration) { registerPhotoLibraryIOS8(); }},
-      {{"PUVideoBannerView", "PLVideoView"}, [](HostGeneration) { registerPhotosUIIOS8(); }},
-      {{"PLPublishingAgent", "PLProgressHUD"}, [](HostGeneration) { registerPublishingIOS8(); }},
-      {{"PLPhotoBrowserController"}, [](HostGeneration) { registerPhotoBrowserIOS8(); }},
-  };
+  std::vector<HostUnit> units = generationMediaUnits(generation);
+  units.push_back(
+      {{"PLPublishingAgent", "PLProgressHUD"}, [](HostGeneration) { registerPublishing(); }});
+  units.push_back({{"PLPhotoBrowserController"}, [](HostGeneration) { registerPhotoBrowser(); }});
+  return units;
 }
 
 bool isRemoved(const HostUnit& unit, const std::vector<Removal>& removals) {
@@ -102,7 +114,7 @@ void launchAppShell(const AppLaunch& launch) {
       launch.name == kCameraApp && (objc_getClass("CAMApplicationViewController") != Nil ||
                                     objc_getClass("PLApplicationCameraViewController") != Nil);
   if (cameraShell) return launchCameraApp();
-  if (launch.name == kPhotosApp) return launchPhotosAppIOS8();
+  if (launch.name == kPhotosApp) return launchPhotosApp(launch.device.system.generation);
   openAppWindow(make(objc_getClass("UIViewController")));
 }
 

@@ -202,7 +202,7 @@ Class agentClass() {
 
 }  // namespace
 
-void registerPublishingIOS8() {
+void registerPublishing() {
   hudClass();
   agentClass();
 }
