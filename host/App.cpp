@@ -4,6 +4,9 @@
 
 #include "host/AppWindow.h"
 #include "host/DeviceSetup.h"
+#include "host/ios7/CameraController.h"
+#include "host/ios7/CameraView.h"
+#include "host/ios7/SlalomClasses.h"
 #include "host/ios8/CameraApp.h"
 #include "host/ios8/CameraScreen.h"
 #include "host/ios8/CaptureController.h"
@@ -26,8 +29,22 @@ struct HostUnit {
   void (*registerClasses)(HostGeneration generation);
 };
 
+// The iOS 7 Camera holds the indicator and the bottom bar too, but no CAMCameraSpec.
+std::vector<HostUnit> cameraUnitsIOS7() {
+  return {
+      {{"PLCameraController"}, [](HostGeneration) { registerCameraControllerIOS7(); }},
+      {{"CAMSlalomIndicatorView"}, [](HostGeneration) { registerSlalomIndicatorView(); }},
+      {{"CAMBottomBar"}, [](HostGeneration) { registerBottomBar(); }},
+      {{"PLApplicationCameraViewController", "PLCameraView"},
+       [](HostGeneration) {
+         registerCameraViewIOS7();
+         registerCameraApp(kCameraAppIOS7);
+       }},
+  };
+}
+
 std::vector<HostUnit> cameraUnits(HostGeneration generation) {
-  if (generation == HostGeneration::iOS7) return {};
+  if (generation == HostGeneration::iOS7) return cameraUnitsIOS7();
   return {
       {{"CAMCaptureController", "CMKCaptureController"}, &registerCaptureController},
       {{"CAMCameraSpec", "CAMPadApplicationSpec"}, [](HostGeneration) { registerCameraSpecs(); }},
@@ -36,23 +53,34 @@ std::vector<HostUnit> cameraUnits(HostGeneration generation) {
       {{"CAMApplicationViewController", "CAMCameraView"},
        [](HostGeneration) {
          registerCameraView();
-         registerCameraAppIOS8();
+         registerCameraApp(kCameraAppIOS8);
        }},
   };
 }
 
+// The media classes of the generation: iOS 7 has PLSlalomConfiguration and PLSlalomUtilities
+// where iOS 8 has the PF classes, and no PhotosUI (PUVideoBannerView).
+std::vector<HostUnit> generationMediaUnits(HostGeneration generation) {
+  if (generation == HostGeneration::iOS7) {
+    return {{{"PLSlalomConfiguration", "PLSlalomUtilities"},
+             [](HostGeneration) { registerSlalomClassesIOS7(); }},
+            {{"PLManagedAsset"}, &registerPhotoLibrary},
+            {{"PLVideoView"}, &registerPhotosUI}};
+  }
+  return {{{"PFSlowMotionUtilities", "PFSlowMotionConfiguration", "PFVideoAdjustments",
+            "PFVideoAVObjectBuilder"},
+           [](HostGeneration) { registerMediaClassesIOS8(); }},
+          {{"PLManagedAsset"}, &registerPhotoLibrary},
+          {{"PUVideoBannerView", "PLVideoView"}, &registerPhotosUI}};
+}
+
 // The media, photo-library and Photos UI classes that both apps have.
 std::vector<HostUnit> sharedMediaUnits(HostGeneration generation) {
-  if (generation == HostGeneration::iOS7) return {};
-  return {
-      {{"PFSlowMotionUtilities", "PFSlowMotionConfiguration", "PFVideoAdjustments",
-        "PFVideoAVObjectBuilder"},
-       [](HostGeneration) { registerMediaClassesIOS8(); }},
-      {{"PLManagedAsset"}, [](HostGeneration) { registerPhotoLibraryIOS8(); }},
-      {{"PUVideoBannerView", "PLVideoView"}, [](HostGeneration) { registerPhotosUIIOS8(); }},
-      {{"PLPublishingAgent", "PLProgressHUD"}, [](HostGeneration) { registerPublishingIOS8(); }},
-      {{"PLPhotoBrowserController"}, [](HostGeneration) { registerPhotoBrowserIOS8(); }},
-  };
+  std::vector<HostUnit> units = generationMediaUnits(generation);
+  units.push_back(
+      {{"PLPublishingAgent", "PLProgressHUD"}, [](HostGeneration) { registerPublishing(); }});
+  units.push_back({{"PLPhotoBrowserController"}, [](HostGeneration) { registerPhotoBrowser(); }});
+  return units;
 }
 
 bool isRemoved(const HostUnit& unit, const std::vector<Removal>& removals) {
@@ -83,9 +111,10 @@ void noteUnusedRemovals(std::vector<std::string>& notes) {
 
 void launchAppShell(const AppLaunch& launch) {
   const bool cameraShell =
-      launch.name == kCameraApp && objc_getClass("CAMApplicationViewController") != Nil;
-  if (cameraShell) return launchCameraAppIOS8();
-  if (launch.name == kPhotosApp) return launchPhotosAppIOS8();
+      launch.name == kCameraApp && (objc_getClass("CAMApplicationViewController") != Nil ||
+                                    objc_getClass("PLApplicationCameraViewController") != Nil);
+  if (cameraShell) return launchCameraApp();
+  if (launch.name == kPhotosApp) return launchPhotosApp(launch.device.system.generation);
   openAppWindow(make(objc_getClass("UIViewController")));
 }
 

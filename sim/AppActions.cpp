@@ -14,7 +14,10 @@ namespace {
 
 std::string withController(const char* action, const std::function<void(id)>& work) {
   id controller = captureController();
-  if (controller == nil) return std::string(action) + ": the app has no CAMCaptureController";
+  if (controller == nil) {
+    return std::string(action) + ": the app has no capture controller (CAMCaptureController, " +
+           "PLCameraController)";
+  }
   work(controller);
   return "";
 }
@@ -31,7 +34,8 @@ std::string setCameraMode(const Value& mode) {
 std::string startPreview() {
   id screen = send<id>(host::appWindow(), "rootViewController"_sel);
   if (!responds(screen, "_kickoffCameraControllerPreview"_sel)) {
-    return "start_preview: the app has no camera screen (CAMApplicationViewController)";
+    return "start_preview: the app has no camera screen (CAMApplicationViewController, "
+           "PLApplicationCameraViewController)";
   }
   previewRequested() = true;
   send(screen, "_kickoffCameraControllerPreview"_sel);

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "host/ios8/ControllerCore.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/CoreMedia/CoreMedia.h"
@@ -93,8 +94,12 @@ Value mogulFrameRate() {
   return send<double>(controller, "mogulFrameRate"_sel);
 }
 
+// iOS 8 chooses for the rate; iOS 7 for the device alone.
 Value mogulFormat() {
   id controller = captureController();
+  if (responds(controller, "_mogulFormatFromDevice:"_sel)) {
+    return size(send<id>(controller, "_mogulFormatFromDevice:"_sel, currentDevice()));
+  }
   if (!responds(controller, "mogulFrameRate"_sel) ||
       !responds(controller, "_mogulFormatFromDevice:frameRate:"_sel)) {
     return {};
@@ -238,8 +243,7 @@ bool& previewRequested() {
 }
 
 id captureController() {
-  Class cls = objc_getClass("CAMCaptureController");
-  return cls != Nil ? send<id>(cls, "sharedInstance"_sel) : nil;
+  return host::sharedCaptureController();
 }
 
 ValueMap observe(const ValueList& keys, int channelFd) {
@@ -255,6 +259,7 @@ ValueMap observe(const ValueList& keys, int channelFd) {
       {"mogul_format", &mogulFormat},
       {"indicator", &indicatorState},
       {"alert", &alertState},
+      {"debug_controls", &debugControlsState},
       {"missing_classes", &missingClasses},
   };
   std::optional<std::pair<Value, Value>> screen;  // HUDs and notices, looked at once

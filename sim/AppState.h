@@ -10,7 +10,8 @@ namespace qv::sim::app {
 // Whether a start_preview step asked for the preview since the last stop_preview.
 bool& previewRequested();
 
-// The app's capture controller ([CAMCaptureController sharedInstance]), or nil.
+// The app's capture controller (CAMCaptureController's or PLCameraController's shared
+// instance), or nil.
 id captureController();
 
 }  // namespace qv::sim::app

@@ -2,11 +2,14 @@
 
 #include <vector>
 
+#include "host/ios7/CameraView.h"
 #include "platform/UIKit/UIKit.h"
 #include "sim/AppState.h"
 
 namespace qv::sim::app {
 namespace {
+
+const std::string kNoCameraScreen = "the app has no camera screen (CAMCameraView, PLCameraView)";
 
 id indicator() {
   return send<id>(send<id>(cameraScreen(), "_bottomBar"_sel), "slalomIndicatorView"_sel);
@@ -58,20 +61,23 @@ id firstField(id alert) {
 
 id cameraScreen() {
   id view = send<id>(send<id>(host::appWindow(), "rootViewController"_sel), "view"_sel);
-  Class cameraView = objc_getClass("CAMCameraView");
-  return cameraView != Nil && isKindOf(view, cameraView) ? view : nil;
+  for (const char* name : {"CAMCameraView", "PLCameraView"}) {
+    Class cameraView = objc_getClass(name);
+    if (cameraView != Nil && isKindOf(view, cameraView)) return view;
+  }
+  return nil;
 }
 
 std::string setCameraScreenMode(long mode) {
   id screen = cameraScreen();
-  if (screen == nil) return "camera_mode: the app has no camera screen (CAMCameraView)";
+  if (screen == nil) return "camera_mode: " + kNoCameraScreen;
   send(screen, "setCameraMode:"_sel, mode);
   return "";
 }
 
 std::string tapIndicator(unsigned taps) {
   const std::string step = taps == 2 ? "double_tap_indicator: " : "tap_indicator: ";
-  if (cameraScreen() == nil) return step + "the app has no camera screen (CAMCameraView)";
+  if (cameraScreen() == nil) return step + kNoCameraScreen;
   id target = indicator();
   if (target == nil) return step + "the camera screen has no slow-motion indicator";
   ui::runPendingPasses();
@@ -118,6 +124,15 @@ Value indicatorState() {
       {"frame", frameOf(view)},
       {"recognizers", recognizersOf(view)},
   };
+}
+
+Value debugControlsState() {
+  id panel = host::slalomDebugView(cameraScreen());
+  if (panel == nil) return {};
+  ui::runPendingPasses();
+  ValueList lines;
+  for (const std::string& line : host::slalomDebugLines()) lines.emplace_back(line);
+  return ValueMap{{"hidden", send<BOOL>(panel, "isHidden"_sel) != NO}, {"lines", lines}};
 }
 
 Value alertState() {

@@ -10,7 +10,7 @@
 
 namespace qv::sim::app {
 
-// The camera view (CAMCameraView) of the app's screen, or nil.
+// The camera view (CAMCameraView, or iOS 7's PLCameraView) of the app's screen, or nil.
 id cameraScreen();
 
 // Each answers why it could not, or an empty text.
@@ -23,5 +23,8 @@ std::string pressAlertButton(const Value& title);
 // message, buttons, text, placeholder, tag}; none when there is none.
 Value indicatorState();
 Value alertState();
+
+// The iOS 7 camera's debug controls as {hidden, lines}; none before it showed them.
+Value debugControlsState();
 
 }  // namespace qv::sim::app

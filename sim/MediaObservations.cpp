@@ -42,10 +42,11 @@ id bannerOf(id view) {
   return nil;
 }
 
-Value sectionOf(id adjustments) {
-  if (adjustments == nil) return {};
-  const CMTimeRange range = send<CMTimeRange>(adjustments, "slowMotionTimeRange"_sel);
-  return ValueList{CMTimeGetSeconds(range.start), CMTimeGetSeconds(CMTimeRangeGetEnd(range))};
+// The user's slow-motion edit, as either generation keeps it.
+Value sectionOf(id asset) {
+  const std::optional<CMTimeRange> range = host::slowMotionEdit(asset);
+  if (!range) return {};
+  return ValueList{CMTimeGetSeconds(range->start), CMTimeGetSeconds(CMTimeRangeGetEnd(*range))};
 }
 
 Value assetState() {
@@ -56,7 +57,7 @@ Value assetState() {
       {"kind_subtype", send<int>(asset, "kindSubtype"_sel)},
       {"slow_motion", send<BOOL>(asset, "isMogul"_sel) != NO},
       {"adjusted", send<BOOL>(asset, "hasAdjustments"_sel) != NO},
-      {"slow_motion_section", sectionOf(send<id>(asset, "videoAdjustments"_sel))},
+      {"slow_motion_section", sectionOf(asset)},
       {"saved_asset_type", static_cast<int>(send<short>(asset, "savedAssetType"_sel))},
   };
   id view = host::openVideoView();

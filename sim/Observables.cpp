@@ -65,6 +65,11 @@ std::vector<Observable> makeTable() {
           "the alert in front: title, message, buttons (by index), text and placeholder of its "
           "first field, tag; none without one",
           {"title", "message", "buttons", "text", "placeholder", "tag"}),
+      row("debug_controls", Scope::Live, Shape::Fields,
+          "the iOS 7 camera's debug slow-motion controls (shown in slow motion when the app's "
+          "PLDebugCowbell default reads YES): hidden, and lines (title, capture rate, active "
+          "format, mogulFrameRate) as drawn; none before the camera first showed them",
+          {"hidden", "lines"}),
       row("clip", Scope::Live, Shape::Fields,
           "the clip's file (the open clip in Photos, the last recording in Camera): name, "
           "frame_rate, duration, frames, size, tracks",

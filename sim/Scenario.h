@@ -87,8 +87,15 @@ struct Record {
   double seconds;
 };
 
+// A bool stored in an app's own defaults file, as the app's NSUserDefaults keeps it.
+struct StoreDefault {
+  std::string app;
+  std::string key;
+  bool value;
+};
+
 using Action = std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot,
-                            Expect, AppStep, Record>;
+                            Expect, AppStep, Record, StoreDefault>;
 
 struct Step {
   Location where;

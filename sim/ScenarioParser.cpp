@@ -98,6 +98,16 @@ std::string typedText(const Fields& fields) {
   return node.Scalar();
 }
 
+bool defaultsFlag(const Fields& fields) {
+  const Value value = fields.yaml.value(fields["value"]);
+  const bool* flag = std::get_if<bool>(&value.data);
+  if (flag == nullptr) {
+    fields.yaml.fail(fields["value"],
+                     "defaults value should be true or false, not " + toText(value));
+  }
+  return *flag;
+}
+
 const std::vector<StepKind>& stepKinds() {
   static const std::vector<StepKind> kinds{
       {"launch",
@@ -190,6 +200,14 @@ const std::vector<StepKind>& stepKinds() {
          return Record{f.app(), f.yaml.number(f["seconds"], "record", 0.01, kLongestRecording)};
        },
        "record: SECONDS                 record a video into the album (Camera)"},
+      {"defaults",
+       {"key", "value", "app"},
+       {"key", "value"},
+       [](const Fields& f) -> Action {
+         return StoreDefault{f.app(), f.yaml.text(f["key"], "defaults key"), defaultsFlag(f)};
+       },
+       "defaults: {app: APP, key: KEY, value: BOOL}\n" + std::string(34, ' ') +
+           "store a bool in the app's own defaults (read when it next starts)"},
       {"open_clip",
        {"clip", "app"},
        {"clip"},

@@ -9,6 +9,7 @@
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/dispatch/Clock.h"
+#include "sim/AppDefaults.h"
 #include "sim/Device.h"
 #include "sim/Sandbox.h"
 #include "sim/SettingsPane.h"
@@ -47,6 +48,7 @@ std::string describe(const Action& action) {
           },
           [](const AppStep& step) { return step.summary + " on " + step.app; },
           [](const Record& step) { return "record " + toText(step.seconds) + " s on " + step.app; },
+          [](const StoreDefault& step) { return "defaults " + step.key + " of " + step.app; },
       },
       action);
 }
@@ -108,6 +110,7 @@ class Runner {
                        [&](const Expect& s) { return expect(s); },
                        [&](const AppStep& s) { return appStep(step, s); },
                        [&](const Record& s) { return record(step, s); },
+                       [&](const StoreDefault& s) { return storeDefault(s); },
                    },
                    step.action);
     if (!problem.empty()) fail(step.where, problem);
@@ -125,6 +128,13 @@ class Runner {
     trace_.event(device_.now(), "settings", "post", std::string("posted ") + kSettingsNotification);
     device_.post(kSettingsNotification);
     return "";
+  }
+
+  std::string storeDefault(const StoreDefault& step) {
+    std::string problem;
+    const std::string done = writeAppDefault(step.app, step.key, step.value, problem);
+    if (problem.empty()) trace_.event(device_.now(), "sim", "defaults", done);
+    return problem;
   }
 
   std::string wait(const Step& step, double seconds) {

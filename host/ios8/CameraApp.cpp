@@ -3,16 +3,19 @@
 #include <cstdio>
 
 #include "host/AppWindow.h"
+#include "host/ios8/ControllerCore.h"
 #include "host/ios8/ScreenDrawing.h"
-#include "platform/CoreMedia/CoreMedia.h"
 #include "platform/UIKit/UIKit.h"
 
 namespace qv::host {
 namespace {
 
 id captureController() {
-  return send<id>(objc_getClass("CAMCaptureController"), "sharedInstance"_sel);
+  return sharedCaptureController();
 }
+
+// The classes of the generation's camera app, named at registration.
+CameraAppClasses appClasses;
 
 void kickoffCameraControllerPreview(id, SEL) {
   send(captureController(), "startPreview"_sel);
@@ -22,13 +25,9 @@ void kickoffCameraControllerPreview(id, SEL) {
 // show its video.
 std::string previewCaption() {
   id device = send<id>(captureController(), "currentDevice"_sel);
-  const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
-      send<CMFormatDescriptionRef>(send<id>(device, "activeFormat"_sel), "formatDescription"_sel));
-  const CMTime frame = send<CMTime>(device, "activeVideoMinFrameDuration"_sel);
-  char caption[96];
-  std::snprintf(caption, sizeof caption, "%dx%d at %g fps", size.width, size.height,
-                frame.value > 0 ? static_cast<double>(frame.timescale) / frame.value : 0.0);
-  return caption;
+  char rate[32];
+  std::snprintf(rate, sizeof rate, " at %g fps", activeFrameRate(device));
+  return formatSize(send<id>(device, "activeFormat"_sel)) + rate;
 }
 
 void drawPreview(id self, SEL, CGRect) {
@@ -45,7 +44,7 @@ Class controllerClass = Nil;
 
 // The camera screen is the camera view, where the build has one.
 void loadView(id self, SEL) {
-  Class cameraView = objc_getClass("CAMCameraView");
+  Class cameraView = objc_getClass(appClasses.cameraView);
   if (cameraView == Nil) return sendSuper(self, controllerClass, "loadView"_sel);
   const CGRect bounds =
       send<CGRect>(send<id>(objc_getClass("UIScreen"), "mainScreen"_sel), "bounds"_sel);
@@ -57,26 +56,27 @@ void loadView(id self, SEL) {
 void viewDidLoad(id self, SEL) {
   id view = send<id>(self, "view"_sel);
   send(view, "setBackgroundColor:"_sel, send<id>(objc_getClass("UIColor"), "blackColor"_sel));
-  Ref<> preview = adopt(send<id>(send<id>(objc_getClass("CAMPreviewView"), "alloc"_sel),
+  Ref<> preview = adopt(send<id>(send<id>(objc_getClass(appClasses.preview), "alloc"_sel),
                                  "initWithFrame:"_sel, send<CGRect>(view, "bounds"_sel)));
   send(view, "insertSubview:atIndex:"_sel, preview.get(), NSInteger{0});
 }
 
 }  // namespace
 
-void registerCameraAppIOS8() {
-  ClassBuilder("CAMPreviewView", objc_getClass("UIView"))
+void registerCameraApp(const CameraAppClasses& classes) {
+  appClasses = classes;
+  ClassBuilder(classes.preview, objc_getClass("UIView"))
       .method("drawRect:", &drawPreview)
       .registerClass();
-  controllerClass = ClassBuilder("CAMApplicationViewController", objc_getClass("UIViewController"))
+  controllerClass = ClassBuilder(classes.viewController, objc_getClass("UIViewController"))
                         .method("loadView", &loadView)
                         .method("viewDidLoad", &viewDidLoad)
                         .method("_kickoffCameraControllerPreview", &kickoffCameraControllerPreview)
                         .registerClass();
 }
 
-void launchCameraAppIOS8() {
-  Ref<> controller = make(objc_getClass("CAMApplicationViewController"));
+void launchCameraApp() {
+  Ref<> controller = make(objc_getClass(appClasses.viewController));
   openAppWindow(controller);
   send(captureController(), "setDelegate:"_sel, send<id>(controller, "view"_sel));
 }

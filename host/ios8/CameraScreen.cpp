@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "host/ios8/CaptureController.h"
+#include "host/ios8/ControllerCore.h"
 #include "host/ios8/ScreenDrawing.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreMedia/CoreMedia.h"
@@ -29,7 +29,7 @@ id cameraYellow() {
 }
 
 id captureController() {
-  return send<id>(objc_getClass("CAMCaptureController"), "sharedInstance"_sel);
+  return sharedCaptureController();
 }
 
 // CAMSlalomIndicatorView.
@@ -169,34 +169,24 @@ void showRate(id cameraView) {
 }
 
 void createSlalomIndicatorIfNecessary(id self, SEL) {
-  id bar = cameraOf(self).bottomBar;
-  if (bar == nil || send<id>(bar, "slalomIndicatorView"_sel) != nil) return;
+  if (!needsSlalomIndicator(self)) return;
   id spec = send<id>(objc_getClass("CAMCameraSpec"), "specForCurrentDevice"_sel);
   if (!send<BOOL>(spec, "shouldCreateSlalomIndicator"_sel) || !send<BOOL>(spec, "isPhone"_sel)) {
     return;
   }
-  Ref<> indicator =
-      adopt(send<id>(send<id>(objc_getClass("CAMSlalomIndicatorView"), "alloc"_sel),
-                     "initWithFrame:"_sel, CGRectMake(0, 0, kIndicatorSide, kIndicatorSide)));
+  Ref<> indicator = makeSlalomIndicator();
   if (!indicator) return;
   Ref<> tap = adopt(send<id>(send<id>(objc_getClass("UITapGestureRecognizer"), "alloc"_sel),
                              "initWithTarget:action:"_sel, self, "_slalomIndicatorTapped:"_sel));
   send(indicator, "addGestureRecognizer:"_sel, tap.get());
-  send(bar, "setSlalomIndicatorView:"_sel, indicator.get());
-  showRate(self);
+  placeSlalomIndicator(self, indicator);
 }
 
-// The best rate of the camera's 1280×720 video formats.
+// The best rate of the camera's 1280×720 formats.
 double bestSlowMotionRate() {
-  id device = send<id>(captureController(), "currentDevice"_sel);
   double best = 0;
-  for (id format : arrayElements(send<id>(device, "formats"_sel))) {
-    const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
-        send<CMFormatDescriptionRef>(format, "formatDescription"_sel));
-    if (size.width != 1280 || size.height != 720) continue;
-    for (id range : arrayElements(send<id>(format, "videoSupportedFrameRateRanges"_sel))) {
-      best = std::max(best, send<double>(range, "maxFrameRate"_sel));
-    }
+  for (id format : formatsOf(send<id>(captureController(), "currentDevice"_sel))) {
+    if (isHDFormat(format)) best = std::max(best, bestRateOf(format));
   }
   return best;
 }
@@ -239,15 +229,7 @@ long cameraMode(id self, SEL) {
 }
 
 void setCameraMode(id self, SEL, long mode) {
-  cameraOf(self).mode = mode;
-  if (id bar = cameraOf(self).bottomBar) {
-    barOf(bar).mode = mode;
-    send(bar, "setNeedsDisplay"_sel);
-  }
-  send(captureController(), "setCameraMode:device:"_sel, mode, long{0});
-  if (mode == kCameraModeSlowMotion) send(self, "_createSlalomIndicatorIfNecessary"_sel);
-  send(self, "_showControlsForCapturingVideoAnimated:"_sel, BOOL{NO});
-  if (mode == kCameraModeSlowMotion) showRate(self);
+  applyCameraMode(self, mode);
 }
 
 void layoutCameraView(id self, SEL) {
@@ -296,22 +278,58 @@ void registerBottomBar() {
                        .registerClass();
 }
 
+void applyCameraMode(id self, long mode) {
+  cameraOf(self).mode = mode;
+  if (id bar = cameraOf(self).bottomBar) {
+    barOf(bar).mode = mode;
+    send(bar, "setNeedsDisplay"_sel);
+  }
+  send(captureController(), "setCameraMode:device:"_sel, mode, long{0});
+  if (mode == kCameraModeSlowMotion) send(self, "_createSlalomIndicatorIfNecessary"_sel);
+  send(self, "_showControlsForCapturingVideoAnimated:"_sel, BOOL{NO});
+  if (mode == kCameraModeSlowMotion) showRate(self);
+}
+
+bool needsSlalomIndicator(id cameraView) {
+  id bar = cameraOf(cameraView).bottomBar;
+  return bar != nil && send<id>(bar, "slalomIndicatorView"_sel) == nil;
+}
+
+Ref<> makeSlalomIndicator() {
+  return adopt(send<id>(send<id>(objc_getClass("CAMSlalomIndicatorView"), "alloc"_sel),
+                        "initWithFrame:"_sel, CGRectMake(0, 0, kIndicatorSide, kIndicatorSide)));
+}
+
+void placeSlalomIndicator(id cameraView, id indicator) {
+  send(cameraOf(cameraView).bottomBar, "setSlalomIndicatorView:"_sel, indicator);
+  showRate(cameraView);
+}
+
+ClassBuilder cameraViewBuilder(const char* name) {
+  ClassBuilder builder(name, objc_getClass("UIView"));
+  builder.state<CameraViewState>("_cameraViewState")
+      .method("initWithFrame:", &initCameraView)
+      .method("_bottomBar", &bottomBar)
+      .method("cameraMode", &cameraMode)
+      .method("_showControlsForCapturingVideoAnimated:", &showControlsForCapturingVideo)
+      .method("_hideControlsForCapturingVideoAnimated:", &hideControlsForCapturingVideo)
+      .method("cameraControllerDidStartVideoCapture:", &videoCaptureStarted)
+      .method("cameraControllerDidStopVideoCapture:", &videoCaptureStopped)
+      .method("layoutSubviews", &layoutCameraView);
+  return builder;
+}
+
+Class registerCameraViewClass(ClassBuilder& builder) {
+  cameraViewClass = builder.registerClass();
+  return cameraViewClass;
+}
+
 void registerCameraView() {
-  cameraViewClass =
-      ClassBuilder("CAMCameraView", objc_getClass("UIView"))
-          .state<CameraViewState>("_cameraViewState")
-          .method("initWithFrame:", &initCameraView)
-          .method("_bottomBar", &bottomBar)
-          .method("cameraMode", &cameraMode)
-          .method("setCameraMode:", &setCameraMode)
-          .method("_createSlalomIndicatorIfNecessary", &createSlalomIndicatorIfNecessary)
-          .method("_slalomIndicatorTapped:", &slalomIndicatorTapped)
-          .method("_showControlsForCapturingVideoAnimated:", &showControlsForCapturingVideo)
-          .method("_hideControlsForCapturingVideoAnimated:", &hideControlsForCapturingVideo)
-          .method("cameraControllerDidStartVideoCapture:", &videoCaptureStarted)
-          .method("cameraControllerDidStopVideoCapture:", &videoCaptureStopped)
-          .method("layoutSubviews", &layoutCameraView)
-          .registerClass();
+  ClassBuilder builder = cameraViewBuilder("CAMCameraView");
+  builder.method("setCameraMode:", &setCameraMode)
+      .method("_createSlalomIndicatorIfNecessary", &createSlalomIndicatorIfNecessary)
+      .method("_slalomIndicatorTapped:", &slalomIndicatorTapped);
+  registerCameraViewClass(builder);
 }
 
 }  // namespace qv::host

@@ -36,11 +36,29 @@
 //   -isPhone                      whether UIDevice's idiom is the phone's
 #pragma once
 
+#include "platform/objc/Object.h"
+
 namespace qv::host {
 
 void registerCameraSpecs();
 void registerSlalomIndicatorView();
 void registerBottomBar();
 void registerCameraView();
+
+// What the camera views of both generations share (iOS 7's PLCameraView, host/ios7): the
+// bottom bar, the controls around video capture, the delegate calls and the layout. The caller
+// adds setCameraMode: (through applyCameraMode) and _createSlalomIndicatorIfNecessary, and
+// registers the class with registerCameraViewClass.
+ClassBuilder cameraViewBuilder(const char* name);
+Class registerCameraViewClass(ClassBuilder& builder);
+
+// setCameraMode:'s stock work: the bar's dial, the session, the indicator and the controls.
+void applyCameraMode(id cameraView, long mode);
+
+// For _createSlalomIndicatorIfNecessary: whether the view's bar lacks its indicator; a new
+// 40 × 40 indicator; and putting it in the bar, showing the controller's mogulFrameRate.
+bool needsSlalomIndicator(id cameraView);
+Ref<> makeSlalomIndicator();
+void placeSlalomIndicator(id cameraView, id indicator);
 
 }  // namespace qv::host

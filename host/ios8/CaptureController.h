@@ -1,10 +1,8 @@
 // The camera app's capture controller, CAMCaptureController, with the stock behaviour that the
 // tweak's hooks change and that the simulator observes.
 //
-// Messages (NSInteger modes and camera devices, double frame rates):
-//   +sharedInstance                 one controller per class, on the back camera
-//   -currentDevice                  the AVCaptureDevice it configures
-//   -delegate -setDelegate:         not retained
+// Messages (NSInteger modes and camera devices, double frame rates), beside the shared ones of
+// ControllerCore.h:
 //   -mogulFrameRate                 the device's own slow-motion rate (120 or 240; the one
 //                                   chosen, where the camera has both), or 0 when the gestalt
 //                                   says it has none
@@ -21,21 +19,12 @@
 //                                   leaves the device alone, without a format or for a camera
 //                                   other than the back one (0)
 //   -setCameraMode:device:          configures the session for the mode
-//   -cameraMode                     the last mode configured
-//   -startPreview -stopPreview      start through _startPreview:, which runs the preview
-//   -isPreviewRunning
-//   -startVideoCapture -stopVideoCapture -isCapturingVideo   (VideoRecording.h)
 #pragma once
 
 #include "host/devices/Catalog.h"
+#include "host/ios8/ControllerCore.h"
 
 namespace qv::host {
-
-enum CameraMode : long {
-  kCameraModePhoto = 0,
-  kCameraModeVideo = 1,
-  kCameraModeSlowMotion = 2,
-};
 
 // iOS 8: CAMCaptureController defines the methods.
 void registerCaptureControllerIOS8();
@@ -43,7 +32,7 @@ void registerCaptureControllerIOS8();
 // iOS 9: CMKCaptureController defines them, and CAMCaptureController is an empty subclass.
 void registerCaptureControllerIOS9();
 
-// The capture controller of the generation; iOS 7's (PLCameraController) lives in host/ios7.
+// The capture controller of the generation: iOS 7's is PLCameraController (host/ios7).
 void registerCaptureController(HostGeneration generation);
 
 }  // namespace qv::host

@@ -8,7 +8,7 @@
 namespace qv::host {
 namespace {
 
-// PFSlowMotionUtilities.
+// The export utilities (PFSlowMotionUtilities, iOS 7's PLSlalomUtilities).
 
 id exportPresetForAsset(id, SEL, id, id preferredPreset) {
   return preferredPreset;
@@ -21,10 +21,10 @@ void configureExportSession(id, SEL, id session, BOOL) {
 // PFSlowMotionConfiguration.
 
 float volumeDuringSlowMotion(id, SEL) {
-  return 0.3f;
+  return kStockSlowMotionVolume;
 }
 float volumeDuringRampToSlowMotion(id, SEL) {
-  return 0.6f;
+  return kStockRampVolume;
 }
 
 // PFVideoAdjustments.
@@ -39,16 +39,11 @@ AdjustmentsState& adjustmentsOf(id self) {
 }
 
 CMTimeRange defaultSlowMotionTimeRangeForDuration(id, SEL, CMTime duration) {
-  if (!CMTIME_IS_VALID(duration) || duration.timescale <= 0 || duration.value <= 0) {
-    return kCMTimeRangeZero;
-  }
-  const CMTime quarter{duration.value / 4, duration.timescale, kCMTimeFlags_Valid, 0};
-  const CMTime half{duration.value / 2, duration.timescale, kCMTimeFlags_Valid, 0};
-  return CMTimeRangeMake(quarter, half);
+  return stockSlowMotionRange(duration);
 }
 
 float defaultSlowMotionRateForNominalFrameRate(id, SEL, float frameRate) {
-  return frameRate > 30 ? 30 / frameRate : 1.0f;
+  return stockSlowMotionRate(frameRate);
 }
 
 id initWithSlowMotionTimeRangeRate(id self, SEL, CMTimeRange range, float rate) {
@@ -108,11 +103,39 @@ void deallocBuilder(id self, SEL) {
 
 }  // namespace
 
-void registerMediaClassesIOS8() {
-  ClassBuilder("PFSlowMotionUtilities", NSObjectClass())
+CMTimeRange stockSlowMotionRange(CMTime duration) {
+  if (!CMTIME_IS_VALID(duration) || duration.timescale <= 0 || duration.value <= 0) {
+    return kCMTimeRangeZero;
+  }
+  const CMTime quarter{duration.value / 4, duration.timescale, kCMTimeFlags_Valid, 0};
+  const CMTime half{duration.value / 2, duration.timescale, kCMTimeFlags_Valid, 0};
+  return CMTimeRangeMake(quarter, half);
+}
+
+float stockSlowMotionRate(float frameRate) {
+  return frameRate > 30 ? 30 / frameRate : 1.0f;
+}
+
+CMTimeRange defaultSlowMotionRange(CMTime duration) {
+  Class adjustments = objc_getClass("PFVideoAdjustments");
+  if (adjustments == Nil) return stockSlowMotionRange(duration);
+  return send<CMTimeRange>(adjustments, "defaultSlowMotionTimeRangeForDuration:"_sel, duration);
+}
+
+void registerExportUtilities(const char* className) {
+  ClassBuilder(className, NSObjectClass())
       .classMethod("exportPresetForAsset:preferredPreset:", &exportPresetForAsset)
       .classMethod("configureExportSession:forcePreciseConversion:", &configureExportSession)
       .registerClass();
+}
+
+Class exportUtilitiesClass() {
+  Class utilities = objc_getClass("PFSlowMotionUtilities");
+  return utilities != Nil ? utilities : objc_getClass("PLSlalomUtilities");
+}
+
+void registerMediaClassesIOS8() {
+  registerExportUtilities("PFSlowMotionUtilities");
   ClassBuilder("PFSlowMotionConfiguration", NSObjectClass())
       .method("volumeDuringSlowMotion", &volumeDuringSlowMotion)
       .method("volumeDuringRampToSlowMotion", &volumeDuringRampToSlowMotion)
@@ -145,26 +168,32 @@ float firstVideoRate(id avAsset) {
   return tracks.empty() ? 0 : send<float>(tracks.front(), "nominalFrameRate"_sel);
 }
 
-PlaybackPlan playbackPlan(id builder) {
+PlaybackPlan slowedPlan(double duration, CMTimeRange section, float rate) {
   PlaybackPlan plan;
-  const double duration =
-      CMTimeGetSeconds(send<CMTime>(send<id>(builder, "videoAsset"_sel), "duration"_sel));
   plan.duration = duration > 0 ? duration : 0;
   plan.playingTime = plan.duration;
-  id adjustments = send<id>(builder, "videoAdjustments"_sel);
-  const CMTimeRange range = send<CMTimeRange>(adjustments, "slowMotionTimeRange"_sel);
-  const float rate = send<float>(adjustments, "slowMotionRate"_sel);
-  const double start = std::clamp(CMTimeGetSeconds(range.start), 0.0, plan.duration);
-  const double end = std::clamp(CMTimeGetSeconds(CMTimeRangeGetEnd(range)), start, plan.duration);
-  if (adjustments == nil || !(rate > 0) || rate >= 1 || !(end > start)) return plan;
-  Ref<> configuration = make(objc_getClass("PFSlowMotionConfiguration"));
+  const double start = std::clamp(CMTimeGetSeconds(section.start), 0.0, plan.duration);
+  const double end = std::clamp(CMTimeGetSeconds(CMTimeRangeGetEnd(section)), start, plan.duration);
+  if (!(rate > 0) || rate >= 1 || !(end > start)) return plan;
   plan.slowMotion = true;
   plan.slowStart = start;
   plan.slowEnd = end;
   plan.rate = rate;
+  plan.playingTime = plan.duration - (end - start) + (end - start) / rate;
+  return plan;
+}
+
+PlaybackPlan playbackPlan(id builder) {
+  const double duration =
+      CMTimeGetSeconds(send<CMTime>(send<id>(builder, "videoAsset"_sel), "duration"_sel));
+  id adjustments = send<id>(builder, "videoAdjustments"_sel);
+  PlaybackPlan plan =
+      slowedPlan(duration, send<CMTimeRange>(adjustments, "slowMotionTimeRange"_sel),
+                 send<float>(adjustments, "slowMotionRate"_sel));
+  if (!plan.slowMotion) return plan;
+  Ref<> configuration = make(objc_getClass("PFSlowMotionConfiguration"));
   plan.volume = send<float>(configuration.get(), "volumeDuringSlowMotion"_sel);
   plan.rampVolume = send<float>(configuration.get(), "volumeDuringRampToSlowMotion"_sel);
-  plan.playingTime = plan.duration - (end - start) + (end - start) / rate;
   return plan;
 }
 

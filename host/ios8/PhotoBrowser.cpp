@@ -170,7 +170,7 @@ Class browserClass() {
 
 }  // namespace
 
-void registerPhotoBrowserIOS8() {
+void registerPhotoBrowser() {
   browserClass();
 }
 

@@ -22,7 +22,7 @@
 
 namespace qv::host {
 
-void registerPhotoBrowserIOS8();
+void registerPhotoBrowser();
 
 // Shows the library's asset in a new browser over the app's screen, replacing any other;
 // answers why it could not, or an empty text.

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "host/ios8/MediaClasses.h"
 #include "platform/AVFoundation/AVFoundation.h"
+#include "platform/CoreMedia/CMTimeRange.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/Foundation/PropertyList.h"
 #include "platform/System/Faults.h"
@@ -20,7 +22,8 @@ struct AssetState {
   std::string path;  // the device path of the original file
   int kindSubtype = 0;
   short savedAssetType = kCameraRollSavedType;
-  Ref<> adjustments;
+  Ref<> adjustments;                       // iOS 8: a PFVideoAdjustments
+  std::optional<CMTimeRange> slalomRange;  // iOS 7: the section itself
   double duration = 0;
   float frameRate = 0;
 };
@@ -63,13 +66,19 @@ void setSavedAssetType(id self, SEL, short type) {
   assetOf(self).savedAssetType = type;
 }
 BOOL hasAdjustments(id self, SEL) {
-  return assetOf(self).adjustments ? YES : NO;
+  return assetOf(self).adjustments || assetOf(self).slalomRange ? YES : NO;
 }
 id videoAdjustments(id self, SEL) {
   return assetOf(self).adjustments;
 }
 void setVideoAdjustments(id self, SEL, id adjustments) {
   assetOf(self).adjustments = adopt(send<id>(adjustments, "copy"_sel));
+}
+CMTimeRange slalomTimeRange(id self, SEL) {
+  return assetOf(self).slalomRange.value_or(kCMTimeRangeZero);
+}
+void setSlalomTimeRange(id self, SEL, CMTimeRange range) {
+  assetOf(self).slalomRange = range;
 }
 id pathForOriginalFile(id self, SEL) {
   return autorelease(makeString(assetOf(self).path).leak());
@@ -99,28 +108,38 @@ BOOL setVideoInfoFromFile(id self, SEL, id fileURL, id renderURL, BOOL) {
   return state.frameRate > 0 ? YES : NO;
 }
 
+HostGeneration libraryGeneration = HostGeneration::iOS8;
+
 Class assetClass() {
-  static const Class cls =
-      ClassBuilder("PLManagedAsset", NSObjectClass())
-          .state<AssetState>()
-          .method("isVideo", &isVideo)
-          .method("isMogul", &isMogul)
-          .method("kindSubtype", &kindSubtype)
-          .method("setKindSubtype:", &setKindSubtype)
-          .method("savedAssetType", &savedAssetType)
-          .method("setSavedAssetType:", &setSavedAssetType)
-          .method("hasAdjustments", &hasAdjustments)
-          .method("videoAdjustments", &videoAdjustments)
-          .method("setVideoAdjustments:", &setVideoAdjustments)
-          .method("pathForOriginalFile", &pathForOriginalFile)
-          .method("mainFileURL", &mainFileURL)
-          .method("filename", &filename)
-          .method("duration", &duration)
-          .method("nominalFrameRate", &nominalFrameRate)
-          .method("setVideoInfoFromFileAtURL:fullSizeRenderURL:overwriteOriginalProperties:",
-                  &setVideoInfoFromFile)
-          .registerClass();
-  return cls;
+  return objc_getClass("PLManagedAsset");
+}
+
+void registerAssetClass(HostGeneration generation) {
+  ClassBuilder builder("PLManagedAsset", NSObjectClass());
+  builder.state<AssetState>()
+      .method("isVideo", &isVideo)
+      .method("isMogul", &isMogul)
+      .method("kindSubtype", &kindSubtype)
+      .method("setKindSubtype:", &setKindSubtype)
+      .method("savedAssetType", &savedAssetType)
+      .method("setSavedAssetType:", &setSavedAssetType)
+      .method("hasAdjustments", &hasAdjustments)
+      .method("pathForOriginalFile", &pathForOriginalFile)
+      .method("mainFileURL", &mainFileURL)
+      .method("filename", &filename)
+      .method("duration", &duration)
+      .method("nominalFrameRate", &nominalFrameRate)
+      .method("setVideoInfoFromFileAtURL:fullSizeRenderURL:overwriteOriginalProperties:",
+              &setVideoInfoFromFile);
+  if (generation == HostGeneration::iOS7) {
+    builder.method("slalomTimeRange", &slalomTimeRange)
+        .method("setSlalomTimeRange:", &setSlalomTimeRange);
+  } else {
+    builder.method("videoAdjustments", &videoAdjustments)
+        .method("setVideoAdjustments:", &setVideoAdjustments);
+  }
+  builder.registerClass();
+  libraryGeneration = generation;
 }
 
 // The store: one dictionary per asset, by file name.
@@ -139,18 +158,30 @@ id number(id record, const char* key) {
   return send<id>(record, "objectForKey:"_sel, makeString(key).get());
 }
 
-Ref<> adjustmentsFrom(id record) {
+std::optional<CMTimeRange> sectionFrom(id record) {
+  id timescale = number(record, "slowMotionTimescale");
+  if (timescale == nil) return std::nullopt;
+  const CMTimeScale scale = send<int>(timescale, "intValue"_sel);
+  return CMTimeRange{{send<long long>(number(record, "slowMotionStart"), "longLongValue"_sel),
+                      scale, kCMTimeFlags_Valid, 0},
+                     {send<long long>(number(record, "slowMotionDuration"), "longLongValue"_sel),
+                      scale, kCMTimeFlags_Valid, 0}};
+}
+
+// The user's edit as the generation keeps it: the section itself on iOS 7, a PFVideoAdjustments
+// with its rate on iOS 8.
+void restoreEdit(AssetState& state, id record) {
+  const std::optional<CMTimeRange> section = sectionFrom(record);
+  if (!section) return;
+  if (libraryGeneration == HostGeneration::iOS7) {
+    state.slalomRange = section;
+    return;
+  }
   id rate = number(record, "slowMotionRate");
-  if (rate == nil) return nullptr;
-  const CMTimeScale scale = send<int>(number(record, "slowMotionTimescale"), "intValue"_sel);
-  const CMTimeRange range{
-      {send<long long>(number(record, "slowMotionStart"), "longLongValue"_sel), scale,
-       kCMTimeFlags_Valid, 0},
-      {send<long long>(number(record, "slowMotionDuration"), "longLongValue"_sel), scale,
-       kCMTimeFlags_Valid, 0}};
-  return adopt(send<id>(send<id>(objc_getClass("PFVideoAdjustments"), "alloc"_sel),
-                        "initWithSlowMotionTimeRange:rate:"_sel, range,
-                        send<float>(rate, "floatValue"_sel)));
+  if (rate == nil) return;
+  state.adjustments = adopt(send<id>(send<id>(objc_getClass("PFVideoAdjustments"), "alloc"_sel),
+                                     "initWithSlowMotionTimeRange:rate:"_sel, *section,
+                                     send<float>(rate, "floatValue"_sel)));
 }
 
 Ref<> assetFrom(id record) {
@@ -162,7 +193,7 @@ Ref<> assetFrom(id record) {
       static_cast<short>(send<int>(number(record, "savedAssetType"), "intValue"_sel));
   state.duration = send<double>(number(record, "duration"), "doubleValue"_sel);
   state.frameRate = send<float>(number(record, "nominalFrameRate"), "floatValue"_sel);
-  state.adjustments = adjustmentsFrom(record);
+  restoreEdit(state, record);
   return asset;
 }
 
@@ -177,11 +208,12 @@ Ref<> recordOf(id asset) {
   add("savedAssetType", makeNumber(static_cast<int>(state.savedAssetType)));
   add("duration", makeNumber(state.duration));
   add("nominalFrameRate", makeNumber(state.frameRate));
+  if (const std::optional<CMTimeRange> range = slowMotionEdit(asset)) {
+    add("slowMotionStart", makeNumber(static_cast<long long>(range->start.value)));
+    add("slowMotionDuration", makeNumber(static_cast<long long>(range->duration.value)));
+    add("slowMotionTimescale", makeNumber(static_cast<int>(range->start.timescale)));
+  }
   if (state.adjustments) {
-    const CMTimeRange range = send<CMTimeRange>(state.adjustments.get(), "slowMotionTimeRange"_sel);
-    add("slowMotionStart", makeNumber(static_cast<long long>(range.start.value)));
-    add("slowMotionDuration", makeNumber(static_cast<long long>(range.duration.value)));
-    add("slowMotionTimescale", makeNumber(static_cast<int>(range.start.timescale)));
     add("slowMotionRate", makeNumber(send<float>(state.adjustments.get(), "slowMotionRate"_sel)));
   }
   std::vector<std::pair<id, id>> plain;
@@ -239,9 +271,17 @@ std::string albumRefusal(std::uintmax_t size) {
 
 }  // namespace
 
-void registerPhotoLibraryIOS8() {
-  assetClass();
+void registerPhotoLibrary(HostGeneration generation) {
+  registerAssetClass(generation);
   ui::setSavedPhotosAlbum(&saveToAlbum);
+}
+
+std::optional<CMTimeRange> slowMotionEdit(id asset) {
+  if (!send<BOOL>(asset, "hasAdjustments"_sel)) return std::nullopt;
+  if (responds(asset, "slalomTimeRange"_sel)) {
+    return send<CMTimeRange>(asset, "slalomTimeRange"_sel);
+  }
+  return send<CMTimeRange>(send<id>(asset, "videoAdjustments"_sel), "slowMotionTimeRange"_sel);
 }
 
 std::string saveToAlbum(const std::string& devicePath) {

@@ -9,7 +9,9 @@
 //   -savedAssetType -setSavedAssetType:
 //                                  short; 3 for what this device's camera roll saved itself
 //   -hasAdjustments -videoAdjustments -setVideoAdjustments:
-//                                  the user's slow-motion edit (a PFVideoAdjustments), or nil
+//                                  the user's slow-motion edit (a PFVideoAdjustments), or nil;
+//                                  on iOS 7 -slalomTimeRange -setSlalomTimeRange: instead, the
+//                                  section itself (a CMTimeRange)
 //   -pathForOriginalFile -mainFileURL -filename -duration (seconds) -nominalFrameRate (float)
 //   -setVideoInfoFromFileAtURL:fullSizeRenderURL:overwriteOriginalProperties:
 //                                  a new asset takes the file as its original; reads the
@@ -20,8 +22,12 @@
 
 #include <objc/runtime.h>
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "host/devices/Catalog.h"
+#include "platform/CoreMedia/CMTimeRange.h"
 
 namespace qv::host {
 
@@ -31,7 +37,10 @@ inline constexpr const char* kLibraryStore = "/var/mobile/Media/PhotoData/Photos
 inline constexpr int kSlowMotionSubtype = 101;
 inline constexpr short kCameraRollSavedType = 3;
 
-void registerPhotoLibraryIOS8();
+void registerPhotoLibrary(HostGeneration generation);
+
+// The section of the asset's slow-motion edit in either generation; none without an edit.
+std::optional<CMTimeRange> slowMotionEdit(id asset);
 
 // The library's assets in file-name order. The first call loads the store and imports every
 // movie of the album folder that the store does not know yet.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <future>
 
+#include "host/ios7/SlalomClasses.h"
 #include "host/ios8/PhotoLibrary.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreMedia/CMTimeRange.h"
@@ -49,6 +50,44 @@ std::string exportPathFor(id asset) {
   }
 }
 
+// iOS 7's asset keeps its slow section itself, where iOS 8's has adjustments.
+bool isIOS7Asset(id asset) {
+  return responds(asset, "setSlalomTimeRange:"_sel);
+}
+
+bool isSlowMotionClip(id asset) {
+  return send<int>(asset, "kindSubtype"_sel) == kSlowMotionSubtype;
+}
+
+// iOS 7: the asset's own section, or a slow-motion clip's default one.
+PlaybackPlan slalomPlaybackPlanOf(id asset, id avAsset) {
+  std::optional<CMTimeRange> section = slowMotionEdit(asset);
+  if (!section && isSlowMotionClip(asset)) {
+    section = stockSlowMotionRange(send<CMTime>(avAsset, "duration"_sel));
+  }
+  return slalomPlaybackPlan(avAsset, section);
+}
+
+// iOS 8: the section on a copy of the asset's adjustments (or new default ones), the rate applied
+// again for the clip's frame rate.
+void setAdjustedSection(id asset, id avAsset, CMTimeRange section) {
+  Ref<> adjustments(send<id>(asset, "videoAdjustments"_sel));
+  adjustments =
+      adjustments ? adopt(send<id>(adjustments.get(), "copy"_sel)) : defaultAdjustments(avAsset);
+  send(adjustments.get(), "setSlowMotionTimeRange:"_sel, section);
+  send(adjustments.get(), "setSlowMotionRate:"_sel,
+       send<float>(adjustmentsClass(), "defaultSlowMotionRateForNominalFrameRate:"_sel,
+                   firstVideoRate(avAsset)));
+  send(asset, "setVideoAdjustments:"_sel, adjustments.get());
+}
+
+// The export as far as it came, ended for that reason.
+ExportResult failedExport(ExportResult result, const std::string& why) {
+  result.status = AVAssetExportSessionStatusFailed;
+  result.failure = why;
+  return result;
+}
+
 }  // namespace
 
 PlaybackPlan playVideo(id videoView) {
@@ -57,8 +96,9 @@ PlaybackPlan playVideo(id videoView) {
 
 PlaybackPlan playbackPlanOf(id asset) {
   id avAsset = avAssetOf(asset);
+  if (isIOS7Asset(asset)) return slalomPlaybackPlanOf(asset, avAsset);
   Ref<> adjustments(send<id>(asset, "videoAdjustments"_sel));
-  if (!adjustments && send<int>(asset, "kindSubtype"_sel) == kSlowMotionSubtype) {
+  if (!adjustments && isSlowMotionClip(asset)) {
     adjustments = defaultAdjustments(avAsset);
   }
   Ref<> builder =
@@ -77,17 +117,14 @@ std::string editSlowMotion(id videoView, double start, double end) {
   if (!(start >= 0) || !(end > start) || end > length + 1e-9) {
     return "the slow-motion section must lie within the clip's " + std::to_string(length) + " s";
   }
-  Ref<> adjustments(send<id>(asset, "videoAdjustments"_sel));
-  adjustments =
-      adjustments ? adopt(send<id>(adjustments.get(), "copy"_sel)) : defaultAdjustments(avAsset);
   constexpr CMTimeScale kScale = 600;
-  send(adjustments.get(), "setSlowMotionTimeRange:"_sel,
-       CMTimeRangeMake(CMTimeMakeWithSeconds(start, kScale),
-                       CMTimeMakeWithSeconds(end - start, kScale)));
-  send(adjustments.get(), "setSlowMotionRate:"_sel,
-       send<float>(adjustmentsClass(), "defaultSlowMotionRateForNominalFrameRate:"_sel,
-                   firstVideoRate(avAsset)));
-  send(asset, "setVideoAdjustments:"_sel, adjustments.get());
+  const CMTimeRange section = CMTimeRangeMake(CMTimeMakeWithSeconds(start, kScale),
+                                              CMTimeMakeWithSeconds(end - start, kScale));
+  if (isIOS7Asset(asset)) {
+    send(asset, "setSlalomTimeRange:"_sel, section);  // iOS 7 keeps the section itself
+  } else {
+    setAdjustedSection(asset, avAsset, section);
+  }
   send<BOOL>(asset, "setVideoInfoFromFileAtURL:fullSizeRenderURL:overwriteOriginalProperties:"_sel,
              send<id>(asset, "mainFileURL"_sel), nil, NO);
   saveLibrary();
@@ -100,7 +137,11 @@ ExportResult exportVideo(id videoView, const std::string& preferredPreset,
   ExportResult result;
   id asset = assetOf(videoView);
   id avAsset = avAssetOf(asset);
-  Class utilities = objc_getClass("PFSlowMotionUtilities");
+  Class utilities = exportUtilitiesClass();
+  if (utilities == Nil) {
+    return failedExport(
+        result, "the app has no export utilities (PFSlowMotionUtilities, PLSlalomUtilities)");
+  }
   // Held here: the stock choice answers the preferred preset itself, which must outlive the call.
   const Ref<> preferred = makeString(preferredPreset);
   id preset =
@@ -108,11 +149,8 @@ ExportResult exportVideo(id videoView, const std::string& preferredPreset,
   result.presetAsked = utf8(preset);
   Ref<> session = adopt(send<id>(send<id>(objc_getClass("AVAssetExportSession"), "alloc"_sel),
                                  "initWithAsset:presetName:"_sel, avAsset, preset));
-  if (!session) {
-    result.status = AVAssetExportSessionStatusFailed;
-    result.failure = "no export session for the preset " + result.presetAsked;
-    return result;
-  }
+  if (!session)
+    return failedExport(result, "no export session for the preset " + result.presetAsked);
   send(utilities, "configureExportSession:forcePreciseConversion:"_sel, session.get(), YES);
   result.minFrameDuration = send<CMTime>(session.get(), "minVideoFrameDuration"_sel);
   result.outputPath = exportPathFor(asset);

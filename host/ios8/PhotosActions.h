@@ -13,13 +13,15 @@
 namespace qv::host {
 
 // Plays the view's asset: its slow-motion edit, or for a clip of kind subtype 101 the default
-// section at the default rate, or nothing slowed; answers what it played.
+// section at the default rate, or nothing slowed; answers what it played. iOS 7 plays through a
+// PLSlalomConfiguration (host/ios7/SlalomClasses.h).
 PlaybackPlan playVideo(id videoView);
 PlaybackPlan playbackPlanOf(id asset);
 
 // Saves a slow-motion edit of [start, end) seconds: the section set on the asset's adjustments
-// (or new default ones), the rate applied again for the clip's frame rate, and the video's
-// information read again. Answers why it could not, or an empty text.
+// (or new default ones), the rate applied again for the clip's frame rate, or on iOS 7 the
+// asset's section itself; then the video's information read again. Answers why it could not, or an
+// empty text.
 std::string editSlowMotion(id videoView, double start, double end);
 
 struct ExportResult {

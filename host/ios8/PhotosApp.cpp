@@ -5,6 +5,7 @@
 #include "host/AppWindow.h"
 #include "host/ios8/PhotoBrowser.h"
 #include "host/ios8/PhotoLibrary.h"
+#include "host/ios8/PhotosUI.h"
 #include "platform/UIKit/UIKit.h"
 
 namespace qv::host {
@@ -41,8 +42,19 @@ CGRect tileFrame(std::size_t index) {
                     kTileSide);
 }
 
+// Without PhotosUI (iOS 7) the album marks a video itself: a dark strip with its length.
+void drawLengthStrip(CGContextRef context, CGRect tile, double seconds) {
+  CGContextSetRGBFillColor(context, 0, 0, 0, 0.45);
+  CGContextFillRect(context, CGRectMake(tile.origin.x, tile.origin.y + tile.size.height - 22,
+                                        tile.size.width, 22));
+  drawCaption(
+      clockText(seconds),
+      CGPointMake(tile.origin.x + tile.size.width - 34, tile.origin.y + tile.size.height - 18), 13,
+      false);
+}
+
 // The album: its title, and a grey tile per video with its name; each tile's banner is a
-// PUVideoBannerView.
+// PUVideoBannerView, or on iOS 7 a strip the album draws.
 void drawAlbum(id self, SEL, CGRect) {
   CGContextRef context = UIGraphicsGetCurrentContext();
   CGContextSetGrayFillColor(context, 0.08, 1);
@@ -56,6 +68,9 @@ void drawAlbum(id self, SEL, CGRect) {
     CGContextFillRect(context, tile);
     drawCaption(utf8(send<id>(assets[i], "filename"_sel)),
                 CGPointMake(tile.origin.x + 6, tile.origin.y + 8), 11, false);
+    if (objc_getClass("PUVideoBannerView") == Nil) {
+      drawLengthStrip(context, tile, send<double>(assets[i], "duration"_sel));
+    }
   }
 }
 
@@ -77,22 +92,33 @@ void viewDidLoad(id self, SEL) {
   if (objc_getClass("PUVideoBannerView") != Nil) addBanners(view);
 }
 
+// The album's classes: the Photos UI's from iOS 8 on, the photo library's own on iOS 7.
+struct AlbumClasses {
+  const char* view;
+  const char* controller;
+};
+
+AlbumClasses albumClasses(HostGeneration generation) {
+  if (generation == HostGeneration::iOS7) return {"PLAlbumView", "PLAlbumViewController"};
+  return {"PUAlbumView", "PUAlbumViewController"};
+}
+
 }  // namespace
 
-void launchPhotosAppIOS8() {
-  Class album = objc_getClass("PUAlbumView");
-  if (album == Nil) {
-    ClassBuilder("PUAlbumView", objc_getClass("UIView"))
+void launchPhotosApp(HostGeneration generation) {
+  const AlbumClasses names = albumClasses(generation);
+  if (objc_getClass(names.view) == Nil) {
+    ClassBuilder(names.view, objc_getClass("UIView"))
         .method("drawRect:", &drawAlbum)
         .registerClass();
-    ClassBuilder("PUAlbumViewController", objc_getClass("UIViewController"))
+    ClassBuilder(names.controller, objc_getClass("UIViewController"))
         .method("viewDidLoad", &viewDidLoad)
         .registerClass();
   }
-  Ref<> controller = make(objc_getClass("PUAlbumViewController"));
+  Ref<> controller = make(objc_getClass(names.controller));
   openAppWindow(controller);
   id view = send<id>(controller.get(), "view"_sel);
-  Ref<> albumView = adopt(send<id>(send<id>(objc_getClass("PUAlbumView"), "alloc"_sel),
+  Ref<> albumView = adopt(send<id>(send<id>(objc_getClass(names.view), "alloc"_sel),
                                    "initWithFrame:"_sel, send<CGRect>(view, "bounds"_sel)));
   send(view, "insertSubview:atIndex:"_sel, albumView.get(), 0L);
   screen().root = controller;

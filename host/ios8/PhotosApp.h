@@ -1,14 +1,16 @@
-// The Photos app ("MobileSlideShow") of the iOS 8 generation: its window shows the album's
-// videos as tiles with their banners, or one clip in a PLVideoView over it.
+// The Photos app ("MobileSlideShow"): its window shows the album's videos as tiles, with their
+// banners from iOS 8 on, or one clip in a PLVideoView over it.
 #pragma once
 
 #include <objc/runtime.h>
 
 #include <string>
 
+#include "host/devices/Catalog.h"
+
 namespace qv::host {
 
-void launchPhotosAppIOS8();
+void launchPhotosApp(HostGeneration generation);
 
 // Opens the album's clip of that file name in the photo browser (or, in a build without one, in
 // a PLVideoView over the album); answers why it could not, or an empty text. Camera opens its

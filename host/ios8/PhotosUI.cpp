@@ -66,13 +66,6 @@ void drawText(const std::string& text, CGPoint at, CGFloat size) {
   send(string.get(), "drawAtPoint:withAttributes:"_sel, at, attributes.get());
 }
 
-std::string clockText(double seconds) {
-  const long whole = std::lround(std::max(0.0, seconds));
-  char text[48];
-  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-  return text;
-}
-
 // PUVideoBannerView.
 
 struct BannerState {
@@ -172,6 +165,7 @@ BOOL shouldShowSlalomEditor(id self, SEL) {
 id initVideoView(id self, SEL, CGRect frame) {
   self = sendSuper<id>(self, objc_getClass("PLVideoView"), "initWithFrame:"_sel, frame);
   if (self == nil) return nil;
+  if (objc_getClass("PUVideoBannerView") == Nil) return self;  // iOS 7: no Photos UI banner
   Ref<> banner =
       adopt(send<id>(send<id>(objc_getClass("PUVideoBannerView"), "alloc"_sel),
                      "initWithFrame:"_sel, CGRectMake(0, 0, frame.size.width, kBannerHeight)));
@@ -187,10 +181,7 @@ void deallocVideoView(id self, SEL) {
 
 // The slow-motion section the editor shows: the user's edit, else the default range.
 CMTimeRange editorRange(id asset, CMTime duration) {
-  id adjustments = send<id>(asset, "videoAdjustments"_sel);
-  if (adjustments != nil) return send<CMTimeRange>(adjustments, "slowMotionTimeRange"_sel);
-  return send<CMTimeRange>(objc_getClass("PFVideoAdjustments"),
-                           "defaultSlowMotionTimeRangeForDuration:"_sel, duration);
+  return slowMotionEdit(asset).value_or(defaultSlowMotionRange(duration));
 }
 
 void drawEditor(id self, CGRect bounds) {
@@ -229,9 +220,8 @@ void drawVideoView(id self, SEL, CGRect) {
   if (send<BOOL>(self, "_shouldShowSlalomEditor"_sel)) drawEditor(self, bounds);
 }
 
-}  // namespace
-
-void registerPhotosUIIOS8() {
+// PhotosUI came with iOS 8: its image category and the banner.
+void registerPhotosUIFramework() {
   Class image = objc_getClass("UIImage");
   class_addMethod(object_getClass(asId(image)), sel_registerName("pu_PhotosUIImageNamed:"),
                   toIMP(&photosImageNamed), methodEncoding<id, id>().c_str());
@@ -243,6 +233,19 @@ void registerPhotosUIIOS8() {
       .method("badgeImage", &badgeImage)
       .method("drawRect:", &drawBanner)
       .registerClass();
+}
+
+}  // namespace
+
+std::string clockText(double seconds) {
+  const long whole = std::lround(std::max(0.0, seconds));
+  char text[48];
+  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  return text;
+}
+
+void registerPhotosUI(HostGeneration generation) {
+  if (generation != HostGeneration::iOS7) registerPhotosUIFramework();
   ClassBuilder("PLVideoView", objc_getClass("UIView"))
       .state<VideoViewState>()
       .ivar<id>("_videoCameraImage")

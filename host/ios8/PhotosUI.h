@@ -1,4 +1,5 @@
-// The Photos UI classes the apps share, with their stock behaviour.
+// The Photos UI classes the apps share, with their stock behaviour. iOS 7 has only PLVideoView,
+// without a banner: PhotosUI came with iOS 8.
 //
 // UIImage (Photos category)
 //   +pu_PhotosUIImageNamed:        the Photos UI's own images: "PUSlalomBadgeIcon",
@@ -16,8 +17,15 @@
 
 #include <objc/runtime.h>
 
+#include <string>
+
+#include "host/devices/Catalog.h"
+
 namespace qv::host {
 
-void registerPhotosUIIOS8();
+void registerPhotosUI(HostGeneration generation);
+
+// A video's length as its banner shows it ("0:02").
+std::string clockText(double seconds);
 
 }  // namespace qv::host

@@ -209,7 +209,7 @@ Class agentClass() {
 
 }  // namespace
 
-void registerPublishingIOS8() {
+void registerPublishing() {
   hudClass();
   agentClass();
 }

@@ -26,7 +26,7 @@ namespace qv::host {
 
 inline constexpr const char* kRemakeFolder = "/tmp/PLPublishingAgent";
 
-void registerPublishingIOS8();
+void registerPublishing();
 
 // The app's own publishing of an asset, as its share action starts it ("PublishToYouTube").
 void publishAsset(id asset);

@@ -13,6 +13,9 @@ id rgbColor(double red, double green, double blue, double alpha = 1);
 // Draws the text on one line, centred on the point, in the current context.
 void drawCentredText(const std::string& text, id font, id color, CGPoint centre);
 
+// Draws the text on one line from its top-left corner.
+void drawTextAt(const std::string& text, id font, id color, CGPoint origin);
+
 // The system font at `size`, or smaller so that the text is at most `width` wide.
 id fittingSystemFont(const std::string& text, double size, double width, bool bold);
 

@@ -28,8 +28,10 @@ id makeStandardUserDefaults(id cls) {
   // A missing or unreadable file is an empty store.
   id stored = send<id>(objc_getClass("NSDictionary"), "dictionaryWithContentsOfFile:"_sel,
                        state.path.get());
-  state.values = stored != nil ? adopt(send<id>(stored, "mutableCopyWithZone:"_sel, nullptr))
-                               : make(objc_getClass("NSMutableDictionary"));
+  state.values =
+      stored != nil
+          ? adopt(send<id>(stored, "mutableCopyWithZone:"_sel, static_cast<void*>(nullptr)))
+          : make(objc_getClass("NSMutableDictionary"));
   return shared;
 }
 

@@ -4,6 +4,7 @@
 
 #include "host/AppWindow.h"
 #include "host/DeviceSetup.h"
+#include "host/ios7/CameraView.h"
 #include "host/ios8/CameraApp.h"
 #include "host/ios8/CameraScreen.h"
 #include "host/ios8/CaptureController.h"
@@ -29,19 +30,27 @@ void startCameraHost(const std::string& deviceName, const std::string& system) {
 void startCameraScreenHost(const std::string& deviceName, const std::string& system) {
   startCameraHost(deviceName, system);
   host::applyScreen(shippedCatalog().device(deviceName)->idiom);
-  host::registerCameraSpecs();
   host::registerSlalomIndicatorView();
   host::registerBottomBar();
+  const bool iOS7 = (system.empty() ? shippedCatalog().device(deviceName)->system
+                                    : *shippedCatalog().system(system))
+                        .generation == host::HostGeneration::iOS7;
+  if (iOS7) {
+    host::registerCameraViewIOS7();
+    host::registerCameraApp(host::kCameraAppIOS7);
+    return;
+  }
+  host::registerCameraSpecs();
   host::registerCameraView();
-  host::registerCameraAppIOS8();
+  host::registerCameraApp(host::kCameraAppIOS8);
 }
 
 void openCameraScreen() {
-  host::launchCameraAppIOS8();
+  host::launchCameraApp();
 }
 
 id captureController() {
-  return send<id>(objc_getClass("CAMCaptureController"), "sharedInstance"_sel);
+  return host::sharedCaptureController();
 }
 
 std::string activeFormatSize(id device) {

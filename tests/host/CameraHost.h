@@ -16,14 +16,15 @@ const host::Catalog& shippedCatalog();
 // its capture controller.
 void startCameraHost(const std::string& deviceName, const std::string& system = "");
 
-// The same, with the screen and idiom of the device and the camera screen's classes too: the
-// spec classes, the indicator, the bottom bar, the camera view and the app's controller.
+// The same, with the screen and idiom of the device and the camera screen's classes of its
+// generation too: CAMCameraSpec and its pad subclass (not on iOS 7), the indicator, the bottom bar,
+// the camera view and the app's controller.
 void startCameraScreenHost(const std::string& deviceName, const std::string& system = "");
 
 // Opens the app's window on the camera screen, as the app's start does once the library is in.
 void openCameraScreen();
 
-// CAMCaptureController's shared instance.
+// The capture controller's shared instance (CAMCaptureController's, or PLCameraController's).
 id captureController();
 
 // The active format's width and height as "1280x720"; "none" without one.

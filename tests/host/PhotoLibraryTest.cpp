@@ -26,8 +26,8 @@ namespace {
 
 void registerMediaHosts() {
   host::registerMediaClassesIOS8();
-  host::registerPhotoLibraryIOS8();
-  host::registerPhotosUIIOS8();
+  host::registerPhotoLibrary(host::HostGeneration::iOS8);
+  host::registerPhotosUI(host::HostGeneration::iOS8);
 }
 
 media::TrackInfo videoOf(const std::string& devicePath) {

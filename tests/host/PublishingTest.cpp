@@ -49,10 +49,10 @@ void startApp(const char* name) {
   MainRunLoop::adoptCurrentThread();
   media::writeClip(resolvePath(kClip), {120, 0.4, 160, 90});
   host::registerMediaClassesIOS8();
-  host::registerPhotoLibraryIOS8();
-  host::registerPhotosUIIOS8();
-  host::registerPublishingIOS8();
-  host::registerPhotoBrowserIOS8();
+  host::registerPhotoLibrary(host::HostGeneration::iOS8);
+  host::registerPhotosUI(host::HostGeneration::iOS8);
+  host::registerPublishing();
+  host::registerPhotoBrowser();
   host::openAppWindow(make(objc_getClass("UIViewController")));
   Method end = class_getInstanceMethod(objc_getClass("PLPublishingAgent"),
                                        "videoRemakerDidEndRemaking:temporaryPath:"_sel);

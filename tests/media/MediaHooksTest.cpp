@@ -32,8 +32,8 @@ class MediaHost {
  public:
   MediaHost() {
     qv::host::registerMediaClassesIOS8();
-    qv::host::registerPhotoLibraryIOS8();
-    qv::host::registerPhotosUIIOS8();
+    qv::host::registerPhotoLibrary(qv::host::HostGeneration::iOS8);
+    qv::host::registerPhotosUI(qv::host::HostGeneration::iOS8);
     static const std::array<HookGroup, 7> groups{
         HookGroup{"PFSlowMotionUtilities", slowMotionUtilitiesHooks()},
         HookGroup{"PFSlowMotionConfiguration", slowMotionConfigurationHooks()},

@@ -115,13 +115,15 @@ steps: [launch: Camera]
 TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
   const std::string head = "device: iPhone 6\nsteps:\n";
   EXPECT_EQ(errorOf(head + "  - launch: Camera\n  - jump: 3\n"),
-            "s.yaml:4: unknown step 'jump' (steps: camera_mode, double_tap_indicator, "
+            "s.yaml:4: unknown step 'jump' (steps: camera_mode, defaults, double_tap_indicator, "
             "edit_slow_motion, expect, export, fail_next, launch, open_clip, play, press_alert, "
             "press_bar, press_sheet, publish, quit, record, settings, snapshot, start_preview, "
             "stop_preview, tap_indicator, type, "
             "wait)");
   EXPECT_EQ(errorOf(head + "  - camera_mode: {app: Camera}\n"),
             "s.yaml:3: missing field 'mode' in camera_mode");
+  EXPECT_EQ(errorOf(head + "  - defaults: {key: PLDebugCowbell, value: 1}\n"),
+            "s.yaml:3: defaults value should be true or false, not 1");
   EXPECT_EQ(errorOf(head + "  - launch\n"), "s.yaml:3: missing field 'app' in launch");
   EXPECT_EQ(errorOf(head + "  - wait: soon\n"), "s.yaml:3: wait should be a number, not 'soon'");
   EXPECT_EQ(errorOf(head + "  - wait: -1\n"),
