@@ -46,6 +46,13 @@ std::size_t stepCount(const std::string& scenario) {
   return count;
 }
 
+// How often the run pressed Save Slo-mo, as its closing line says; -1 without one.
+int savesIn(const std::string& out) {
+  static const std::regex kSaves("(\\d+) saves\\)");
+  std::smatch saves;
+  return std::regex_search(out, saves, kSaves) ? std::stoi(saves[1]) : -1;
+}
+
 TEST(Monkey, ASeededRunHoldsEveryInvariantAndTakesTheSameActionsAgain) {
   const TempFolder folder;
   // A seed whose episodes save several times, among taps, recordings and relaunches.
@@ -54,10 +61,7 @@ TEST(Monkey, ASeededRunHoldsEveryInvariantAndTakesTheSameActionsAgain) {
   EXPECT_NE(first.out.find("monkey: seed 8: every invariant held over 100 steps"),
             std::string::npos)
       << first.out;
-  static const std::regex kSaves("(\\d+) saves\\)");
-  std::smatch saves;
-  ASSERT_TRUE(std::regex_search(first.out, saves, kSaves)) << first.out;
-  EXPECT_GT(std::stoi(saves[1]), 0) << "the run presses Save Slo-mo";
+  EXPECT_GT(savesIn(first.out), 0) << first.out;
   const Finished again = monkey(folder, "8", "100", "again");
   ASSERT_EQ(again.status, 0) << again.out << again.err;
   EXPECT_FALSE(episodeLines(first.out).empty());
@@ -145,13 +149,14 @@ TEST(Monkey, TheIOS7LibraryHoldsEveryInvariantOnTheIOS7Devices) {
   const TempFolder folder;
   // A root the user named keeps what it held, and a passing run still passes there.
   folder.write("ios7/notes.txt", "mine");
-  const Finished run = runSim(
-      {"monkey", "--library", "ios7", "--seed", "4", "--steps", "80", "--root", folder.at("ios7")},
-      folder.path().string());
+  const Finished run = runSim({"monkey", "--library", "ios7", "--seed", "12", "--steps", "100",
+                               "--root", folder.at("ios7")},
+                              folder.path().string());
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   for (const std::string& episode : episodeLines(run.out)) {
     EXPECT_NE(episode.find("(iOS 7."), std::string::npos) << episode;
   }
+  EXPECT_GT(savesIn(run.out), 0) << run.out;
   EXPECT_EQ(folder.read("ios7/notes.txt"), "mine");
 }
 
