@@ -107,8 +107,15 @@ id newString(Class cls, std::string text) {
   return string;
 }
 
+Class immortalStringClass();
+
+// Nearly every string is of one of the two classes made here: they are tested before the walk
+// up the class hierarchy, which every string comparison would otherwise pay.
 const std::string* textIfString(id object) {
-  return isKindOf(object, stringClass()) ? &stateOf<StringState>(object).text : nullptr;
+  const Class cls = object_getClass(object);
+  const bool string = cls != Nil && (cls == immortalStringClass() || cls == stringClass() ||
+                                     isKindOf(object, stringClass()));
+  return string ? &stateOf<StringState>(object).text : nullptr;
 }
 
 const std::string& argumentText(id self, SEL selector, id argument) {
