@@ -172,10 +172,6 @@ NSUInteger length(id self, SEL) {
 id description(id self, SEL) {
   return self;
 }
-id copyWithZone(id self, SEL, void*) {
-  return retain(self);
-}
-
 NSUInteger hash(id self, SEL) {
   return std::hash<std::string_view>{}(stateOf<StringState>(self).text);
 }
@@ -255,18 +251,14 @@ Class immortalStringClass() {
 }
 
 Class makeStringClass() {
-  return ClassBuilder("NSString", NSObjectClass())
-      .state<StringState>("_text")
+  ClassBuilder builder("NSString", NSObjectClass());
+  return addValueMethods(builder.state<StringState>("_text"), "isEqualToString:", &isEqualToString,
+                         &hash, &description)
       .classMethod("string", &stringEmpty)
       .classMethod("stringWithUTF8String:", &stringWithUTF8String)
       .method("initWithUTF8String:", &initWithUTF8String)
       .method("UTF8String", &utf8String)
       .method("length", &length)
-      .method("description", &description)
-      .method("copyWithZone:", &copyWithZone)
-      .method("hash", &hash)
-      .method("isEqual:", &isEqualToString)
-      .method("isEqualToString:", &isEqualToString)
       .method("hasPrefix:", &hasPrefix)
       .method("hasSuffix:", &hasSuffix)
       .method("stringByAppendingString:", &stringByAppendingString)
