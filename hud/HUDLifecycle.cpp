@@ -16,9 +16,6 @@
 namespace quorvane::hud {
 namespace {
 
-using qv::Ref;
-using qv::send;
-
 constexpr double kFadeDuration = 0.30;
 constexpr float kShrunk = 0.5f;
 constexpr float kGrown = 1.5f;

@@ -39,6 +39,8 @@ using UIViewAnimationsBlock = std::function<void()>;
 using UIViewAnimationCompletionBlock = std::function<void(BOOL)>;
 using UIViewAnimationOptions = NSUInteger;
 
+enum : UIViewAnimationOptions { UIViewAnimationOptionAllowUserInteraction = 1 << 1 };
+
 enum : NSInteger {
   NSTextAlignmentLeft = 0,
   NSTextAlignmentCenter,
