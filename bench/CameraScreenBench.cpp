@@ -7,6 +7,7 @@
 //   double tap waiting out (BM_IndicatorTap; the stock alert it opens is not part of it).
 #include <benchmark/benchmark.h>
 
+#include "bench/ReplacedMessage.h"
 #include "capture/CameraScreenHooks.h"
 #include "platform/Substrate/Substrate.h"
 #include "platform/UIKit/UIKit.h"
@@ -18,36 +19,15 @@ BOOL stockIsPhone(id, SEL) {
   return NO;
 }
 
-id spec() {
-  static const id instance = [] {
-    Class cls = qv::ClassBuilder("BenchCameraSpec", qv::NSObjectClass())
-                    .method("isPhone", &stockIsPhone)
-                    .method("stockIsPhone", &stockIsPhone)
-                    .registerClass();
-    MSHookMessageEx(cls, "isPhone"_sel, qv::toIMP(&quorvane::CAMCameraSpec::replaced_isPhone),
-                    quorvane::CAMCameraSpec::original_isPhone.slot());
-    return qv::make(cls).leak();
-  }();
-  return instance;
-}
-
 void askIsPhone(benchmark::State& state, SEL selector) {
-  id receiver = spec();
-  for (auto _ : state) {
-    BOOL phone = qv::send<BOOL>(receiver, selector);
-    benchmark::DoNotOptimize(phone);
-  }
+  static const id spec = qv::bench::instanceWithReplacedMethod(
+      "BenchCameraSpec", &stockIsPhone, "isPhone", "stockIsPhone",
+      &quorvane::CAMCameraSpec::replaced_isPhone, quorvane::CAMCameraSpec::original_isPhone.slot());
+  qv::bench::sendEachIteration<BOOL>(state, spec, selector);
 }
 
-void BM_IsPhoneStock(benchmark::State& state) {
-  askIsPhone(state, "stockIsPhone"_sel);
-}
-BENCHMARK(BM_IsPhoneStock);
-
-void BM_IsPhoneReplaced(benchmark::State& state) {
-  askIsPhone(state, "isPhone"_sel);
-}
-BENCHMARK(BM_IsPhoneReplaced);
+const bool isPhonePair = qv::bench::registerStockAndReplaced(
+    "BM_IsPhoneStock", "stockIsPhone", "BM_IsPhoneReplaced", "isPhone", &askIsPhone);
 
 id indicatorOf(id bar) {
   return qv::arrayElements(qv::send<id>(bar, "subviews"_sel)).front();

@@ -5,6 +5,7 @@
 //   (BM_MogulFrameRateReplaced against BM_PlainFrameRate).
 #include <benchmark/benchmark.h>
 
+#include "bench/ReplacedMessage.h"
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureHooksIOS8.h"
 #include "core/Settings.h"
@@ -65,36 +66,16 @@ double stockFrameRate(id, SEL) {
   return 240.0;
 }
 
-id controller() {
-  static const id instance = [] {
-    Class cls = qv::ClassBuilder("BenchCaptureController", qv::NSObjectClass())
-                    .method("mogulFrameRate", &stockFrameRate)
-                    .method("plainFrameRate", &stockFrameRate)
-                    .registerClass();
-    MSHookMessageEx(cls, "mogulFrameRate"_sel,
-                    qv::toIMP(&quorvane::CAMCaptureController::replaced_mogulFrameRate),
-                    quorvane::CAMCaptureController::original_mogulFrameRate.slot());
-    return qv::make(cls).leak();
-  }();
-  return instance;
-}
-
 void sendFrameRate(benchmark::State& state, SEL selector) {
-  id receiver = controller();
-  for (auto _ : state) {
-    double rate = qv::send<double>(receiver, selector);
-    benchmark::DoNotOptimize(rate);
-  }
+  namespace controller = quorvane::CAMCaptureController;
+  static const id instance = qv::bench::instanceWithReplacedMethod(
+      "BenchCaptureController", &stockFrameRate, "mogulFrameRate", "plainFrameRate",
+      &controller::replaced_mogulFrameRate, controller::original_mogulFrameRate.slot());
+  qv::bench::sendEachIteration<double>(state, instance, selector);
 }
 
-void BM_PlainFrameRate(benchmark::State& state) {
-  sendFrameRate(state, "plainFrameRate"_sel);
-}
-BENCHMARK(BM_PlainFrameRate);
-
-void BM_MogulFrameRateReplaced(benchmark::State& state) {
-  sendFrameRate(state, "mogulFrameRate"_sel);
-}
-BENCHMARK(BM_MogulFrameRateReplaced);
+const bool frameRatePair = qv::bench::registerStockAndReplaced(
+    "BM_PlainFrameRate", "plainFrameRate", "BM_MogulFrameRateReplaced", "mogulFrameRate",
+    &sendFrameRate);
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/ReplacedMessage.h"
 #include "ios7/IOS7Hooks.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/Foundation/UserDefaults.h"
@@ -37,22 +38,10 @@ id defaults() {
 }
 
 void askBool(benchmark::State& state, SEL selector) {
-  id receiver = defaults();
-  id key = "ShowGrid"_ns;
-  for (auto _ : state) {
-    BOOL answer = qv::send<BOOL>(receiver, selector, key);
-    benchmark::DoNotOptimize(answer);
-  }
+  qv::bench::sendEachIteration<BOOL>(state, defaults(), selector, "ShowGrid"_ns);
 }
 
-void BM_BoolForKeyStock(benchmark::State& state) {
-  askBool(state, "stockBoolForKey:"_sel);
-}
-BENCHMARK(BM_BoolForKeyStock);
-
-void BM_BoolForKeyReplaced(benchmark::State& state) {
-  askBool(state, "boolForKey:"_sel);
-}
-BENCHMARK(BM_BoolForKeyReplaced);
+const bool boolForKeyPair = qv::bench::registerStockAndReplaced(
+    "BM_BoolForKeyStock", "stockBoolForKey:", "BM_BoolForKeyReplaced", "boolForKey:", &askBool);
 
 }  // namespace

@@ -46,8 +46,9 @@ void BM_RawLookupAndCall(benchmark::State& state) {
 }
 BENCHMARK(BM_RawLookupAndCall);
 
-void BM_Send(benchmark::State& state) {
-  qv::Ref<> object = qv::make(classes().plain);
+// value: through the send helper on an instance of `cls`, each answer the next argument.
+void sendValues(benchmark::State& state, Class cls) {
+  qv::Ref<> object = qv::make(cls);
   id receiver = object;
   long x = 0;
   for (auto _ : state) {
@@ -55,16 +56,14 @@ void BM_Send(benchmark::State& state) {
     benchmark::DoNotOptimize(x);
   }
 }
+
+void BM_Send(benchmark::State& state) {
+  sendValues(state, classes().plain);
+}
 BENCHMARK(BM_Send);
 
 void BM_HookedMethodForwardingToOriginal(benchmark::State& state) {
-  qv::Ref<> object = qv::make(classes().hooked);
-  id receiver = object;
-  long x = 0;
-  for (auto _ : state) {
-    x = qv::send<long>(receiver, "value:"_sel, x);
-    benchmark::DoNotOptimize(x);
-  }
+  sendValues(state, classes().hooked);
 }
 BENCHMARK(BM_HookedMethodForwardingToOriginal);
 

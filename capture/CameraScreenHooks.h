@@ -30,20 +30,16 @@ void showCameraNotice(id view, id message, std::function<void()> completion, dou
 namespace CAMCameraView {
 
 // Ignores the stock tap below 120 frames per second.
-void replaced__slalomIndicatorTapped_(id self, SEL _cmd, id sender);
-inline Original<void(id)> original__slalomIndicatorTapped_;
+QV_REPLACED_METHOD(void, _slalomIndicatorTapped_, id sender);
 
 // Lets isPhone pass during the stock creation; takes the stock tap away when indicatorTap is on.
-void replaced__createSlalomIndicatorIfNecessary(id self, SEL _cmd);
-inline Original<void()> original__createSlalomIndicatorIfNecessary;
+QV_REPLACED_METHOD(void, _createSlalomIndicatorIfNecessary);
 
 // In slow motion, hides the indicator as hideIndicator says.
-void replaced__showControlsForCapturingVideoAnimated_(id self, SEL _cmd, BOOL animated);
-inline Original<void(BOOL)> original__showControlsForCapturingVideoAnimated_;
+QV_REPLACED_METHOD(void, _showControlsForCapturingVideoAnimated_, BOOL animated);
 
 // In slow motion, shows the indicator.
-void replaced__hideControlsForCapturingVideoAnimated_(id self, SEL _cmd, BOOL animated);
-inline Original<void(BOOL)> original__hideControlsForCapturingVideoAnimated_;
+QV_REPLACED_METHOD(void, _hideControlsForCapturingVideoAnimated_, BOOL animated);
 
 }  // namespace CAMCameraView
 
@@ -51,28 +47,24 @@ namespace CAMApplicationViewController {
 
 // Starts the preview only at a rate the device offers; otherwise a notice, and no preview for
 // the rest of the process.
-void replaced__kickoffCameraControllerPreview(id self, SEL _cmd);
-inline Original<void()> original__kickoffCameraControllerPreview;
+QV_REPLACED_METHOD(void, _kickoffCameraControllerPreview);
 
 }  // namespace CAMApplicationViewController
 
 namespace CAMCameraSpec {
 
 // YES, on the phone's CAMCameraSpec and (added) on the iPad's CAMPadApplicationSpec.
-BOOL replaced_shouldCreateSlalomIndicator(id self, SEL _cmd);
-inline Original<BOOL()> original_shouldCreateSlalomIndicator;
+QV_REPLACED_METHOD(BOOL, shouldCreateSlalomIndicator);
 
 // YES while the indicator is created; the stock answer otherwise.
-BOOL replaced_isPhone(id self, SEL _cmd);
-inline Original<BOOL()> original_isPhone;
+QV_REPLACED_METHOD(BOOL, isPhone);
 
 }  // namespace CAMCameraSpec
 
 namespace CAMBottomBar {
 
 // The indicator centred in the bar.
-void replaced__layoutForVerticalOrientation(id self, SEL _cmd);
-inline Original<void()> original__layoutForVerticalOrientation;
+QV_REPLACED_METHOD(void, _layoutForVerticalOrientation);
 
 }  // namespace CAMBottomBar
 

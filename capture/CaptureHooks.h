@@ -29,12 +29,10 @@ inline OriginalFunction<BOOL(id)> original_MGGetBoolAnswer;
 namespace CAMCaptureController {
 
 // Does nothing once previewBlocked is set.
-void replaced__startPreview_(id self, SEL _cmd, id argument);
-inline Original<void(id)> original__startPreview_;
+QV_REPLACED_METHOD(void, _startPreview_, id argument);
 
 // Answers the MogulFramerate setting.
-double replaced_mogulFrameRate(id self, SEL _cmd);
-inline Original<double()> original_mogulFrameRate;
+QV_REPLACED_METHOD(double, mogulFrameRate);
 
 }  // namespace CAMCaptureController
 

@@ -24,14 +24,11 @@ inline OriginalFunction<CMTime(CMTimeValue, CMTimeScale)> original_CMTimeMake;
 namespace CAMCaptureController {
 
 // Opens the configuration window (noHigh) for the replaced implementation's run.
-BOOL replaced__configureSessionWithCameraMode_cameraDevice_options_(id self, SEL _cmd, long mode,
-                                                                    long cameraDevice, id options);
-inline Original<BOOL(long, long, id)>
-    original__configureSessionWithCameraMode_cameraDevice_options_;
+QV_REPLACED_METHOD(BOOL, _configureSessionWithCameraMode_cameraDevice_options_, long mode,
+                   long cameraDevice, id options);
 
 // Chooses the format itself at 60 frames per second and below.
-id replaced__mogulFormatFromDevice_frameRate_(id self, SEL _cmd, id device, double frameRate);
-inline Original<id(id, double)> original__mogulFormatFromDevice_frameRate_;
+QV_REPLACED_METHOD(id, _mogulFormatFromDevice_frameRate_, id device, double frameRate);
 
 }  // namespace CAMCaptureController
 

@@ -10,15 +10,13 @@
 #include "core/Settings.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/UIKit/UIKit.h"
 
 namespace quorvane::CAMSlalomIndicatorView {
 namespace {
 
 using qv::send;
 
-constexpr long kPlainTextInput = 2;
-constexpr long kNumberPad = 4;
-constexpr long kCentred = 1;
 constexpr double kFakeRateSeconds = 3.0;
 
 void notify(id indicator, const char* message, double seconds,
@@ -133,11 +131,11 @@ void setFPS_(id self, SEL, id) {
       send<id>(objc_getClass("UIAlertView"), "alloc"_sel),
       "initWithTitle:message:delegate:cancelButtonTitle:otherButtonTitles:"_sel, nil,
       "Enter new FPS"_ns, self, "Cancel"_ns, "Set"_ns, "Auto Set"_ns, nil));
-  send(alert, "setAlertViewStyle:"_sel, kPlainTextInput);
+  send(alert, "setAlertViewStyle:"_sel, NSInteger{UIAlertViewStylePlainTextInput});
   id field = send<id>(alert, "textFieldAtIndex:"_sel, long{0});
-  send(field, "setKeyboardType:"_sel, kNumberPad);
+  send(field, "setKeyboardType:"_sel, NSInteger{UIKeyboardTypeNumberPad});
   send(field, "setPlaceholder:"_sel, "FPS to be set"_ns);
-  send(field, "setTextAlignment:"_sel, kCentred);
+  send(field, "setTextAlignment:"_sel, NSInteger{NSTextAlignmentCenter});
   send(alert, "setTag:"_sel, kChooserTag);
   send(alert, "show"_sel);
 }

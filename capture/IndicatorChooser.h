@@ -14,13 +14,11 @@
 namespace quorvane::CAMSlalomIndicatorView {
 
 // Shows aFPS instead of the rate while FakeFPS is on.
-void replaced_setFramesPerSecond_(id self, SEL _cmd, unsigned long framesPerSecond);
-inline Original<void(unsigned long)> original_setFramesPerSecond_;
+QV_REPLACED_METHOD(void, setFramesPerSecond_, unsigned long framesPerSecond);
 
 // With indicatorTap on, adds the double tap (autoSetFPS) and the single tap (setFPS:), which
 // waits for the double tap to fail.
-id replaced_initWithFrame_(id self, SEL _cmd, CGRect frame);
-inline Original<id(CGRect)> original_initWithFrame_;
+QV_REPLACED_METHOD(id, initWithFrame_, CGRect frame);
 
 // Added: the chooser alert's delegate call ("v@:@q").
 void alertView_clickedButtonAtIndex_(id self, SEL _cmd, id alert, long buttonIndex);

@@ -8,27 +8,19 @@
 
 namespace quorvane {
 
-void logInstallationError(const LibraryIdentity& library, id message) {
-  CFLog(kCFLogLevelError, CFSTR("[%s: %s:%d] %s: %@"), library.tag, library.sourceFile,
-        library.line, "ERROR", message);
-}
-
 namespace {
 
-template <typename... Args>
-id stringWithFormat(id format, Args... args) {
-  return qv::sendVarargs<id, id>(objc_getClass("NSString"), "stringWithFormat:"_sel, format,
-                                 args...);
-}
-
+// Each line is formatted once, straight into the log, with no string object between: a library
+// started in a process that lacks the classes writes one line per missing row.
 void logNilClass(const LibraryIdentity& library, const char* className) {
-  logInstallationError(library, stringWithFormat("logos: nil class %s"_ns, className));
+  CFLog(kCFLogLevelError, CFSTR("[%s: %s:%d] ERROR: logos: nil class %s"), library.tag,
+        library.sourceFile, library.line, className);
 }
 
 void logMessageNotFound(const LibraryIdentity& library, const char* className,
                         const char* selector) {
-  logInstallationError(
-      library, stringWithFormat("logos: message not found [%s %s]"_ns, className, selector));
+  CFLog(kCFLogLevelError, CFSTR("[%s: %s:%d] ERROR: logos: message not found [%s %s]"), library.tag,
+        library.sourceFile, library.line, className, selector);
 }
 
 // A replacement called through another signature than the method's reads garbage registers:
@@ -49,16 +41,19 @@ void checkSignature([[maybe_unused]] const LibraryIdentity& library,
 
 void installRow(Class cls, const char* className, const MethodHook& row,
                 const LibraryIdentity& library) {
-  const SEL selector = sel_registerName(row.selector);
   if (row.kind == HookKind::AddedMethod) {
     checkSignature(library, className, row, row.types, "is added as");
-    class_addMethod(cls, selector, row.replacement, row.types);  // no test, no log line
+    // no test, no log line
+    class_addMethod(cls, sel_registerName(row.selector), row.replacement, row.types);
     return;
   }
   Class target = row.kind == HookKind::ClassMethod ? object_getClass(qv::asId(cls)) : cls;
   if (target == Nil) {
-    logNilClass(library, className);
-  } else if (Method method = class_getInstanceMethod(target, selector); method != nullptr) {
+    logNilClass(library, className);  // a missing class needs no selector
+    return;
+  }
+  const SEL selector = sel_registerName(row.selector);
+  if (Method method = class_getInstanceMethod(target, selector); method != nullptr) {
     checkSignature(library, className, row, method_getTypeEncoding(method), "is declared");
     MSHookMessageEx(target, selector, row.replacement, row.slot);
   } else {

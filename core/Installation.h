@@ -14,10 +14,8 @@ struct LibraryIdentity {
   bool autoreleasePool;    // whether the start runs inside an autorelease pool
 };
 
-// One installation log line: "[tag: file:line] ERROR: message".
-void logInstallationError(const LibraryIdentity& library, id message);
-
-// Installs the function hooks, then each group in order: one class lookup, then each row.
+// Installs the function hooks, then each group in order: one class lookup, then each row. A
+// missing class or selector writes one line "[tag: file:line] ERROR: logos: ...".
 void installHookTable(const HookTable& table, const LibraryIdentity& library);
 
 // The static constructor's work: observe settings changes, load the settings, and install the

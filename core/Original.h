@@ -24,6 +24,13 @@ class Original<R(Args...)> {
   IMP imp_ = nullptr;
 };
 
+// Declares a replaced method at once: its replacement `replaced_NAME(self, _cmd, ARGS...)` and
+// the slot `original_NAME` that keeps the implementation it replaced. R is the method's return
+// type and ARGS its arguments after _cmd, names and all.
+#define QV_REPLACED_METHOD(R, NAME, ...)                           \
+  R replaced_##NAME(id self, SEL _cmd __VA_OPT__(, ) __VA_ARGS__); \
+  inline Original<R(__VA_ARGS__)> original_##NAME
+
 template <typename Signature>
 class OriginalFunction;
 

@@ -7,13 +7,9 @@
 #include "platform/System/System.h"
 
 extern "C" {
-id ident = nil;
-id PREF_PATH = nil;
-id PreferencesChangedNotification = nil;
-id PLIST_PATH = nil;
-id TWEAK_NAME = nil;
-id SAVE_TEXT = nil;
-
+// The exported constants, nil until the library starts; then the HUD in flight and the save's
+// flag.
+id ident, PREF_PATH, PreferencesChangedNotification, PLIST_PATH, TWEAK_NAME, SAVE_TEXT;
 id qvHUD = nil;
 BOOL buttonAction = NO;
 }

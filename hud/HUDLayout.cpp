@@ -19,14 +19,10 @@
 namespace quorvane::hud {
 namespace {
 
-using qv::Ref;
-using qv::send;
-
 constexpr double kPadding = 4.0;
 // Systems from this Foundation version on rotate a window's content themselves.
 constexpr double kRotatingFoundationVersion = 1140.1;
 constexpr double kRotationDuration = 0.3;
-constexpr UIViewAnimationOptions kAllowUserInteraction = 2;
 constexpr CGFloat kDimColors[] = {0, 0, 0, 0, 0, 0, 0, 0.75};
 constexpr CGFloat kDimLocations[] = {0, 1};
 // The panel's corner angles, as single-precision values widened.
@@ -310,7 +306,7 @@ void setTransformForCurrentOrientation(id self, SEL, BOOL animated) {
   }
   const CGAffineTransform target = s.rotationTransform;
   send(objc_getClass("UIView"), "animateWithDuration:delay:options:animations:completion:"_sel,
-       kRotationDuration, 0.0, kAllowUserInteraction,
+       kRotationDuration, 0.0, UIViewAnimationOptions{UIViewAnimationOptionAllowUserInteraction},
        UIViewAnimationsBlock(
            [hud = Ref<>(self), target] { send(hud, "setTransform:"_sel, target); }),
        UIViewAnimationCompletionBlock{});

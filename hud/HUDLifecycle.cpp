@@ -16,12 +16,9 @@
 namespace quorvane::hud {
 namespace {
 
-using qv::Ref;
-using qv::send;
-
 constexpr double kFadeDuration = 0.30;
-constexpr float kShrunk = 0.5f;
-constexpr float kGrown = 1.5f;
+// The scales the shrink and grow animations start from or end at.
+constexpr float kShrunk = 0.5f, kGrown = 1.5f;
 // An animated hide ends just short of transparent; `done` makes it 0.
 constexpr float kHiddenAlpha = 0.02f;
 

@@ -12,6 +12,10 @@
 
 namespace quorvane::hud {
 
+// The HUD's files message and hold objects throughout.
+using qv::Ref;
+using qv::send;
+
 struct HUDState {
   // Object-valued and size-valued properties are read and written whole under this lock.
   std::mutex lock;

@@ -19,9 +19,6 @@ extern "C" QV_EXPORT const char __objc_class_name_RuvelProgressHUD = 0;
 namespace quorvane::hud {
 namespace {
 
-using qv::Ref;
-using qv::send;
-
 // Where a failed precondition of initWithView: is reported from.
 constexpr long kViewCheckLine = 214;
 

@@ -35,8 +35,8 @@ enum RuvelProgressHUDMode : int {
 // Values of `animationType`; any other value fades.
 enum RuvelProgressHUDAnimation : int {
   RuvelProgressHUDAnimationFade = 0,
-  RuvelProgressHUDAnimationShrink = 1,
-  RuvelProgressHUDAnimationGrow = 2,
+  RuvelProgressHUDAnimationShrink,
+  RuvelProgressHUDAnimationGrow,
 };
 
 // Registers the class with the runtime unless a class of that name exists; answers the class

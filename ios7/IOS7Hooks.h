@@ -12,11 +12,20 @@
 
 namespace quorvane {
 
+namespace ios7 {
+
+// The iOS 7 table's groups that hold the replacements below, in table order.
+std::span<const MethodHook> cameraViewHooks();
+std::span<const MethodHook> cameraControllerHooks();
+std::span<const MethodHook> slalomConfigurationHooks();
+std::span<const MethodHook> userDefaultsHooks();
+
+}  // namespace ios7
+
 namespace PLCameraView {
 
 // Lets isPhone pass while the stock creation runs; nothing else.
-void replaced__createSlalomIndicatorIfNecessary(id self, SEL _cmd);
-inline Original<void()> original__createSlalomIndicatorIfNecessary;
+QV_REPLACED_METHOD(void, _createSlalomIndicatorIfNecessary);
 
 }  // namespace PLCameraView
 
@@ -24,38 +33,24 @@ namespace PLCameraController {
 
 // The video format with the best frame-rate range, when the first range of that format is above
 // 30 frames per second; otherwise the stock choice.
-id replaced__mogulFormatFromDevice_(id self, SEL _cmd, id device);
-inline Original<id(id)> original__mogulFormatFromDevice_;
+QV_REPLACED_METHOD(id, _mogulFormatFromDevice_, id device);
 
 }  // namespace PLCameraController
 
 namespace PLSlalomConfiguration {
 
 // Each passes a setting on in place of the argument: rate, and volumeRamp for both volumes.
-void replaced_setRate_(id self, SEL _cmd, float rate);
-inline Original<void(float)> original_setRate_;
-void replaced_setVolumeDuringSlalom_(id self, SEL _cmd, float volume);
-inline Original<void(float)> original_setVolumeDuringSlalom_;
-void replaced_setVolumeDuringRampToSlalom_(id self, SEL _cmd, float volume);
-inline Original<void(float)> original_setVolumeDuringRampToSlalom_;
+QV_REPLACED_METHOD(void, setRate_, float rate);
+QV_REPLACED_METHOD(void, setVolumeDuringSlalom_, float volume);
+QV_REPLACED_METHOD(void, setVolumeDuringRampToSlalom_, float volume);
 
 }  // namespace PLSlalomConfiguration
 
 namespace NSUserDefaults {
 
 // YES for exactly "PLDebugCowbell"; the stored answer for every other key.
-BOOL replaced_boolForKey_(id self, SEL _cmd, id key);
-inline Original<BOOL(id)> original_boolForKey_;
+QV_REPLACED_METHOD(BOOL, boolForKey_, id key);
 
 }  // namespace NSUserDefaults
 
-namespace ios7 {
-
-// The iOS 7 table's groups that hold these replacements, in table order.
-std::span<const MethodHook> cameraViewHooks();
-std::span<const MethodHook> cameraControllerHooks();
-std::span<const MethodHook> slalomConfigurationHooks();
-std::span<const MethodHook> userDefaultsHooks();
-
-}  // namespace ios7
 }  // namespace quorvane

@@ -17,23 +17,19 @@ inline constexpr unsigned kSlowMotionSavedAssetType = 3;
 namespace PFSlowMotionUtilities {
 
 // A mail preset becomes the highest quality with mailMax 1; everything else passthrough.
-id replaced_exportPresetForAsset_preferredPreset_(id self, SEL _cmd, id asset, id preferredPreset);
-inline Original<id(id, id)> original_exportPresetForAsset_preferredPreset_;
+QV_REPLACED_METHOD(id, exportPresetForAsset_preferredPreset_, id asset, id preferredPreset);
 
 // After the stock configuration, one frame at MogulFramerate as the minimum frame duration.
-void replaced_configureExportSession_forcePreciseConversion_(id self, SEL _cmd, id session,
-                                                             BOOL forcePreciseConversion);
-inline Original<void(id, BOOL)> original_configureExportSession_forcePreciseConversion_;
+QV_REPLACED_METHOD(void, configureExportSession_forcePreciseConversion_, id session,
+                   BOOL forcePreciseConversion);
 
 }  // namespace PFSlowMotionUtilities
 
 namespace PFSlowMotionConfiguration {
 
 // Both answer the volumeRamp setting.
-float replaced_volumeDuringSlowMotion(id self, SEL _cmd);
-inline Original<float()> original_volumeDuringSlowMotion;
-float replaced_volumeDuringRampToSlowMotion(id self, SEL _cmd);
-inline Original<float()> original_volumeDuringRampToSlowMotion;
+QV_REPLACED_METHOD(float, volumeDuringSlowMotion);
+QV_REPLACED_METHOD(float, volumeDuringRampToSlowMotion);
 
 }  // namespace PFSlowMotionConfiguration
 
@@ -41,8 +37,7 @@ namespace PFVideoAVObjectBuilder {
 
 // With ForceSlalom, every video gets the default slow-motion range (and, without adjustments,
 // new ones at the rate setting).
-id replaced_initWithVideoAsset_videoAdjustments_(id self, SEL _cmd, id asset, id adjustments);
-inline Original<id(id, id)> original_initWithVideoAsset_videoAdjustments_;
+QV_REPLACED_METHOD(id, initWithVideoAsset_videoAdjustments_, id asset, id adjustments);
 
 }  // namespace PFVideoAVObjectBuilder
 
@@ -52,23 +47,19 @@ namespace PFVideoAdjustments {
 Class videoAdjustmentsClass();
 
 // The rate setting, whatever the clip's rate (class method).
-float replaced_defaultSlowMotionRateForNominalFrameRate_(id self, SEL _cmd, float frameRate);
-inline Original<float(float)> original_defaultSlowMotionRateForNominalFrameRate_;
+QV_REPLACED_METHOD(float, defaultSlowMotionRateForNominalFrameRate_, float frameRate);
 
-float replaced_slowMotionRate(id self, SEL _cmd);
-inline Original<float()> original_slowMotionRate;
+QV_REPLACED_METHOD(float, slowMotionRate);
 
 // Stores the rate setting in place of the argument.
-void replaced_setSlowMotionRate_(id self, SEL _cmd, float rate);
-inline Original<void(float)> original_setSlowMotionRate_;
+QV_REPLACED_METHOD(void, setSlowMotionRate_, float rate);
 
 }  // namespace PFVideoAdjustments
 
 namespace PUVideoBannerView {
 
 // The slow-motion badge for every subtype with ForceSlalom.
-id replaced__badgeImageForVideoSubtype_(id self, SEL _cmd, long subtype);
-inline Original<id(long)> original__badgeImageForVideoSubtype_;
+QV_REPLACED_METHOD(id, _badgeImageForVideoSubtype_, long subtype);
 
 }  // namespace PUVideoBannerView
 
@@ -76,22 +67,18 @@ namespace PLManagedAsset {
 
 // Marks a clip whose readable rate reaches MogulFramerate, a forced one, and an adjusted
 // slow-motion save, as slow motion.
-BOOL replaced_setVideoInfoFromFileAtURL_fullSizeRenderURL_overwriteOriginalProperties_(
-    id self, SEL _cmd, id fileURL, id renderURL, BOOL overwrite);
-inline Original<BOOL(id, id, BOOL)>
-    original_setVideoInfoFromFileAtURL_fullSizeRenderURL_overwriteOriginalProperties_;
+QV_REPLACED_METHOD(BOOL, setVideoInfoFromFileAtURL_fullSizeRenderURL_overwriteOriginalProperties_,
+                   id fileURL, id renderURL, BOOL overwrite);
 
 // YES for every video with ForceSlalom.
-BOOL replaced_isMogul(id self, SEL _cmd);
-inline Original<BOOL()> original_isMogul;
+QV_REPLACED_METHOD(BOOL, isMogul);
 
 }  // namespace PLManagedAsset
 
 namespace PLVideoView {
 
 // The editor for forced or slow-motion videos, or where the platform offers it.
-BOOL replaced__shouldShowSlalomEditor(id self, SEL _cmd);
-inline Original<BOOL()> original__shouldShowSlalomEditor;
+QV_REPLACED_METHOD(BOOL, _shouldShowSlalomEditor);
 
 }  // namespace PLVideoView
 

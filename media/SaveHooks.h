@@ -23,12 +23,10 @@ namespace PLPhotoBrowserController {
 
 // Puts "Save Slo-mo" ("..." in Camera) on every navigation item while a slow-motion video shows
 // and the browser is not editing.
-void replaced_updateOverlaysAnimated_(id self, SEL _cmd, BOOL animated);
-inline Original<void(BOOL)> original_updateOverlaysAnimated_;
+QV_REPLACED_METHOD(void, updateOverlaysAnimated_, BOOL animated);
 
 // The "..." sheet's buttons: save, close the browser, or nothing; other sheets pass through.
-void replaced_actionSheet_clickedButtonAtIndex_(id self, SEL _cmd, id sheet, long index);
-inline Original<void(id, long)> original_actionSheet_clickedButtonAtIndex_;
+QV_REPLACED_METHOD(void, actionSheet_clickedButtonAtIndex_, id sheet, long index);
 
 // Added: starts a save of the clip on screen, or says why it cannot.
 void qv_saveSlomo(id self, SEL _cmd);
@@ -40,8 +38,7 @@ void qv_multipleOptions(id self, SEL _cmd);
 namespace PLPublishingAgent {
 
 // Saves the remake of the agent our save configured; every remake then ends as it would.
-void replaced_videoRemakerDidEndRemaking_temporaryPath_(id self, SEL _cmd, id remaker, id path);
-inline Original<void(id, id)> original_videoRemakerDidEndRemaking_temporaryPath_;
+QV_REPLACED_METHOD(void, videoRemakerDidEndRemaking_temporaryPath_, id remaker, id path);
 
 // Added: the album save has ended; the overlay goes, with a notice when the save failed.
 void qv_video_didFinishSavingWithError_contextInfo_(id self, SEL _cmd, id path, id error,

@@ -11,15 +11,11 @@
 #include "platform/System/FileSystem.h"
 #include "platform/dispatch/dispatch.h"
 
-id AVAssetExportPresetPassthrough = nil;
-id AVAssetExportPresetHighestQuality = nil;
-id AVAssetExportPresetMediumQuality = nil;
-id AVAssetExportPresetLowQuality = nil;
-id AVAssetExportPreset640x480 = nil;
-id AVAssetExportPreset960x540 = nil;
-id AVAssetExportPreset1280x720 = nil;
-id AVAssetExportPreset1920x1080 = nil;
-id AVFileTypeQuickTimeMovie = nil;
+// The preset names and the file type, nil until the platform loads.
+id AVAssetExportPresetPassthrough, AVAssetExportPresetHighestQuality,
+    AVAssetExportPresetMediumQuality, AVAssetExportPresetLowQuality, AVAssetExportPreset640x480,
+    AVAssetExportPreset960x540, AVAssetExportPreset1280x720, AVAssetExportPreset1920x1080,
+    AVFileTypeQuickTimeMovie;
 
 namespace qv::avfoundation {
 namespace {

@@ -51,11 +51,11 @@ extern id AVFileTypeQuickTimeMovie;  // "com.apple.quicktime-movie"
 
 enum AVAssetExportSessionStatus : long {
   AVAssetExportSessionStatusUnknown = 0,
-  AVAssetExportSessionStatusWaiting = 1,
-  AVAssetExportSessionStatusExporting = 2,
-  AVAssetExportSessionStatusCompleted = 3,
-  AVAssetExportSessionStatusFailed = 4,
-  AVAssetExportSessionStatusCancelled = 5,
+  AVAssetExportSessionStatusWaiting,
+  AVAssetExportSessionStatusExporting,
+  AVAssetExportSessionStatusCompleted,
+  AVAssetExportSessionStatusFailed,
+  AVAssetExportSessionStatusCancelled,
 };
 
 namespace qv {

@@ -5,6 +5,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -75,6 +76,25 @@ Input openInput(const std::string& path) {
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return nullptr;
   return Input(raw);
+}
+
+Input openReadableInput(const std::string& path) {
+  Input input = openInput(path);
+  if (!input) throw std::runtime_error("cannot read " + path);
+  check(avformat_find_stream_info(input.get(), nullptr), "cannot read " + path);
+  return input;
+}
+
+ReadProgress::ReadProgress(const AVFormatContext& input,
+                           const std::function<void(double)>& progress, double most)
+    : progress_(progress),
+      total_(input.duration > 0 ? input.duration / double(AV_TIME_BASE) : 0),
+      most_(most) {}
+
+void ReadProgress::count(const AVPacket& packet, const AVStream& stream) {
+  if (progress_ && total_ > 0 && ++count_ % 32 == 0 && packet.dts != AV_NOPTS_VALUE) {
+    progress_(std::min(most_, packet.dts * av_q2d(stream.time_base) / total_));
+  }
 }
 
 Output openOutput(const std::string& path) {

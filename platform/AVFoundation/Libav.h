@@ -59,8 +59,37 @@ void routeLibavLog();
 // work failed (what it raised), with the destination removed. Never raises.
 std::string writeOrRemove(const std::string& destination, const std::function<void()>& work);
 
+// writeOrRemove of a job that reads `source` and writes `destination` as `request` asks:
+// Job(source, destination, request).run(progress).
+template <typename Job, typename Request, typename Progress>
+std::string runJob(const std::string& source, const std::string& destination,
+                   const Request& request, const Progress& progress) {
+  return writeOrRemove(destination, [&] {
+    Job job(source, destination, request);
+    job.run(progress);
+  });
+}
+
 // Opens a file for reading; null when it cannot be opened or read as media.
 Input openInput(const std::string& path);
+
+// Opens a file for reading with its streams' parameters found; raises when it cannot.
+Input openReadableInput(const std::string& path);
+
+// How far a job has read its input, told every 32nd packet it counts: the packet's time over
+// the input's duration, at most `most`. Tells nothing without a callback or a known duration.
+class ReadProgress {
+ public:
+  ReadProgress(const AVFormatContext& input, const std::function<void(double)>& progress,
+               double most);
+  void count(const AVPacket& packet, const AVStream& stream);
+
+ private:
+  const std::function<void(double)>& progress_;
+  double total_;
+  double most_;
+  int count_ = 0;
+};
 
 // A new output context for a QuickTime file at `path`, opened for writing.
 Output openOutput(const std::string& path);

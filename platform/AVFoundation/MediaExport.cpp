@@ -28,9 +28,7 @@ std::pair<int, int> fittedSize(int width, int height, const ExportRequest& reque
 class Export {
  public:
   Export(const std::string& source, const std::string& destination, const ExportRequest& request)
-      : request_(request), input_(openInput(source)) {
-    if (!input_) throw std::runtime_error("cannot read " + source);
-    check(avformat_find_stream_info(input_.get(), nullptr), "cannot read " + source);
+      : request_(request), input_(openReadableInput(source)) {
     output_ = openOutput(destination);
     for (unsigned i = 0; i < input_->nb_streams; ++i) {
       const AVStream& stream = *input_->streams[i];
@@ -45,15 +43,12 @@ class Export {
 
   void run(const ProgressCallback& progress) {
     Packet packet(av_packet_alloc());
-    const double total = input_->duration > 0 ? input_->duration / double(AV_TIME_BASE) : 0;
-    int count = 0;
+    ReadProgress read(*input_, progress, 1.0);
     while (av_read_frame(input_.get(), packet.get()) >= 0) {
       const auto target = outputs_.find(packet->stream_index);
       if (target != outputs_.end()) {
         const AVStream& from = *input_->streams[packet->stream_index];
-        if (progress && total > 0 && ++count % 32 == 0 && packet->dts != AV_NOPTS_VALUE) {
-          progress(std::min(1.0, packet->dts * av_q2d(from.time_base) / total));
-        }
+        read.count(*packet, from);
         if (video_ && packet->stream_index == videoInput_) {
           decode(packet.get());
         } else {
@@ -157,10 +152,7 @@ class Export {
 
 std::string exportMedia(const std::string& source, const std::string& destination,
                         const ExportRequest& request, const ProgressCallback& progress) {
-  return writeOrRemove(destination, [&] {
-    Export job(source, destination, request);
-    job.run(progress);
-  });
+  return runJob<Export>(source, destination, request, progress);
 }
 
 }  // namespace qv::media

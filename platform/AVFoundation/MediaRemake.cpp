@@ -39,9 +39,7 @@ constexpr double kEpsilon = 1e-6;
 class Remake {
  public:
   Remake(const std::string& source, const std::string& destination, const RemakeRequest& request)
-      : request_(request), input_(openInput(source)) {
-    if (!input_) throw std::runtime_error("cannot read " + source);
-    check(avformat_find_stream_info(input_.get(), nullptr), "cannot read " + source);
+      : request_(request), input_(openReadableInput(source)) {
     videoInput_ = av_find_best_stream(input_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (videoInput_ < 0) throw std::runtime_error(source + " has no video");
     audioInput_ = av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -55,13 +53,9 @@ class Remake {
 
   void run(const ProgressCallback& progress) {
     Packet packet(av_packet_alloc());
-    const double total = input_->duration > 0 ? input_->duration / double(AV_TIME_BASE) : 0;
-    int count = 0;
+    ReadProgress read(*input_, progress, 0.99);
     while (av_read_frame(input_.get(), packet.get()) >= 0) {
-      const AVStream& from = *input_->streams[packet->stream_index];
-      if (progress && total > 0 && ++count % 32 == 0 && packet->dts != AV_NOPTS_VALUE) {
-        progress(std::min(0.99, packet->dts * av_q2d(from.time_base) / total));
-      }
+      read.count(*packet, *input_->streams[packet->stream_index]);
       if (packet->stream_index == videoInput_) {
         decodeVideo(packet.get());
       } else if (packet->stream_index == audioInput_ && soundDecoder_) {
@@ -222,10 +216,7 @@ class Remake {
 
 std::string remakeMedia(const std::string& source, const std::string& destination,
                         const RemakeRequest& request, const ProgressCallback& progress) {
-  return writeOrRemove(destination, [&] {
-    Remake job(source, destination, request);
-    job.run(progress);
-  });
+  return runJob<Remake>(source, destination, request, progress);
 }
 
 }  // namespace qv::media

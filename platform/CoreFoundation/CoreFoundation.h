@@ -44,20 +44,20 @@ To bridge(From reference) {
 // Log levels of CFLog.
 enum : std::int32_t {
   kCFLogLevelEmergency = 0,
-  kCFLogLevelAlert = 1,
-  kCFLogLevelCritical = 2,
-  kCFLogLevelError = 3,
-  kCFLogLevelWarning = 4,
-  kCFLogLevelNotice = 5,
-  kCFLogLevelInfo = 6,
-  kCFLogLevelDebug = 7,
+  kCFLogLevelAlert,
+  kCFLogLevelCritical,
+  kCFLogLevelError,
+  kCFLogLevelWarning,
+  kCFLogLevelNotice,
+  kCFLogLevelInfo,
+  kCFLogLevelDebug,
 };
 
 enum CFNotificationSuspensionBehavior : CFIndex {
   CFNotificationSuspensionBehaviorDrop = 1,
-  CFNotificationSuspensionBehaviorCoalesce = 2,
-  CFNotificationSuspensionBehaviorHold = 3,
-  CFNotificationSuspensionBehaviorDeliverImmediately = 4,
+  CFNotificationSuspensionBehaviorCoalesce,
+  CFNotificationSuspensionBehaviorHold,
+  CFNotificationSuspensionBehaviorDeliverImmediately,
 };
 
 using CFNotificationCallback = void (*)(CFNotificationCenterRef center, void* observer,

@@ -6,15 +6,15 @@ CGColorSpaceRef CGColorSpaceCreateDeviceRGB() {
 CGColorSpaceRef CGColorSpaceCreateDeviceGray() {
   return new CGColorSpace(1);
 }
+std::size_t CGColorSpaceGetNumberOfComponents(CGColorSpaceRef space) {
+  return space == nullptr ? 0 : space->colorComponents;
+}
+
 CGColorSpaceRef CGColorSpaceRetain(CGColorSpaceRef space) {
   return qv::retainObject(space);
 }
 void CGColorSpaceRelease(CGColorSpaceRef space) {
   qv::releaseObject(space);
-}
-
-std::size_t CGColorSpaceGetNumberOfComponents(CGColorSpaceRef space) {
-  return space == nullptr ? 0 : space->colorComponents;
 }
 
 CGColorRef CGColorCreate(CGColorSpaceRef space, const CGFloat* components) {

@@ -98,6 +98,34 @@ bool validRect(const char* function, CGRect r) {
   return validPoint(function, {r.origin.x, r.origin.y, r.size.width, r.size.height});
 }
 
+// The fill and the stroke colour are set alike: from a colour (nil changes nothing) or from
+// device RGB components.
+void setColor(CGContextRef context, const char* function, qv::RGBA CGContext::GState::*which,
+              CGColorRef color) {
+  CGContext* c = usable(context, function);
+  if (c != nullptr && color != nullptr) c->state.*which = color->rgba;
+}
+
+void setColor(CGContextRef context, const char* function, qv::RGBA CGContext::GState::*which,
+              CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
+  CGContext* c = usable(context, function);
+  if (c != nullptr) c->state.*which = deviceRGBA(red, green, blue, alpha);
+}
+
+void addRectangle(cairo_t* cairo, CGRect rect) {
+  cairo_rectangle(cairo, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+}
+
+// The rectangle calls: `use` runs with the context's cairo and its own path, then the caller's
+// current path comes back; nothing runs for a context that cannot draw or a rectangle that is
+// not finite.
+template <typename Use>
+void withRect(CGContextRef context, const char* function, CGRect rect, Use use) {
+  CGContext* c = drawable(context, function);
+  if (c == nullptr || !validRect(function, rect)) return;
+  withSeparatePath(c->cairo.get(), [&] { use(*c, c->cairo.get()); });
+}
+
 }  // namespace
 
 namespace qv {
@@ -165,14 +193,12 @@ CGAffineTransform CGContextGetCTM(CGContextRef context) {
 }
 
 void CGContextSetFillColorWithColor(CGContextRef context, CGColorRef color) {
-  CGContext* c = usable(context, "CGContextSetFillColorWithColor");
-  if (c != nullptr && color != nullptr) c->state.fill = color->rgba;
+  setColor(context, "CGContextSetFillColorWithColor", &CGContext::GState::fill, color);
 }
 
 void CGContextSetRGBFillColor(CGContextRef context, CGFloat red, CGFloat green, CGFloat blue,
                               CGFloat alpha) {
-  CGContext* c = usable(context, "CGContextSetRGBFillColor");
-  if (c != nullptr) c->state.fill = deviceRGBA(red, green, blue, alpha);
+  setColor(context, "CGContextSetRGBFillColor", &CGContext::GState::fill, red, green, blue, alpha);
 }
 
 void CGContextSetGrayFillColor(CGContextRef context, CGFloat gray, CGFloat alpha) {
@@ -180,14 +206,13 @@ void CGContextSetGrayFillColor(CGContextRef context, CGFloat gray, CGFloat alpha
 }
 
 void CGContextSetStrokeColorWithColor(CGContextRef context, CGColorRef color) {
-  CGContext* c = usable(context, "CGContextSetStrokeColorWithColor");
-  if (c != nullptr && color != nullptr) c->state.stroke = color->rgba;
+  setColor(context, "CGContextSetStrokeColorWithColor", &CGContext::GState::stroke, color);
 }
 
 void CGContextSetRGBStrokeColor(CGContextRef context, CGFloat red, CGFloat green, CGFloat blue,
                                 CGFloat alpha) {
-  CGContext* c = usable(context, "CGContextSetRGBStrokeColor");
-  if (c != nullptr) c->state.stroke = deviceRGBA(red, green, blue, alpha);
+  setColor(context, "CGContextSetRGBStrokeColor", &CGContext::GState::stroke, red, green, blue,
+           alpha);
 }
 
 void CGContextSetLineWidth(CGContextRef context, CGFloat width) {
@@ -251,10 +276,7 @@ void CGContextAddArc(CGContextRef context, CGFloat x, CGFloat y, CGFloat radius,
 
 void CGContextAddRect(CGContextRef context, CGRect rect) {
   CGContext* c = drawable(context, "CGContextAddRect");
-  if (c != nullptr && validRect("CGContextAddRect", rect)) {
-    cairo_rectangle(c->cairo.get(), rect.origin.x, rect.origin.y, rect.size.width,
-                    rect.size.height);
-  }
+  if (c != nullptr && validRect("CGContextAddRect", rect)) addRectangle(c->cairo.get(), rect);
 }
 
 void CGContextAddEllipseInRect(CGContextRef context, CGRect rect) {
@@ -288,33 +310,24 @@ void CGContextStrokePath(CGContextRef context) {
 }
 
 void CGContextFillRect(CGContextRef context, CGRect rect) {
-  CGContext* c = drawable(context, "CGContextFillRect");
-  if (c == nullptr || !validRect("CGContextFillRect", rect)) return;
-  cairo_t* cairo = c->cairo.get();
-  withSeparatePath(cairo, [&] {
-    cairo_rectangle(cairo, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
-    setSource(cairo, c->state.fill);
+  withRect(context, "CGContextFillRect", rect, [&](const CGContext& c, cairo_t* cairo) {
+    addRectangle(cairo, rect);
+    setSource(cairo, c.state.fill);
     cairo_fill(cairo);
   });
 }
 
 void CGContextFillEllipseInRect(CGContextRef context, CGRect rect) {
-  CGContext* c = drawable(context, "CGContextFillEllipseInRect");
-  if (c == nullptr || !validRect("CGContextFillEllipseInRect", rect)) return;
-  cairo_t* cairo = c->cairo.get();
-  withSeparatePath(cairo, [&] {
+  withRect(context, "CGContextFillEllipseInRect", rect, [&](const CGContext& c, cairo_t* cairo) {
     addEllipse(cairo, rect);
-    setSource(cairo, c->state.fill);
+    setSource(cairo, c.state.fill);
     cairo_fill(cairo);
   });
 }
 
 void CGContextClipToRect(CGContextRef context, CGRect rect) {
-  CGContext* c = drawable(context, "CGContextClipToRect");
-  if (c == nullptr || !validRect("CGContextClipToRect", rect)) return;
-  cairo_t* cairo = c->cairo.get();
-  withSeparatePath(cairo, [&] {
-    cairo_rectangle(cairo, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+  withRect(context, "CGContextClipToRect", rect, [&](const CGContext&, cairo_t* cairo) {
+    addRectangle(cairo, rect);
     cairo_clip(cairo);
   });
 }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/objc/Object.h"
+
 namespace qv::foundation {
 
 class NumberValue;
@@ -43,5 +45,20 @@ std::string nestedDescription(id object, int level);
 
 // -[NSObject description] and +[NSObject description], which Foundation gives the root class.
 void addRootDescriptions();
+
+// An immutable object's copyWithZone:: the object itself, retained.
+id copyByRetaining(id self, SEL, void*);
+
+// What the immutable value classes answer alike: isEqual: and their own test (such as
+// isEqualToDate:) by one function, their hash and description, and copies by retaining.
+template <typename Equal, typename Hash, typename Describe>
+ClassBuilder& addValueMethods(ClassBuilder& builder, const char* equalitySelector, Equal* equal,
+                              Hash* hash, Describe* describe) {
+  return builder.method("isEqual:", equal)
+      .method(equalitySelector, equal)
+      .method("hash", hash)
+      .method("description", describe)
+      .method("copyWithZone:", &copyByRetaining);
+}
 
 }  // namespace qv::foundation

@@ -19,4 +19,9 @@ __attribute__((constructor(110))) void registerFoundation() {
 }
 
 }  // namespace
+
+id copyByRetaining(id self, SEL, void*) {
+  return retain(self);
+}
+
 }  // namespace qv::foundation

@@ -136,10 +136,6 @@ id description(id self, SEL) {
   return autoreleasedString(arrayDescription(self, 0));
 }
 
-id copyWithZone(id self, SEL, void*) {
-  return retain(self);
-}
-
 id mutableCopyWithZone(id self, SEL, void*) {
   return newArray(mutableArrayClass(), itemsOf(self));
 }
@@ -231,7 +227,7 @@ Class arrayClass() {
           .method("hash", &hash)
           .method("description", &description)
           .method("descriptionWithLocale:indent:", &descriptionWithLocaleIndent)
-          .method("copyWithZone:", &copyWithZone)
+          .method("copyWithZone:", &copyByRetaining)
           .method("mutableCopyWithZone:", &mutableCopyWithZone)
           .registerClass();
   return cls;

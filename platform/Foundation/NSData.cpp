@@ -45,10 +45,6 @@ const void* bytes(id self, SEL) {
 NSUInteger length(id self, SEL) {
   return bytesOf(self).size();
 }
-id copyWithZone(id self, SEL, void*) {
-  return retain(self);
-}
-
 BOOL isEqualToData(id self, SEL, id other) {
   return self == other || (isKindOf(other, dataClass()) && bytesOf(self) == bytesOf(other));
 }
@@ -79,19 +75,16 @@ std::string dataDescription(id data) {
 }
 
 Class dataClass() {
-  static const Class cls = ClassBuilder("NSData", NSObjectClass())
-                               .state<DataState>("_bytes")
-                               .classMethod("data", &dataEmpty)
-                               .classMethod("dataWithBytes:length:", &dataWithBytesLength)
-                               .method("initWithBytes:length:", &initWithBytesLength)
-                               .method("bytes", &bytes)
-                               .method("length", &length)
-                               .method("isEqual:", &isEqualToData)
-                               .method("isEqualToData:", &isEqualToData)
-                               .method("hash", &hash)
-                               .method("description", &description)
-                               .method("copyWithZone:", &copyWithZone)
-                               .registerClass();
+  static const Class cls =
+      addValueMethods(ClassBuilder("NSData", NSObjectClass())
+                          .state<DataState>("_bytes")
+                          .classMethod("data", &dataEmpty)
+                          .classMethod("dataWithBytes:length:", &dataWithBytesLength)
+                          .method("initWithBytes:length:", &initWithBytesLength)
+                          .method("bytes", &bytes)
+                          .method("length", &length),
+                      "isEqualToData:", &isEqualToData, &hash, &description)
+          .registerClass();
   return cls;
 }
 

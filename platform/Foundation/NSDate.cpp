@@ -73,10 +73,6 @@ BOOL isEqualToDate(id self, SEL, id other) {
 NSUInteger hash(id self, SEL) {
   return std::hash<double>{}(secondsOf(self));
 }
-id copyWithZone(id self, SEL, void*) {
-  return retain(self);
-}
-
 struct CivilDate {
   long long year;
   unsigned month;
@@ -118,21 +114,18 @@ std::string dateDescription(id date) {
 
 Class dateClass() {
   static const Class cls =
-      ClassBuilder("NSDate", NSObjectClass())
-          .state<DateState>("_time")
-          .classMethod("date", &date)
-          .classMethod("dateWithTimeIntervalSince1970:", &dateWithTimeIntervalSince1970)
-          .classMethod("dateWithTimeIntervalSinceNow:", &dateWithTimeIntervalSinceNow)
-          .method("init", &init)
-          .method("initWithTimeIntervalSince1970:", &initWithTimeIntervalSince1970)
-          .method("timeIntervalSinceNow", &timeIntervalSinceNow)
-          .method("timeIntervalSince1970", &timeIntervalSince1970)
-          .method("timeIntervalSinceDate:", &timeIntervalSinceDate)
-          .method("isEqual:", &isEqualToDate)
-          .method("isEqualToDate:", &isEqualToDate)
-          .method("hash", &hash)
-          .method("description", &description)
-          .method("copyWithZone:", &copyWithZone)
+      addValueMethods(
+          ClassBuilder("NSDate", NSObjectClass())
+              .state<DateState>("_time")
+              .classMethod("date", &date)
+              .classMethod("dateWithTimeIntervalSince1970:", &dateWithTimeIntervalSince1970)
+              .classMethod("dateWithTimeIntervalSinceNow:", &dateWithTimeIntervalSinceNow)
+              .method("init", &init)
+              .method("initWithTimeIntervalSince1970:", &initWithTimeIntervalSince1970)
+              .method("timeIntervalSinceNow", &timeIntervalSinceNow)
+              .method("timeIntervalSince1970", &timeIntervalSince1970)
+              .method("timeIntervalSinceDate:", &timeIntervalSinceDate),
+          "isEqualToDate:", &isEqualToDate, &hash, &description)
           .registerClass();
   return cls;
 }

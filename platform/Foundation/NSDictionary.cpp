@@ -143,10 +143,6 @@ id description(id self, SEL) {
   return autoreleasedString(dictionaryDescription(self, 0));
 }
 
-id copyWithZone(id self, SEL, void*) {
-  return retain(self);
-}
-
 id mutableCopyWithZone(id self, SEL, void*) {
   return newDictionary(mutableDictionaryClass(), entriesOf(self));
 }
@@ -233,7 +229,7 @@ Class dictionaryClass() {
           .method("hash", &hash)
           .method("description", &description)
           .method("descriptionWithLocale:indent:", &descriptionWithLocaleIndent)
-          .method("copyWithZone:", &copyWithZone)
+          .method("copyWithZone:", &copyByRetaining)
           .method("mutableCopyWithZone:", &mutableCopyWithZone)
           .method("writeToFile:atomically:", &writeToFileAtomically)
           .registerClass();

@@ -55,10 +55,6 @@ const char* objCType(id self, SEL) {
 NSUInteger hash(id self, SEL) {
   return valueOf(self).hash();
 }
-id copyWithZone(id self, SEL, void*) {
-  return retain(self);
-}
-
 long compare(id self, SEL selector, id other) {
   if (!isKindOf(other, numberClass())) {
     raise("NSInvalidArgumentException",
@@ -73,46 +69,45 @@ BOOL isEqualToNumber(id self, SEL, id other) {
 }
 
 Class makeNumberClass() {
-  return ClassBuilder("NSNumber", NSObjectClass())
-      .state<NumberState>("_value")
-      .classMethod("numberWithBool:", &numberWith<BOOL, &fromBOOL>)
-      .classMethod("numberWithChar:", &numberWith<char, &NumberValue::ofChar>)
-      .classMethod("numberWithInt:", &numberWith<int, &NumberValue::ofInt>)
-      .classMethod("numberWithInteger:", &numberWith<long, &fromInteger>)
-      .classMethod("numberWithLongLong:", &numberWith<long long, &NumberValue::ofLongLong>)
-      .classMethod("numberWithUnsignedInteger:", &numberWith<unsigned long, &fromUnsignedInteger>)
-      .classMethod("numberWithUnsignedLongLong:",
-                   &numberWith<unsigned long long, &NumberValue::ofUnsignedLongLong>)
-      .classMethod("numberWithFloat:", &numberWith<float, &NumberValue::ofFloat>)
-      .classMethod("numberWithDouble:", &numberWith<double, &NumberValue::ofDouble>)
-      .method("initWithBool:", &initWith<BOOL, &fromBOOL>)
-      .method("initWithChar:", &initWith<char, &NumberValue::ofChar>)
-      .method("initWithInt:", &initWith<int, &NumberValue::ofInt>)
-      .method("initWithInteger:", &initWith<long, &fromInteger>)
-      .method("initWithLongLong:", &initWith<long long, &NumberValue::ofLongLong>)
-      .method("initWithUnsignedInteger:", &initWith<unsigned long, &fromUnsignedInteger>)
-      .method("initWithUnsignedLongLong:",
-              &initWith<unsigned long long, &NumberValue::ofUnsignedLongLong>)
-      .method("initWithFloat:", &initWith<float, &NumberValue::ofFloat>)
-      .method("initWithDouble:", &initWith<double, &NumberValue::ofDouble>)
-      .method("boolValue", &boolValue)
-      .method("charValue", &valueAs<char>)
-      .method("intValue", &valueAs<int>)
-      .method("unsignedIntValue", &valueAs<unsigned int>)
-      .method("integerValue", &valueAs<long>)
-      .method("unsignedIntegerValue", &valueAs<unsigned long>)
-      .method("longLongValue", &valueAs<long long>)
-      .method("unsignedLongLongValue", &valueAs<unsigned long long>)
-      .method("floatValue", &valueAs<float>)
-      .method("doubleValue", &valueAs<double>)
-      .method("stringValue", &stringValue)
-      .method("description", &stringValue)
-      .method("objCType", &objCType)
-      .method("compare:", &compare)
-      .method("isEqual:", &isEqualToNumber)
-      .method("isEqualToNumber:", &isEqualToNumber)
-      .method("hash", &hash)
-      .method("copyWithZone:", &copyWithZone)
+  return addValueMethods(
+             ClassBuilder("NSNumber", NSObjectClass())
+                 .state<NumberState>("_value")
+                 .classMethod("numberWithBool:", &numberWith<BOOL, &fromBOOL>)
+                 .classMethod("numberWithChar:", &numberWith<char, &NumberValue::ofChar>)
+                 .classMethod("numberWithInt:", &numberWith<int, &NumberValue::ofInt>)
+                 .classMethod("numberWithInteger:", &numberWith<long, &fromInteger>)
+                 .classMethod("numberWithLongLong:",
+                              &numberWith<long long, &NumberValue::ofLongLong>)
+                 .classMethod("numberWithUnsignedInteger:",
+                              &numberWith<unsigned long, &fromUnsignedInteger>)
+                 .classMethod("numberWithUnsignedLongLong:",
+                              &numberWith<unsigned long long, &NumberValue::ofUnsignedLongLong>)
+                 .classMethod("numberWithFloat:", &numberWith<float, &NumberValue::ofFloat>)
+                 .classMethod("numberWithDouble:", &numberWith<double, &NumberValue::ofDouble>)
+                 .method("initWithBool:", &initWith<BOOL, &fromBOOL>)
+                 .method("initWithChar:", &initWith<char, &NumberValue::ofChar>)
+                 .method("initWithInt:", &initWith<int, &NumberValue::ofInt>)
+                 .method("initWithInteger:", &initWith<long, &fromInteger>)
+                 .method("initWithLongLong:", &initWith<long long, &NumberValue::ofLongLong>)
+                 .method("initWithUnsignedInteger:", &initWith<unsigned long, &fromUnsignedInteger>)
+                 .method("initWithUnsignedLongLong:",
+                         &initWith<unsigned long long, &NumberValue::ofUnsignedLongLong>)
+                 .method("initWithFloat:", &initWith<float, &NumberValue::ofFloat>)
+                 .method("initWithDouble:", &initWith<double, &NumberValue::ofDouble>)
+                 .method("boolValue", &boolValue)
+                 .method("charValue", &valueAs<char>)
+                 .method("intValue", &valueAs<int>)
+                 .method("unsignedIntValue", &valueAs<unsigned int>)
+                 .method("integerValue", &valueAs<long>)
+                 .method("unsignedIntegerValue", &valueAs<unsigned long>)
+                 .method("longLongValue", &valueAs<long long>)
+                 .method("unsignedLongLongValue", &valueAs<unsigned long long>)
+                 .method("floatValue", &valueAs<float>)
+                 .method("doubleValue", &valueAs<double>)
+                 .method("stringValue", &stringValue)
+                 .method("objCType", &objCType)
+                 .method("compare:", &compare),
+             "isEqualToNumber:", &isEqualToNumber, &hash, &stringValue)
       .registerClass();
 }
 

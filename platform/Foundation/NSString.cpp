@@ -107,8 +107,15 @@ id newString(Class cls, std::string text) {
   return string;
 }
 
+Class immortalStringClass();
+
+// Nearly every string is of one of the two classes made here: they are tested before the walk
+// up the class hierarchy, which every string comparison would otherwise pay.
 const std::string* textIfString(id object) {
-  return isKindOf(object, stringClass()) ? &stateOf<StringState>(object).text : nullptr;
+  const Class cls = object_getClass(object);
+  const bool string = cls != Nil && (cls == immortalStringClass() || cls == stringClass() ||
+                                     isKindOf(object, stringClass()));
+  return string ? &stateOf<StringState>(object).text : nullptr;
 }
 
 const std::string& argumentText(id self, SEL selector, id argument) {
@@ -165,10 +172,6 @@ NSUInteger length(id self, SEL) {
 id description(id self, SEL) {
   return self;
 }
-id copyWithZone(id self, SEL, void*) {
-  return retain(self);
-}
-
 NSUInteger hash(id self, SEL) {
   return std::hash<std::string_view>{}(stateOf<StringState>(self).text);
 }
@@ -248,18 +251,14 @@ Class immortalStringClass() {
 }
 
 Class makeStringClass() {
-  return ClassBuilder("NSString", NSObjectClass())
-      .state<StringState>("_text")
+  ClassBuilder builder("NSString", NSObjectClass());
+  return addValueMethods(builder.state<StringState>("_text"), "isEqualToString:", &isEqualToString,
+                         &hash, &description)
       .classMethod("string", &stringEmpty)
       .classMethod("stringWithUTF8String:", &stringWithUTF8String)
       .method("initWithUTF8String:", &initWithUTF8String)
       .method("UTF8String", &utf8String)
       .method("length", &length)
-      .method("description", &description)
-      .method("copyWithZone:", &copyWithZone)
-      .method("hash", &hash)
-      .method("isEqual:", &isEqualToString)
-      .method("isEqualToString:", &isEqualToString)
       .method("hasPrefix:", &hasPrefix)
       .method("hasSuffix:", &hasSuffix)
       .method("stringByAppendingString:", &stringByAppendingString)

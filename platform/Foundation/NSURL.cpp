@@ -55,10 +55,6 @@ NSUInteger hash(id self, SEL) {
   return std::hash<std::string>{}(pathOf(self));
 }
 
-id copyWithZone(id self, SEL, void*) {
-  return retain(self);
-}
-
 Class urlClass() {
   static const Class cls = ClassBuilder("NSURL", NSObjectClass())
                                .state<URLState>()
@@ -70,7 +66,7 @@ Class urlClass() {
                                .method("lastPathComponent", &lastPathComponent)
                                .method("isEqual:", &isEqual)
                                .method("hash", &hash)
-                               .method("copyWithZone:", &copyWithZone)
+                               .method("copyWithZone:", &copyByRetaining)
                                .registerClass();
   return cls;
 }

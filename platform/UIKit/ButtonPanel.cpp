@@ -51,6 +51,33 @@ bool press(id panel, bool shown, std::size_t count, NSInteger index, SEL clicked
   return true;
 }
 
+id initPanelWithFrame(id self, Class panelClass, CGRect frame) {
+  self = sendSuper<id>(self, panelClass, "initWithFrame:"_sel, frame);
+  if (self == nil) return nil;
+  viewState(self).opaque = false;
+  viewState(self).contentMode = UIViewContentModeRedraw;
+  return self;
+}
+
+void present(id panel, PanelState& state, id container, SEL willShow, SEL didShow) {
+  tellDelegate(state.delegate, willShow, panel);
+  send(panel, "setFrame:"_sel, send<CGRect>(container, "bounds"_sel));
+  send(container, "addSubview:"_sel, panel);
+  state.visible = true;
+  send(panel, "setNeedsDisplay"_sel);
+  tellDelegate(state.delegate, didShow, panel);
+}
+
+void dismiss(id panel, PanelState& state, NSInteger index, SEL willDismiss, SEL didDismiss) {
+  if (!state.visible) return;
+  Ref<> held(panel);  // its superview lets go of it
+  id delegate = state.delegate;
+  tellDelegate(delegate, willDismiss, panel, index);
+  send(panel, "removeFromSuperview"_sel);
+  state.visible = false;
+  tellDelegate(delegate, didDismiss, panel, index);
+}
+
 id tintColor() {
   return makeColor(0, 122 / 255.0, 1, 1);
 }

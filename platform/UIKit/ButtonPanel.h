@@ -29,6 +29,62 @@ using Dismissal = void (*)(id panel, SEL, NSInteger index, BOOL animated);
 bool press(id panel, bool shown, std::size_t count, NSInteger index, SEL clicked,
            Dismissal dismiss);
 
+// What both panels keep: a title, a delegate they do not retain, the button titles by index,
+// the cancel button's index (-1: none) and whether the panel is on screen.
+struct PanelState {
+  Ref<> title;
+  id delegate = nil;  // not retained
+  std::vector<Ref<>> buttonTitles;
+  NSInteger cancelButtonIndex = -1;
+  bool visible = false;
+};
+
+// The methods both panels answer alike, for a panel whose state is `State` (a PanelState).
+template <typename State>
+struct Methods {
+  static PanelState& of(id self) { return stateOf<State>(self); }
+
+  static NSInteger addButtonWithTitle(id self, SEL, id title) {
+    of(self).buttonTitles.push_back(adopt(send<id>(title, "copy"_sel)));
+    send(self, "setNeedsDisplay"_sel);
+    return static_cast<NSInteger>(of(self).buttonTitles.size()) - 1;
+  }
+  static NSInteger numberOfButtons(id self, SEL) {
+    return static_cast<NSInteger>(of(self).buttonTitles.size());
+  }
+  static id buttonTitleAtIndex(id self, SEL, NSInteger index) {
+    return titleAt(of(self).buttonTitles, index);
+  }
+  static NSInteger cancelButtonIndex(id self, SEL) { return of(self).cancelButtonIndex; }
+  static id title(id self, SEL) { return of(self).title; }
+  static id delegate(id self, SEL) { return of(self).delegate; }
+  static void setDelegate(id self, SEL, id delegate) { of(self).delegate = delegate; }
+  static BOOL isVisible(id self, SEL) { return of(self).visible; }
+
+  // Adds the methods above to the panel's class.
+  static ClassBuilder& addTo(ClassBuilder& builder) {
+    return builder.method("title", &title)
+        .method("delegate", &delegate)
+        .method("setDelegate:", &setDelegate)
+        .method("addButtonWithTitle:", &addButtonWithTitle)
+        .method("numberOfButtons", &numberOfButtons)
+        .method("buttonTitleAtIndex:", &buttonTitleAtIndex)
+        .method("cancelButtonIndex", &cancelButtonIndex)
+        .method("isVisible", &isVisible);
+  }
+};
+
+// A panel's initWithFrame:: the view's, then a clear background redrawn at every size.
+id initPanelWithFrame(id self, Class panelClass, CGRect frame);
+
+// Puts the panel over the whole of `container` and shows it, between the delegate's `willShow`
+// and `didShow` calls.
+void present(id panel, PanelState& state, id container, SEL willShow, SEL didShow);
+
+// Takes a shown panel away, between the delegate's `willDismiss` and `didDismiss` calls with
+// the button's index.
+void dismiss(id panel, PanelState& state, NSInteger index, SEL willDismiss, SEL didDismiss);
+
 // The alert's and the sheet's button tint.
 id tintColor();
 

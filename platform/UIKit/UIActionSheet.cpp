@@ -23,14 +23,11 @@ const text::Font kTitleFont{"DejaVu Sans", false, false, 13};
 const text::Font kButtonFont{"DejaVu Sans", false, false, 19};
 const text::Font kCancelFont{"DejaVu Sans", true, false, 19};
 
-struct SheetState {
-  Ref<> title;
-  id delegate = nil;  // not retained
-  std::vector<Ref<>> buttonTitles;
-  NSInteger cancelButtonIndex = -1;
+struct SheetState : panel::PanelState {
   NSInteger destructiveButtonIndex = -1;
-  bool visible = false;
 };
+
+using Shared = panel::Methods<SheetState>;
 
 SheetState& state(id self) {
   return stateOf<SheetState>(self);
@@ -109,66 +106,23 @@ void drawRect(id self, SEL, CGRect) {
   }
 }
 
-NSInteger addButtonWithTitle(id self, SEL, id title) {
-  state(self).buttonTitles.push_back(adopt(send<id>(title, "copy"_sel)));
-  send(self, "setNeedsDisplay"_sel);
-  return static_cast<NSInteger>(state(self).buttonTitles.size()) - 1;
-}
-
-NSInteger numberOfButtons(id self, SEL) {
-  return static_cast<NSInteger>(state(self).buttonTitles.size());
-}
-
-id buttonTitleAtIndex(id self, SEL, NSInteger index) {
-  return panel::titleAt(state(self).buttonTitles, index);
-}
-
-NSInteger cancelButtonIndex(id self, SEL) {
-  return state(self).cancelButtonIndex;
-}
 NSInteger destructiveButtonIndex(id self, SEL) {
   return state(self).destructiveButtonIndex;
 }
 
-id title(id self, SEL) {
-  return state(self).title;
-}
-id delegate(id self, SEL) {
-  return state(self).delegate;
-}
-void setDelegate(id self, SEL, id delegate) {
-  state(self).delegate = delegate;
-}
-BOOL isVisible(id self, SEL) {
-  return state(self).visible;
-}
-
 void showInView(id self, SEL, id view) {
   if (state(self).visible || view == nil) return;
-  panel::tellDelegate(state(self).delegate, "willPresentActionSheet:"_sel, self);
-  send(self, "setFrame:"_sel, send<CGRect>(view, "bounds"_sel));
-  send(view, "addSubview:"_sel, self);
-  state(self).visible = true;
-  send(self, "setNeedsDisplay"_sel);
-  panel::tellDelegate(state(self).delegate, "didPresentActionSheet:"_sel, self);
+  panel::present(self, state(self), view, "willPresentActionSheet:"_sel,
+                 "didPresentActionSheet:"_sel);
 }
 
 void dismiss(id self, SEL, NSInteger index, BOOL) {
-  if (!state(self).visible) return;
-  Ref<> held(self);  // the view lets go of it
-  id delegate = state(self).delegate;
-  panel::tellDelegate(delegate, "actionSheet:willDismissWithButtonIndex:"_sel, self, index);
-  send(self, "removeFromSuperview"_sel);
-  state(self).visible = false;
-  panel::tellDelegate(delegate, "actionSheet:didDismissWithButtonIndex:"_sel, self, index);
+  panel::dismiss(self, state(self), index, "actionSheet:willDismissWithButtonIndex:"_sel,
+                 "actionSheet:didDismissWithButtonIndex:"_sel);
 }
 
 id initWithFrame(id self, SEL, CGRect frame) {
-  self = sendSuper<id>(self, sheetClass(), "initWithFrame:"_sel, frame);
-  if (self == nil) return nil;
-  viewState(self).opaque = false;
-  viewState(self).contentMode = UIViewContentModeRedraw;
-  return self;
+  return panel::initPanelWithFrame(self, sheetClass(), frame);
 }
 
 id initWithTitle(id self, SEL, id title, id delegate, id cancelTitle, id destructiveTitle,
@@ -179,36 +133,28 @@ id initWithTitle(id self, SEL, id title, id delegate, id cancelTitle, id destruc
   s.title = adopt(send<id>(title, "copy"_sel));
   s.delegate = delegate;
   if (destructiveTitle != nil) {
-    s.destructiveButtonIndex = addButtonWithTitle(self, nullptr, destructiveTitle);
+    s.destructiveButtonIndex = Shared::addButtonWithTitle(self, nullptr, destructiveTitle);
   }
   va_list more;
   va_start(more, otherTitles);
   panel::appendTitles(s.buttonTitles, otherTitles, more);
   va_end(more);
-  if (cancelTitle != nil) s.cancelButtonIndex = addButtonWithTitle(self, nullptr, cancelTitle);
+  if (cancelTitle != nil)
+    s.cancelButtonIndex = Shared::addButtonWithTitle(self, nullptr, cancelTitle);
   return self;
 }
 
 Class sheetClass() {
   static const Class cls =
-      ClassBuilder("UIActionSheet", viewClass())
-          .state<SheetState>("_sheetState")
-          .method("initWithFrame:", &initWithFrame)
-          .method(
-              "initWithTitle:delegate:cancelButtonTitle:destructiveButtonTitle:"
-              "otherButtonTitles:",
-              toIMP(&initWithTitle), "@@:@@@@@")
-          .method("title", &title)
-          .method("delegate", &delegate)
-          .method("setDelegate:", &setDelegate)
-          .method("addButtonWithTitle:", &addButtonWithTitle)
-          .method("numberOfButtons", &numberOfButtons)
-          .method("buttonTitleAtIndex:", &buttonTitleAtIndex)
-          .method("cancelButtonIndex", &cancelButtonIndex)
+      Shared::addTo(ClassBuilder("UIActionSheet", viewClass())
+                        .state<SheetState>("_sheetState")
+                        .method("initWithFrame:", &initWithFrame)
+                        .method("initWithTitle:delegate:cancelButtonTitle:destructiveButtonTitle:"
+                                "otherButtonTitles:",
+                                toIMP(&initWithTitle), "@@:@@@@@"))
           .method("destructiveButtonIndex", &destructiveButtonIndex)
           .method("showInView:", &showInView)
           .method("dismissWithClickedButtonIndex:animated:", &dismiss)
-          .method("isVisible", &isVisible)
           .method("drawRect:", &drawRect)
           .registerClass();
   return cls;

@@ -31,16 +31,13 @@ const text::Font kButtonFont{"DejaVu Sans", false, false, 17};
 const text::Font kCancelFont{"DejaVu Sans", true, false, 17};
 const text::Font kFieldFont{"DejaVu Sans", false, false, 13};
 
-struct AlertState {
-  Ref<> title;
+struct AlertState : panel::PanelState {
   Ref<> message;
-  id delegate = nil;  // not retained
-  std::vector<Ref<>> buttonTitles;
-  NSInteger cancelButtonIndex = -1;
   NSInteger style = UIAlertViewStyleDefault;
   std::vector<Ref<>> textFields;
-  bool visible = false;
 };
+
+using Shared = panel::Methods<AlertState>;
 
 AlertState& state(id self) {
   return stateOf<AlertState>(self);
@@ -176,23 +173,6 @@ void layoutSubviews(id self, SEL) {
 
 // Buttons and fields.
 
-NSInteger addButtonWithTitle(id self, SEL, id title) {
-  state(self).buttonTitles.push_back(adopt(send<id>(title, "copy"_sel)));
-  send(self, "setNeedsDisplay"_sel);
-  return static_cast<NSInteger>(state(self).buttonTitles.size()) - 1;
-}
-
-NSInteger numberOfButtons(id self, SEL) {
-  return static_cast<NSInteger>(state(self).buttonTitles.size());
-}
-
-id buttonTitleAtIndex(id self, SEL, NSInteger index) {
-  return panel::titleAt(state(self).buttonTitles, index);
-}
-
-NSInteger cancelButtonIndex(id self, SEL) {
-  return state(self).cancelButtonIndex;
-}
 void setCancelButtonIndex(id self, SEL, NSInteger index) {
   state(self).cancelButtonIndex = index;
   send(self, "setNeedsDisplay"_sel);
@@ -250,66 +230,35 @@ id textFieldAtIndex(id self, SEL selector, NSInteger index) {
 
 // Showing and dismissing.
 
-void tellDelegate(id self, SEL selector) {
-  panel::tellDelegate(state(self).delegate, selector, self);
-}
-
-void tellDelegate(id self, SEL selector, NSInteger index) {
-  panel::tellDelegate(state(self).delegate, selector, self, index);
-}
-
 void show(id self, SEL) {
   if (state(self).visible) return;
   id window =
       send<id>(send<id>(objc_getClass("UIApplication"), "sharedApplication"_sel), "keyWindow"_sel);
   if (window == nil) return;  // nowhere to show it
-  tellDelegate(self, "willPresentAlertView:"_sel);
-  send(self, "setFrame:"_sel, send<CGRect>(window, "bounds"_sel));
-  send(window, "addSubview:"_sel, self);
-  state(self).visible = true;
-  send(self, "setNeedsDisplay"_sel);
-  tellDelegate(self, "didPresentAlertView:"_sel);
+  panel::present(self, state(self), window, "willPresentAlertView:"_sel,
+                 "didPresentAlertView:"_sel);
 }
 
 void dismiss(id self, SEL, NSInteger index, BOOL) {
-  if (!state(self).visible) return;
-  Ref<> held(self);  // the window lets go of it
-  tellDelegate(self, "alertView:willDismissWithButtonIndex:"_sel, index);
-  send(self, "removeFromSuperview"_sel);
-  state(self).visible = false;
-  tellDelegate(self, "alertView:didDismissWithButtonIndex:"_sel, index);
-}
-
-BOOL isVisible(id self, SEL) {
-  return state(self).visible;
+  panel::dismiss(self, state(self), index, "alertView:willDismissWithButtonIndex:"_sel,
+                 "alertView:didDismissWithButtonIndex:"_sel);
 }
 
 // Properties and life.
 
-template <Ref<> AlertState::*Field>
+template <auto Field>
 id getText(id self, SEL) {
   return state(self).*Field;
 }
-template <Ref<> AlertState::*Field>
+template <auto Field>
 void setText(id self, SEL, id text) {
   state(self).*Field = adopt(send<id>(text, "copy"_sel));
   send(self, "setNeedsLayout"_sel);
   send(self, "setNeedsDisplay"_sel);
 }
 
-id delegate(id self, SEL) {
-  return state(self).delegate;
-}
-void setDelegate(id self, SEL, id delegate) {
-  state(self).delegate = delegate;
-}
-
 id initWithFrame(id self, SEL, CGRect frame) {
-  self = sendSuper<id>(self, alertClass(), "initWithFrame:"_sel, frame);
-  if (self == nil) return nil;
-  viewState(self).opaque = false;
-  viewState(self).contentMode = UIViewContentModeRedraw;
-  return self;
+  return panel::initPanelWithFrame(self, alertClass(), frame);
 }
 
 // The buttons are the cancel button, if any, then the nil-terminated list of other titles.
@@ -321,7 +270,8 @@ id initWithTitle(id self, SEL, id title, id message, id delegate, id cancelTitle
   s.title = adopt(send<id>(title, "copy"_sel));
   s.message = adopt(send<id>(message, "copy"_sel));
   s.delegate = delegate;
-  if (cancelTitle != nil) s.cancelButtonIndex = addButtonWithTitle(self, nullptr, cancelTitle);
+  if (cancelTitle != nil)
+    s.cancelButtonIndex = Shared::addButtonWithTitle(self, nullptr, cancelTitle);
   va_list more;
   va_start(more, otherTitles);
   panel::appendTitles(s.buttonTitles, otherTitles, more);
@@ -331,28 +281,21 @@ id initWithTitle(id self, SEL, id title, id message, id delegate, id cancelTitle
 
 Class alertClass() {
   static const Class cls =
-      ClassBuilder("UIAlertView", viewClass())
-          .state<AlertState>("_alertState")
-          .method("initWithFrame:", &initWithFrame)
-          .method("initWithTitle:message:delegate:cancelButtonTitle:otherButtonTitles:",
-                  toIMP(&initWithTitle), "@@:@@@@@")
-          .method("title", &getText<&AlertState::title>)
+      Shared::addTo(ClassBuilder("UIAlertView", viewClass())
+                        .state<AlertState>("_alertState")
+                        .method("initWithFrame:", &initWithFrame)
+                        .method("initWithTitle:message:delegate:cancelButtonTitle:"
+                                "otherButtonTitles:",
+                                toIMP(&initWithTitle), "@@:@@@@@"))
           .method("setTitle:", &setText<&AlertState::title>)
           .method("message", &getText<&AlertState::message>)
           .method("setMessage:", &setText<&AlertState::message>)
-          .method("delegate", &delegate)
-          .method("setDelegate:", &setDelegate)
-          .method("addButtonWithTitle:", &addButtonWithTitle)
-          .method("numberOfButtons", &numberOfButtons)
-          .method("buttonTitleAtIndex:", &buttonTitleAtIndex)
-          .method("cancelButtonIndex", &cancelButtonIndex)
           .method("setCancelButtonIndex:", &setCancelButtonIndex)
           .method("alertViewStyle", &alertViewStyle)
           .method("setAlertViewStyle:", &setAlertViewStyle)
           .method("textFieldAtIndex:", &textFieldAtIndex)
           .method("show", &show)
           .method("dismissWithClickedButtonIndex:animated:", &dismiss)
-          .method("isVisible", &isVisible)
           .method("layoutSubviews", &layoutSubviews)
           .method("drawRect:", &drawRect)
           .registerClass();

@@ -21,21 +21,14 @@ CGFloat screenScale(id, SEL) {
   return 2.0;
 }
 
-id mainScreen(id, SEL);
-
 Class screenClass() {
   static const Class cls = ClassBuilder("UIScreen", NSObjectClass())
-                               .classMethod("mainScreen", &mainScreen)
+                               .classMethod("mainScreen", &sharedInstance<&screenClass>)
                                .method("bounds", &screenBoundsOf)
                                .method("applicationFrame", &screenBoundsOf)
                                .method("scale", &screenScale)
                                .registerClass();
   return cls;
-}
-
-id mainScreen(id, SEL) {
-  static const id screen = make(screenClass()).leak();  // lives as long as the process
-  return screen;
 }
 
 // Windows, known to the application while they live; not retained by it.
@@ -87,12 +80,10 @@ id windowList(id, SEL) {
   return autorelease(makeArray(all).leak());
 }
 
-id sharedApplication(id, SEL);
-
 Class applicationClass() {
   static const Class cls =
       ClassBuilder("UIApplication", NSObjectClass())
-          .classMethod("sharedApplication", &sharedApplication)
+          .classMethod("sharedApplication", &sharedInstance<&applicationClass>)
           .state<ApplicationState>()
           .method("statusBarOrientation", &statusBarOrientation)
           .method("setStatusBarOrientation:", &setStatusBarOrientation)
@@ -101,11 +92,6 @@ Class applicationClass() {
           .method("windows", &windowList)
           .registerClass();
   return cls;
-}
-
-id sharedApplication(id, SEL) {
-  static const id application = make(applicationClass()).leak();  // lives as long as the process
-  return application;
 }
 
 // UIWindow.

@@ -17,20 +17,13 @@ id model(id, SEL) {
                                                                                    : "iPhone"_ns;
 }
 
-id currentDevice(id, SEL);
-
 Class deviceClass() {
   static const Class cls = ClassBuilder("UIDevice", NSObjectClass())
-                               .classMethod("currentDevice", &currentDevice)
+                               .classMethod("currentDevice", &sharedInstance<&deviceClass>)
                                .method("userInterfaceIdiom", &userInterfaceIdiom)
                                .method("model", &model)
                                .registerClass();
   return cls;
-}
-
-id currentDevice(id, SEL) {
-  static const id device = make(deviceClass()).leak();  // lives as long as the process
-  return device;
 }
 
 __attribute__((constructor(130))) void registerDevice() {

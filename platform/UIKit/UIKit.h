@@ -39,19 +39,21 @@ using UIViewAnimationsBlock = std::function<void()>;
 using UIViewAnimationCompletionBlock = std::function<void(BOOL)>;
 using UIViewAnimationOptions = NSUInteger;
 
+enum : UIViewAnimationOptions { UIViewAnimationOptionAllowUserInteraction = 1 << 1 };
+
 enum : NSInteger {
   NSTextAlignmentLeft = 0,
-  NSTextAlignmentCenter = 1,
-  NSTextAlignmentRight = 2,
+  NSTextAlignmentCenter,
+  NSTextAlignmentRight,
 };
 
 enum : NSInteger {
   NSLineBreakByWordWrapping = 0,
-  NSLineBreakByCharWrapping = 1,
-  NSLineBreakByClipping = 2,
-  NSLineBreakByTruncatingHead = 3,
-  NSLineBreakByTruncatingTail = 4,
-  NSLineBreakByTruncatingMiddle = 5,
+  NSLineBreakByCharWrapping,
+  NSLineBreakByClipping,
+  NSLineBreakByTruncatingHead,
+  NSLineBreakByTruncatingTail,
+  NSLineBreakByTruncatingMiddle,
 };
 
 enum : NSInteger { NSStringDrawingUsesLineFragmentOrigin = 1 };
@@ -64,18 +66,18 @@ enum : NSInteger {
 
 enum : NSUInteger {
   UIViewAutoresizingNone = 0,
-  UIViewAutoresizingFlexibleLeftMargin = 1,
-  UIViewAutoresizingFlexibleWidth = 2,
-  UIViewAutoresizingFlexibleRightMargin = 4,
-  UIViewAutoresizingFlexibleTopMargin = 8,
-  UIViewAutoresizingFlexibleHeight = 16,
-  UIViewAutoresizingFlexibleBottomMargin = 32,
+  UIViewAutoresizingFlexibleLeftMargin = 1 << 0,
+  UIViewAutoresizingFlexibleWidth = 1 << 1,
+  UIViewAutoresizingFlexibleRightMargin = 1 << 2,
+  UIViewAutoresizingFlexibleTopMargin = 1 << 3,
+  UIViewAutoresizingFlexibleHeight = 1 << 4,
+  UIViewAutoresizingFlexibleBottomMargin = 1 << 5,
 };
 
 enum : NSInteger {
   UIActivityIndicatorViewStyleWhiteLarge = 0,
-  UIActivityIndicatorViewStyleWhite = 1,
-  UIActivityIndicatorViewStyleGray = 2,
+  UIActivityIndicatorViewStyleWhite,
+  UIActivityIndicatorViewStyleGray,
 };
 
 enum : NSInteger {
@@ -87,12 +89,12 @@ enum : NSInteger {
 
 enum : NSInteger {
   UIGestureRecognizerStatePossible = 0,
-  UIGestureRecognizerStateBegan = 1,
-  UIGestureRecognizerStateChanged = 2,
-  UIGestureRecognizerStateEnded = 3,
-  UIGestureRecognizerStateRecognized = 3,
-  UIGestureRecognizerStateCancelled = 4,
-  UIGestureRecognizerStateFailed = 5,
+  UIGestureRecognizerStateBegan,
+  UIGestureRecognizerStateChanged,
+  UIGestureRecognizerStateEnded,
+  UIGestureRecognizerStateCancelled,
+  UIGestureRecognizerStateFailed,
+  UIGestureRecognizerStateRecognized = UIGestureRecognizerStateEnded,
 };
 
 enum : NSInteger {
@@ -102,21 +104,21 @@ enum : NSInteger {
 
 enum : NSInteger {
   UITextBorderStyleNone = 0,
-  UITextBorderStyleLine = 1,
-  UITextBorderStyleBezel = 2,
-  UITextBorderStyleRoundedRect = 3,
+  UITextBorderStyleLine,
+  UITextBorderStyleBezel,
+  UITextBorderStyleRoundedRect,
 };
 
 enum : NSInteger {
   UIAlertViewStyleDefault = 0,
-  UIAlertViewStyleSecureTextInput = 1,
-  UIAlertViewStylePlainTextInput = 2,
-  UIAlertViewStyleLoginAndPasswordInput = 3,
+  UIAlertViewStyleSecureTextInput,
+  UIAlertViewStylePlainTextInput,
+  UIAlertViewStyleLoginAndPasswordInput,
 };
 
 enum : NSInteger {
   UIUserInterfaceIdiomPhone = 0,
-  UIUserInterfaceIdiomPad = 1,
+  UIUserInterfaceIdiomPad,
 };
 
 // String attribute names ("NSFont", "NSColor") and the orientation notification's name.

@@ -28,6 +28,14 @@ Class NSObjectClass();
 // alloc + init of a class, as an owning handle.
 Ref<> make(Class cls);
 
+// The class method of a class with one instance (sharedApplication, mainScreen): made by the
+// first call, it lives as long as the process.
+template <Class (*TheClass)()>
+id sharedInstance(id, SEL) {
+  static const id instance = make(TheClass()).leak();
+  return instance;
+}
+
 // Retain count as the platform would report it (tests and diagnostics).
 std::uint64_t retainCount(id object);
 
