@@ -293,8 +293,11 @@ class Episode {
     for (const Value& hud : *huds.list()) {
       const Value* left = hud.find("time_left");
       const bool notice = textOf(hud, "mode") == "text_only";
-      const std::string named =
-          "'" + textOf(hud, "label") + (notice ? ": " + textOf(hud, "details") : "") + "'";
+      // Appended piece by piece: gcc 12 misreads `"'" + text` as an overlapping copy at -O2.
+      std::string named = "'";
+      named += textOf(hud, "label");
+      if (notice) named += ": " + textOf(hud, "details");
+      named += "'";
       const std::vector<std::string> witness{kPastEveryNotice,
                                              "expect: {app: " + app + ", huds: []}"};
       if (left == nullptr || left->isNone()) {
