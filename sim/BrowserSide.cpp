@@ -85,6 +85,16 @@ std::string failNext(const std::string& what) {
   return "";
 }
 
+std::string holdRemakes() {
+  host::holdRemakes();
+  return "";
+}
+
+std::string releaseRemakes() {
+  host::releaseRemakes();
+  return "";
+}
+
 Value barButtons() {
   if (host::presentedPhotoBrowser() == nil) return {};
   ValueList titles;
@@ -152,6 +162,8 @@ std::optional<std::string> performBrowser(const std::string& action, const Value
   if (action == "press_sheet") return pressSheet(argumentText(argument));
   if (action == "publish") return publish();
   if (action == "fail_next") return failNext(argumentText(argument));
+  if (action == "hold_remakes") return holdRemakes();
+  if (action == "release_remakes") return releaseRemakes();
   return std::nullopt;
 }
 

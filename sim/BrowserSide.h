@@ -1,5 +1,6 @@
 // What an app process does for the supervisor's photo-browser steps, and the state it reports:
-// pressing bar and sheet buttons, the platform's own publishing, failures to come; the bar, the
+// pressing bar and sheet buttons, the platform's own publishing, failures to come,
+// holding remakes; the bar, the
 // sheet, the progress overlay, the album's clips and the remakes.
 #pragma once
 
@@ -10,8 +11,8 @@
 
 namespace qv::sim::app {
 
-// Performs a browser action ("press_bar", "press_sheet", "publish", "fail_next"); nullopt for
-// another action, else why it could not (empty when it could).
+// Performs a browser action ("press_bar", "press_sheet", "publish", "fail_next", "hold_remakes",
+// "release_remakes"); nullopt for another action, else why it could not (empty when it could).
 std::optional<std::string> performBrowser(const std::string& action, const Value& argument);
 
 // The state under a key ("bar_buttons", "sheet", "overlay", "album_clips", "remakes"); nullopt

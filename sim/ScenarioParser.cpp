@@ -278,6 +278,20 @@ const std::vector<StepKind>& stepKinds() {
          return AppStep{f.app(host::kPhotosApp), "fail_next", what, "the next " + what + " fails"};
        },
        "fail_next: remake|album_save    the app's next remake or album save fails"},
+      {"hold_remakes",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return AppStep{f.app(host::kPhotosApp), "hold_remakes", {}, "hold the remakes that start"};
+       },
+       "hold_remakes [: APP]            remakes wait, under their overlay, until released"},
+      {"release_remakes",
+       {"app"},
+       {},
+       [](const Fields& f) -> Action {
+         return AppStep{f.app(host::kPhotosApp), "release_remakes", {}, "release the remakes"};
+       },
+       "release_remakes [: APP]         held remakes run to their end"},
   };
   return kinds;
 }

@@ -1,7 +1,9 @@
 #include "host/ios8/Publishing.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
+#include <utility>
 
 #include "host/ios8/MediaClasses.h"
 #include "host/ios8/PhotosActions.h"
@@ -125,6 +127,23 @@ std::atomic<int> remakeCount{0};
 std::mutex endedLock;
 std::vector<std::string> ended;  // guarded by endedLock
 
+// While remakes are held they wait, started but not running, so that what the app shows during
+// a remake stays on screen; main thread only.
+bool holding = false;
+std::vector<std::function<void()>> heldRemakes;
+
+void runInBackground(std::function<void()> work) {
+  dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), std::move(work));
+}
+
+void startRemake(std::function<void()> remake) {
+  if (holding) {
+    heldRemakes.push_back(std::move(remake));
+  } else {
+    runInBackground(std::move(remake));
+  }
+}
+
 Class agentClass();
 
 id publishingAgentFor(id, SEL, id bundleName, id media) {
@@ -172,16 +191,14 @@ void transcodeVideo(id self, SEL, id media) {
   const bool fails = remakeFails.exchange(false);
   Ref<> agent(self);  // until the end call has returned
   ++inFlight;
-  dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
-                 [agent, source, request, destination, fails] {
-                   AutoreleasePool pool;
-                   const bool made =
-                       !fails &&
-                       media::remakeMedia(source, resolvePath(destination), request).empty();
-                   Ref<> path = made ? makeString(destination) : Ref<>();
-                   reportRemakeEnd(agent.get(), path.get());
-                   --inFlight;
-                 });
+  startRemake([agent, source, request, destination, fails] {
+    AutoreleasePool pool;
+    const bool made =
+        !fails && media::remakeMedia(source, resolvePath(destination), request).empty();
+    Ref<> path = made ? makeString(destination) : Ref<>();
+    reportRemakeEnd(agent.get(), path.get());
+    --inFlight;
+  });
 }
 
 void videoRemakerDidEndRemaking(id self, SEL, id, id temporaryPath) {
@@ -225,6 +242,17 @@ void publishAsset(id asset) {
 
 void failNextRemake() {
   remakeFails = true;
+}
+
+void holdRemakes() {
+  holding = true;
+}
+
+void releaseRemakes() {
+  holding = false;
+  for (std::function<void()>& remake : std::exchange(heldRemakes, {})) {
+    runInBackground(std::move(remake));
+  }
 }
 
 int remakesInFlight() {

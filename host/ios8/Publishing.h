@@ -34,8 +34,12 @@ void publishAsset(id asset);
 // The next remake ends without a file.
 void failNextRemake();
 
-// Remakes started and not yet ended; publishings that ended, with their temporary path (empty
-// when the remake failed), in the order they ended.
+// Remakes started from now on wait until released, which starts them in the order they came.
+void holdRemakes();
+void releaseRemakes();
+
+// Remakes started (held ones too) and not yet ended; publishings that ended, with their temporary
+// path (empty when the remake failed), in the order they ended.
 int remakesInFlight();
 std::vector<std::string> endedPublishings();
 
