@@ -1,8 +1,9 @@
 #include "platform/System/FileSystem.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
+#include <string_view>
 
 #include "platform/System/ForkSafety.h"
 
@@ -21,6 +22,29 @@ RootSetting& rootSetting() {
     return created;
   }();
   return *setting;
+}
+
+// `root` followed by the device path's names, "." dropped and each ".." taking the name before
+// it, if any: "/.." is "/" on the device. A path that ends in a directory ("/a/", "/a/.",
+// "/a/b/..") keeps its final separator. Lexical, as std::filesystem's lexically_normal, whose
+// first use costs a starting process more than the settings load it serves.
+std::string underRoot(std::string_view root, std::string_view devicePath) {
+  std::string resolved(root.substr(0, root.find_last_not_of('/') + 1));
+  const std::size_t rootLength = resolved.size();
+  for (std::size_t at = 0; at < devicePath.size();) {
+    const std::size_t end = std::min(devicePath.find('/', at), devicePath.size());
+    const std::string_view name = devicePath.substr(at, end - at);
+    if (name == "..") {
+      if (resolved.size() > rootLength) resolved.resize(resolved.rfind('/'));
+    } else if (!name.empty() && name != ".") {
+      resolved.append("/").append(name);
+    }
+    at = end + 1;
+  }
+  const bool directory = devicePath.ends_with('/') || devicePath.ends_with("/.") ||
+                         devicePath.ends_with("/..") || resolved.size() == rootLength;
+  if (directory) resolved += '/';
+  return resolved;
 }
 
 std::string environmentRoot() {
@@ -46,9 +70,7 @@ std::string resolvePath(const std::string& devicePath) {
   if (devicePath.empty() || devicePath.front() != '/') return devicePath;
   const std::string root = fileSystemRoot();
   if (root == "/") return devicePath;
-  // An absolute path normalises with its leading ".." removed, as "/.." is "/" on the device.
-  const std::filesystem::path onDevice = std::filesystem::path(devicePath).lexically_normal();
-  return (std::filesystem::path(root) / onDevice.relative_path()).string();
+  return underRoot(root, devicePath);
 }
 
 }  // namespace qv

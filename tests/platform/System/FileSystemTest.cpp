@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
+
 #include "tests/support/Forked.h"
 
 namespace {
@@ -28,6 +30,22 @@ TEST_F(FileSystemTest, DotDotNeverClimbsAboveTheRoot) {
   EXPECT_EQ(qv::resolvePath("/../../etc/passwd"), "/tmp/sandbox/etc/passwd");
   EXPECT_EQ(qv::resolvePath("/var/../../etc/./passwd"), "/tmp/sandbox/etc/passwd");
   EXPECT_EQ(qv::resolvePath("//var//mobile"), "/tmp/sandbox/var/mobile");
+}
+
+// The resolution is lexical, name by name, as the standard library's normal form: checked against
+// it on the paths where hand-written normalisers go wrong.
+TEST_F(FileSystemTest, ResolutionMatchesTheLexicalNormalForm) {
+  for (const char* root : {"/tmp/sandbox", "/tmp/sandbox/"}) {
+    qv::setFileSystemRoot(root);
+    for (const char* path : {"/", "/.", "/..", "//", "/a/", "/a/.", "/a/..", "/a/b/../", "/a/./b",
+                             "/a/../../b/", "/..a/b..", "/a/.../b", "/a//b///c", "/a/b/../..",
+                             "/var/mobile/Media/DCIM/100APPLE/IMG_0001.MOV"}) {
+      const std::filesystem::path normal = std::filesystem::path(path).lexically_normal();
+      EXPECT_EQ(qv::resolvePath(path),
+                (std::filesystem::path(root) / normal.relative_path()).string())
+          << root << " " << path;
+    }
+  }
 }
 
 TEST_F(FileSystemTest, DefaultRootComesFromTheEnvironment) {
