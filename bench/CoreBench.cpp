@@ -4,7 +4,9 @@
 // file and times the mapping (the child's CPU time), which runs the static constructor (observer,
 // settings, HUD class, the whole table); the child has no host classes, so every group takes its
 // logging path. BM_EmptyLibrary maps a library with no code of its own the same way: the difference
-// is the constructor's share. BM_HookedFunction against BM_StockFunction: a replaceable function
+// is the constructor's share. The InCamera pair maps them where the loader does: into a child that
+// has first made itself an iPhone 6's Camera, as an app process does before the loader runs, so
+// the whole table installs. BM_HookedFunction against BM_StockFunction: a replaceable function
 // called through its slot before and after MSHookFunction, the replacement forwarding to the
 // original.
 #include <benchmark/benchmark.h>
@@ -19,8 +21,10 @@
 #include <string>
 
 #include "bench/SettingsRoot.h"
+#include "host/App.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Substrate/Substrate.h"
+#include "platform/objc/AutoreleasePool.h"
 
 namespace {
 
@@ -32,7 +36,19 @@ double threadSeconds() {
   return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
 }
 
-double mapLibraryInChild(const char* library, const std::string& root) {
+// What the child is before the loader maps the library: nothing but the benchmark, or an app.
+using ProcessSetUp = void (*)();
+
+void bareProcess() {}
+
+void cameraProcess() {
+  static const qv::host::Catalog catalog =
+      qv::host::Catalog::load(qv::host::defaultCatalogFolder());
+  qv::AutoreleasePool pool;
+  qv::host::setUpAppProcess({qv::host::kCameraApp, *catalog.device("iPhone 6"), {}});
+}
+
+double mapLibraryInChild(const char* library, const std::string& root, ProcessSetUp setUp) {
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) std::abort();
   const pid_t child = fork();
@@ -40,6 +56,7 @@ double mapLibraryInChild(const char* library, const std::string& root) {
     setenv("QUORVANE_ROOT", root.c_str(), 1);
     const int devNull = open("/dev/null", O_WRONLY);
     dup2(devNull, STDERR_FILENO);  // the child's installation lines
+    setUp();
     const double start = threadSeconds();
     void* handle = dlopen(library, RTLD_NOW | RTLD_GLOBAL);
     const double seconds = handle != nullptr ? threadSeconds() - start : -1;
@@ -54,10 +71,11 @@ double mapLibraryInChild(const char* library, const std::string& root) {
   return seconds;
 }
 
-void mapEachIteration(benchmark::State& state, const char* library) {
+void mapEachIteration(benchmark::State& state, const char* library,
+                      ProcessSetUp setUp = &bareProcess) {
   const std::string root = qv::bench::makeSettingsRoot();
   for (auto _ : state) {
-    const double seconds = mapLibraryInChild(library, root);
+    const double seconds = mapLibraryInChild(library, root, setUp);
     if (seconds < 0) {
       state.SkipWithError("the library did not map");
       break;
@@ -76,6 +94,19 @@ void BM_EmptyLibrary(benchmark::State& state) {
   mapEachIteration(state, EMPTY_LIBRARY);
 }
 BENCHMARK(BM_EmptyLibrary)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+void BM_LibraryConstructorInCamera(benchmark::State& state) {
+  mapEachIteration(state, QUORVANE_IOS8_LIBRARY, &cameraProcess);
+}
+BENCHMARK(BM_LibraryConstructorInCamera)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(200);
+
+void BM_EmptyLibraryInCamera(benchmark::State& state) {
+  mapEachIteration(state, EMPTY_LIBRARY, &cameraProcess);
+}
+BENCHMARK(BM_EmptyLibraryInCamera)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(200);
 
 // CMTimeMake through its slot, each answer the next value.
 void makeTimes(benchmark::State& state) {

@@ -120,15 +120,19 @@ void launchAppShell(const AppLaunch& launch) {
 
 }  // namespace
 
-AppStart startApp(const AppLaunch& launch) {
-  AutoreleasePool pool;
-  AppStart start;
+void setUpAppProcess(const AppLaunch& launch) {
   applyDevice(launch.device);
   applyScreen(launch.device.idiom);
   leaveOutMethods(launch.removals);
   // Each app keeps its defaults in a file named after it.
   registerUserDefaults(launch.name);
   registerHostClasses(launch);
+}
+
+AppStart startApp(const AppLaunch& launch) {
+  AutoreleasePool pool;
+  AppStart start;
+  setUpAppProcess(launch);
   noteUnusedRemovals(start.notes);
   start.library = mapTweakLibrary(launch.device.system.generation, launch.library);
   launchAppShell(launch);

@@ -38,4 +38,8 @@ struct AppStart {
 // or the library's constructor raises.
 AppStart startApp(const AppLaunch& launch);
 
+// The part of the start before the loader: the device's state, the app's defaults and its host
+// classes, less the removals. What a library's constructor finds when it runs.
+void setUpAppProcess(const AppLaunch& launch);
+
 }  // namespace qv::host
