@@ -73,17 +73,18 @@ struct KeyValue {
   }
 };
 
-// How often `key` stands in the dictionary: a binary list can name one key twice.
+// How often `key` stands in the dictionary: a binary list can name one key twice. Keys are
+// compared in place, as plist_dict_get_item compares them: libplist aborts when it hands out a
+// key that holds a NUL.
 int timesNamed(plist_t root, const char* key) {
   int times = 0;
   plist_dict_iter iter = nullptr;
   plist_dict_new_iter(root, &iter);
-  for (char* name = nullptr;; std::free(name)) {
-    name = nullptr;
+  for (;;) {
     plist_t item = nullptr;
-    plist_dict_next_item(root, iter, &name, &item);
+    plist_dict_next_item(root, iter, nullptr, &item);
     if (item == nullptr) break;
-    times += name != nullptr && std::string_view(name) == key ? 1 : 0;
+    times += plist_key_val_compare(plist_dict_item_get_key(item), key) == 0 ? 1 : 0;
   }
   std::free(iter);
   return times;

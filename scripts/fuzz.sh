@@ -5,7 +5,8 @@
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #
 # New inputs that reach new code are kept in build/fuzz/corpus/TARGET, so a later run goes on
-# from there; a crash leaves its input in build/fuzz/findings/TARGET. docs/fuzzing.md says more.
+# from there; a crash leaves its input in build/fuzz/findings/TARGET. Inputs that once crashed
+# are kept in fuzz/regressions/TARGET and run first every time. docs/fuzzing.md says more.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,10 +42,12 @@ for target in "${targets[@]}"; do
   mkdir -p "${corpus}" "${findings}"
   echo "::: fuzz ${target} (${seconds} s)"
   log="${build}/findings/${target}.log"
+  regressions=()
+  [ -d "fuzz/regressions/${target}" ] && regressions=("fuzz/regressions/${target}")
   status=0
   "${build}/fuzz/${target}" -max_total_time="${seconds}" -max_len="$(max_len "${target}")" \
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="${findings}/" \
-    "${corpus}" "${build}/seeds/${target}" >"${log}" 2>&1 || status=$?
+    "${corpus}" "${build}/seeds/${target}" "${regressions[@]}" >"${log}" 2>&1 || status=$?
   grep -E "^stat::(number_of_executed_units|new_units_added)" "${log}" || true
   if [ "${status}" -ne 0 ]; then
     tail -n 60 "${log}"
