@@ -351,8 +351,9 @@ void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& s
   if (!scenario.description.empty()) trace.event(start, "sim", "description", scenario.description);
   trace.event(start, "settings", "settings", writeSettingsFile(sandbox, scenario.settings));
   // What libav says of a clip's file belongs in the trace, not on the terminal.
-  setLogSink(
-      [&trace, start](int, const std::string& line) { trace.event(start, "sim", "log", line); });
+  setLogSink([&trace](int, const std::string& line) {
+    trace.event(Clock::kVirtualStart, "sim", "log", line);
+  });
   try {
     for (const Clip& clip : scenario.clips) putInAlbum(clip, sandbox, trace);
   } catch (...) {
