@@ -20,11 +20,10 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/CameraProcess.h"
 #include "bench/SettingsRoot.h"
-#include "host/App.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Substrate/Substrate.h"
-#include "platform/objc/AutoreleasePool.h"
 
 namespace {
 
@@ -40,13 +39,6 @@ double threadSeconds() {
 using ProcessSetUp = void (*)();
 
 void bareProcess() {}
-
-void cameraProcess() {
-  static const qv::host::Catalog catalog =
-      qv::host::Catalog::load(qv::host::defaultCatalogFolder());
-  qv::AutoreleasePool pool;
-  qv::host::setUpAppProcess({qv::host::kCameraApp, *catalog.device("iPhone 6"), {}});
-}
 
 double mapLibraryInChild(const char* library, const std::string& root, ProcessSetUp setUp) {
   int pipeEnds[2];
@@ -96,7 +88,7 @@ void BM_EmptyLibrary(benchmark::State& state) {
 BENCHMARK(BM_EmptyLibrary)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(200);
 
 void BM_LibraryConstructorInCamera(benchmark::State& state) {
-  mapEachIteration(state, QUORVANE_IOS8_LIBRARY, &cameraProcess);
+  mapEachIteration(state, QUORVANE_IOS8_LIBRARY, &qv::bench::becomeCamera);
 }
 BENCHMARK(BM_LibraryConstructorInCamera)
     ->UseManualTime()
@@ -104,7 +96,7 @@ BENCHMARK(BM_LibraryConstructorInCamera)
     ->Iterations(200);
 
 void BM_EmptyLibraryInCamera(benchmark::State& state) {
-  mapEachIteration(state, EMPTY_LIBRARY, &cameraProcess);
+  mapEachIteration(state, EMPTY_LIBRARY, &qv::bench::becomeCamera);
 }
 BENCHMARK(BM_EmptyLibraryInCamera)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(200);
 

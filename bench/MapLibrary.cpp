@@ -9,9 +9,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "bench/CameraProcess.h"
 #include "bench/SettingsRoot.h"
-#include "host/App.h"
-#include "platform/objc/AutoreleasePool.h"
 
 extern "C" __attribute__((noinline)) void* mapLibrary(const char* path) {
   return dlopen(path, RTLD_NOW | RTLD_GLOBAL);
@@ -25,11 +24,7 @@ int main(int argc, char** argv) {
   }
   const std::string root = qv::bench::makeSettingsRoot();
   setenv("QUORVANE_ROOT", root.c_str(), 1);
-  if (inCamera) {
-    const auto catalog = qv::host::Catalog::load(qv::host::defaultCatalogFolder());
-    qv::AutoreleasePool pool;
-    qv::host::setUpAppProcess({qv::host::kCameraApp, *catalog.device("iPhone 6"), {}});
-  }
+  if (inCamera) qv::bench::becomeCamera();
   void* library = mapLibrary(argv[1]);
   if (library == nullptr) std::fprintf(stderr, "%s\n", dlerror());
   std::filesystem::remove_all(root);
