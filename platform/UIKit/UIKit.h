@@ -18,6 +18,7 @@
 
 #include "platform/CoreGraphics/CGContext.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/UIKit/UIKitTypes.h"
 
 extern "C" {
 
@@ -33,93 +34,6 @@ void UISaveVideoAtPathToSavedPhotosAlbum(id videoPath, id completionTarget, SEL 
                                          void* contextInfo);
 
 }  // extern "C"
-
-// Blocks of the animation calls: animations:, completion: (with the finished flag).
-using UIViewAnimationsBlock = std::function<void()>;
-using UIViewAnimationCompletionBlock = std::function<void(BOOL)>;
-using UIViewAnimationOptions = NSUInteger;
-
-enum : UIViewAnimationOptions { UIViewAnimationOptionAllowUserInteraction = 1 << 1 };
-
-enum : NSInteger {
-  NSTextAlignmentLeft = 0,
-  NSTextAlignmentCenter,
-  NSTextAlignmentRight,
-};
-
-enum : NSInteger {
-  NSLineBreakByWordWrapping = 0,
-  NSLineBreakByCharWrapping,
-  NSLineBreakByClipping,
-  NSLineBreakByTruncatingHead,
-  NSLineBreakByTruncatingTail,
-  NSLineBreakByTruncatingMiddle,
-};
-
-enum : NSInteger { NSStringDrawingUsesLineFragmentOrigin = 1 };
-
-enum : NSInteger {
-  UIViewContentModeScaleToFill = 0,
-  UIViewContentModeRedraw = 3,
-  UIViewContentModeCenter = 4,
-};
-
-enum : NSUInteger {
-  UIViewAutoresizingNone = 0,
-  UIViewAutoresizingFlexibleLeftMargin = 1 << 0,
-  UIViewAutoresizingFlexibleWidth = 1 << 1,
-  UIViewAutoresizingFlexibleRightMargin = 1 << 2,
-  UIViewAutoresizingFlexibleTopMargin = 1 << 3,
-  UIViewAutoresizingFlexibleHeight = 1 << 4,
-  UIViewAutoresizingFlexibleBottomMargin = 1 << 5,
-};
-
-enum : NSInteger {
-  UIActivityIndicatorViewStyleWhiteLarge = 0,
-  UIActivityIndicatorViewStyleWhite,
-  UIActivityIndicatorViewStyleGray,
-};
-
-enum : NSInteger {
-  UIInterfaceOrientationPortrait = 1,
-  UIInterfaceOrientationPortraitUpsideDown = 2,
-  UIInterfaceOrientationLandscapeLeft = 4,
-  UIInterfaceOrientationLandscapeRight = 3,
-};
-
-enum : NSInteger {
-  UIGestureRecognizerStatePossible = 0,
-  UIGestureRecognizerStateBegan,
-  UIGestureRecognizerStateChanged,
-  UIGestureRecognizerStateEnded,
-  UIGestureRecognizerStateCancelled,
-  UIGestureRecognizerStateFailed,
-  UIGestureRecognizerStateRecognized = UIGestureRecognizerStateEnded,
-};
-
-enum : NSInteger {
-  UIKeyboardTypeDefault = 0,
-  UIKeyboardTypeNumberPad = 4,
-};
-
-enum : NSInteger {
-  UITextBorderStyleNone = 0,
-  UITextBorderStyleLine,
-  UITextBorderStyleBezel,
-  UITextBorderStyleRoundedRect,
-};
-
-enum : NSInteger {
-  UIAlertViewStyleDefault = 0,
-  UIAlertViewStyleSecureTextInput,
-  UIAlertViewStylePlainTextInput,
-  UIAlertViewStyleLoginAndPasswordInput,
-};
-
-enum : NSInteger {
-  UIUserInterfaceIdiomPhone = 0,
-  UIUserInterfaceIdiomPad,
-};
 
 // String attribute names ("NSFont", "NSColor") and the orientation notification's name.
 extern id NSFontAttributeName;
