@@ -1,7 +1,6 @@
 #include "capture/CaptureHooksIOS8.h"
 
 #include <array>
-#include <atomic>
 #include <vector>
 
 #include "capture/CaptureHooks.h"
@@ -21,7 +20,7 @@ namespace {
 // noHigh is one exported flag, read by CMTimeMake on every thread while the main thread
 // configures: relaxed atomic access keeps that free of data races at the cost of a plain load.
 bool inConfigurationWindow() {
-  return std::atomic_ref<BOOL>(noHigh).load(std::memory_order_relaxed) != NO;
+  return __atomic_load_n(&noHigh, __ATOMIC_RELAXED) != NO;
 }
 
 }  // namespace

@@ -4,16 +4,15 @@
 
 #include <objc/objc.h>
 
-#include <atomic>
-
 namespace quorvane {
 
 class ScopedFlag {
  public:
-  // Relaxed atomic access: other threads may read the flag while the main thread sets it.
+  // Relaxed atomic access: other threads may read the flag while the main thread sets it. The
+  // compiler's atomic built-ins work on the plain exported flag with every standard library.
   explicit ScopedFlag(BOOL& flag)
-      : flag_(flag), outer_(std::atomic_ref<BOOL>(flag).exchange(YES)) {}
-  ~ScopedFlag() { std::atomic_ref<BOOL>(flag_).store(outer_); }
+      : flag_(flag), outer_(__atomic_exchange_n(&flag, YES, __ATOMIC_RELAXED)) {}
+  ~ScopedFlag() { __atomic_store_n(&flag_, outer_, __ATOMIC_RELAXED); }
   ScopedFlag(const ScopedFlag&) = delete;
   ScopedFlag& operator=(const ScopedFlag&) = delete;
 
