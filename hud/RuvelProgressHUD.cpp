@@ -401,8 +401,9 @@ Class hudClass() {
 namespace quorvane {
 
 Class registerRuvelProgressHUD() {
-  // objc_lookUpClass: asking objc_getClass could come back here to make it.
-  if (Class existing = objc_lookUpClass("RuvelProgressHUD")) return existing;
+  // Not objc_getClass, which could come back here to make it; and a class that is only
+  // declared (as the device's library declares it) still needs its methods.
+  if (Class existing = qv::completedClass("RuvelProgressHUD")) return existing;
   hud::registeredClass = hud::buildClass();
   return hud::registeredClass;
 }

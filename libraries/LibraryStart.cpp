@@ -7,8 +7,9 @@
 #include "platform/objc/Object.h"
 
 __attribute__((constructor)) static void QuorvaneLoaded() {
-  // Code finds the HUD by name whether or not EnableSlalom lets the hooks in; it is made when
-  // first asked for, which keeps the app's launch free of it.
+  // Code finds the HUD by name whether or not EnableSlalom lets the hooks in. Where the runtime
+  // allows, it is made when first asked for, which keeps the app's launch free of it; on the
+  // device its methods are added now.
   qv::makeClassOnFirstLookup("RuvelProgressHUD", &quorvane::registerRuvelProgressHUD);
   quorvane::startTweak(quorvane::QUORVANE_LIBRARY::hookTable(),
                        quorvane::QUORVANE_LIBRARY::kLibrary);

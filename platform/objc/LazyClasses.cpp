@@ -70,4 +70,10 @@ void makeClassOnFirstLookup(const char* name, Class (*make)()) {
   classes.makers.emplace(name, make);
 }
 
+Class completedClass(const char* name) {
+  // Here a class exists only once its builder has registered it with its methods; and
+  // objc_lookUpClass, unlike objc_getClass, does not make a class on first lookup.
+  return objc_lookUpClass(name);
+}
+
 }  // namespace qv

@@ -130,4 +130,8 @@ class ClassBuilder {
 // runs once, under a lock, and may itself look up other classes.
 void makeClassOnFirstLookup(const char* name, Class (*make)());
 
+// The class of that name once its methods are in place; Nil before. Unlike objc_getClass it
+// never makes a class on first lookup.
+Class completedClass(const char* name);
+
 }  // namespace qv
