@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs. Safe to run again: apt-get skips what is present.
+# Installs every Debian package the project needs, and the npm package of the device build.
+# Safe to run again: what is present is skipped.
 set -euo pipefail
 
 packages=(
@@ -15,16 +16,30 @@ packages=(
   libxml2-dev python3
   clang-format
   clang libclang-rt-14-dev
+  # The device build: arm64 iOS dylibs from clang-14, lld-14 and libc++ 14's headers; npm brings
+  # the Darwin C headers (device/sysroot).
+  clang-14 lld-14 llvm-14 libc++-14-dev libc++abi-14-dev npm
 )
 
 missing=()
 for p in "${packages[@]}"; do
+  # A machine whose Node.js came from elsewhere has npm without Debian's package.
+  [ "$p" = npm ] && command -v npm >/dev/null 2>&1 && continue
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Darwin C headers, pinned by device/sysroot/package-lock.json; installed again only when the
+# lock file changes.
+sysroot="$(dirname "$0")/../device/sysroot"
+if [ ! -f "$sysroot/node_modules/.package-lock.json" ] ||
+   [ "$sysroot/package-lock.json" -nt "$sysroot/node_modules/.package-lock.json" ]; then
+  npm ci --prefix "$sysroot" --ignore-scripts --no-audit --no-fund --loglevel=error
+fi

@@ -1,0 +1,179 @@
+// Messages on the device: selectors, the typed send helper and calls of saved implementations,
+// as casts of objc_msgSend and objc_msgSendSuper to the exact function type of each call site.
+// arm64 has one entry point for every return type, and passes a variadic method's trailing
+// arguments on the stack where fixed ones go in registers: a variadic message goes through a
+// variadic function type.
+#pragma once
+
+#include <objc/message.h>
+#include <objc/runtime.h>
+
+#include <cstddef>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include "platform/objc/Blocks.h"
+#include "platform/objc/Encoding.h"
+
+// Selector literal: "setFrame:"_sel is registered once per name and then costs a load.
+namespace qv::detail {
+template <std::size_t N>
+struct SelectorName {
+  char text[N];
+  constexpr SelectorName(const char (&name)[N]) {
+    for (std::size_t i = 0; i < N; ++i) text[i] = name[i];
+  }
+};
+}  // namespace qv::detail
+
+template <qv::detail::SelectorName Name>
+SEL operator""_sel() {
+  static const SEL selector = sel_registerName(Name.text);
+  return selector;
+}
+
+namespace qv {
+
+// A call site whose types differ from the method's declared types (checked where the build
+// checks signatures).
+class SignatureMismatch : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
+// Raises an NSException of that name and reason.
+[[noreturn]] void raise(const std::string& name, const std::string& reason);
+
+inline id asId(Class cls) {
+  return reinterpret_cast<id>(cls);
+}
+
+template <typename T>
+class Ref;
+
+template <typename Function>
+IMP toIMP(Function* function) {
+  return reinterpret_cast<IMP>(reinterpret_cast<void (*)()>(function));
+}
+
+template <typename FunctionPointer>
+FunctionPointer fromIMP(IMP imp) {
+  return reinterpret_cast<FunctionPointer>(reinterpret_cast<void (*)()>(imp));
+}
+
+namespace detail {
+
+// The type an argument or result travels as, and the conversions at the boundary: handles
+// become plain ids, callables become blocks.
+template <typename T>
+struct Wire {
+  using type = T;
+  template <typename U>
+  static U&& to(U&& value) {
+    return std::forward<U>(value);
+  }
+  static T from(T value) { return value; }
+};
+template <>
+struct Wire<void> {
+  using type = void;
+};
+template <typename T>
+struct Wire<Ref<T>> : Wire<id> {
+  using type = id;
+};
+template <>
+struct Wire<std::nullptr_t> : Wire<id> {
+  using type = id;
+};
+template <typename R, typename... A>
+struct Wire<std::function<R(A...)>> {
+  using type = BlockPointer<R, A...>;
+  static HeldBlock<R, A...> to(const std::function<R(A...)>& callable) { return blockOf(callable); }
+  static std::function<R(A...)> from(type block) { return callableOf(block); }
+};
+template <typename A>
+using WireOf = typename Wire<std::decay_t<A>>::type;
+
+template <typename A>
+decltype(auto) toWire(A&& argument) {
+  return Wire<std::decay_t<A>>::to(std::forward<A>(argument));
+}
+
+template <typename R>
+R zeroValue() {
+  if constexpr (!std::is_void_v<R>) return R{};
+}
+
+template <typename R, typename Receiver, typename... Args>
+R call(IMP imp, Receiver receiver, SEL selector, Args... args) {
+  return fromIMP<R (*)(Receiver, SEL, Args...)>(imp)(receiver, selector, args...);
+}
+
+// Calls `imp` with the arguments on the wire and brings the result back from it.
+template <typename R, typename Receiver, typename... Args>
+R callWire(IMP imp, Receiver receiver, SEL selector, Args&&... args) {
+  if constexpr (std::is_void_v<R>) {
+    call<void, Receiver, WireOf<Args>...>(imp, receiver, selector,
+                                          toWire(std::forward<Args>(args))...);
+  } else {
+    return Wire<R>::from(call<typename Wire<R>::type, Receiver, WireOf<Args>...>(
+        imp, receiver, selector, toWire(std::forward<Args>(args))...));
+  }
+}
+
+}  // namespace detail
+
+// A nil receiver answers a zero R without a message: objc_msgSend zeroes registers for nil,
+// but not a large struct returned through memory.
+template <typename R = void, typename... Args>
+R send(id receiver, SEL selector, Args&&... args) {
+  if (receiver == nil) return detail::zeroValue<R>();
+  return detail::callWire<R>(reinterpret_cast<IMP>(&objc_msgSend), receiver, selector,
+                             std::forward<Args>(args)...);
+}
+
+template <typename R = void, typename... Args>
+R send(Class receiver, SEL selector, Args&&... args) {
+  return send<R>(asId(receiver), selector, std::forward<Args>(args)...);
+}
+
+// [super selector] from a method defined on `definingClass` (a metaclass for class methods).
+template <typename R = void, typename... Args>
+R sendSuper(id self, Class definingClass, SEL selector, Args&&... args) {
+  if (self == nil) return detail::zeroValue<R>();
+  objc_super super{self, class_getSuperclass(definingClass)};
+  return detail::callWire<R>(reinterpret_cast<IMP>(&objc_msgSendSuper), &super, selector,
+                             std::forward<Args>(args)...);
+}
+
+// Calls a saved implementation, such as the one a hook replaced.
+template <typename R = void, typename... Args>
+R invoke(IMP imp, id self, SEL selector, Args&&... args) {
+  return detail::callWire<R>(imp, self, selector, std::forward<Args>(args)...);
+}
+
+// A message whose method takes a variable argument list after `Fixed` arguments, such as
+// stringWithFormat:. The trailing arguments travel with C's default promotions, on the stack.
+template <typename R, typename... Fixed, typename... Rest>
+R sendVarargs(id receiver, SEL selector, Fixed... fixed, Rest... rest) {
+  if (receiver == nil) return detail::zeroValue<R>();
+  return fromIMP<R (*)(id, SEL, Fixed..., ...)>(reinterpret_cast<IMP>(&objc_msgSend))(
+      receiver, selector, fixed..., rest...);
+}
+
+template <typename R, typename... Fixed, typename... Rest>
+R sendVarargs(Class receiver, SEL selector, Fixed... fixed, Rest... rest) {
+  return sendVarargs<R, Fixed...>(asId(receiver), selector, fixed..., rest...);
+}
+
+// Whether the receiver answers the selector, without sending it.
+bool responds(id receiver, SEL selector);
+
+// "-[Class selector]" or "+[Class selector]", as the platform names a method in messages.
+std::string methodName(id receiver, SEL selector);
+
+}  // namespace qv
