@@ -207,8 +207,8 @@ std::span<const MethodHook> cameraSpecHooks() {
 
 std::span<const MethodHook> padApplicationSpecHooks() {
   static const std::array<MethodHook, 1> rows{
-      addedMethod("shouldCreateSlalomIndicator",
-                  &CAMCameraSpec::replaced_shouldCreateSlalomIndicator, "B@:"),
+      addedMethod<"B@:">("shouldCreateSlalomIndicator",
+                         &CAMCameraSpec::replaced_shouldCreateSlalomIndicator),
   };
   return rows;
 }

@@ -149,11 +149,11 @@ std::span<const MethodHook> slalomIndicatorHooks() {
   static const std::array<MethodHook, 6> rows{
       instanceHook("setFramesPerSecond:", &indicator::replaced_setFramesPerSecond_,
                    indicator::original_setFramesPerSecond_),
-      addedMethod("alertView:clickedButtonAtIndex:", &indicator::alertView_clickedButtonAtIndex_,
-                  "v@:@q"),
-      addedMethod("hv_setFPS:", &indicator::hv_setFPS_, "v@:Q"),
-      addedMethod("autoSetFPS", &indicator::autoSetFPS, "v@:"),
-      addedMethod("setFPS:", &indicator::setFPS_, "v@:@"),
+      addedMethod<"v@:@q">("alertView:clickedButtonAtIndex:",
+                           &indicator::alertView_clickedButtonAtIndex_),
+      addedMethod<"v@:Q">("hv_setFPS:", &indicator::hv_setFPS_),
+      addedMethod<"v@:">("autoSetFPS", &indicator::autoSetFPS),
+      addedMethod<"v@:@">("setFPS:", &indicator::setFPS_),
       instanceHook("initWithFrame:", &indicator::replaced_initWithFrame_,
                    indicator::original_initWithFrame_),
   };

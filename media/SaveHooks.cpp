@@ -201,8 +201,8 @@ std::span<const MethodHook> photoBrowserHooks() {
   static const std::array<MethodHook, 4> rows{
       instanceHook("updateOverlaysAnimated:", &browser::replaced_updateOverlaysAnimated_,
                    browser::original_updateOverlaysAnimated_),
-      addedMethod("qv_saveSlomo", &browser::qv_saveSlomo, "v@:"),
-      addedMethod("qv_multipleOptions", &browser::qv_multipleOptions, "v@:"),
+      addedMethod<"v@:">("qv_saveSlomo", &browser::qv_saveSlomo),
+      addedMethod<"v@:">("qv_multipleOptions", &browser::qv_multipleOptions),
       instanceHook(
           "actionSheet:clickedButtonAtIndex:", &browser::replaced_actionSheet_clickedButtonAtIndex_,
           browser::original_actionSheet_clickedButtonAtIndex_),
@@ -213,8 +213,8 @@ std::span<const MethodHook> photoBrowserHooks() {
 std::span<const MethodHook> publishingAgentHooks() {
   namespace agent = PLPublishingAgent;
   static const std::array<MethodHook, 2> rows{
-      addedMethod("qv_video:didFinishSavingWithError:contextInfo:",
-                  &agent::qv_video_didFinishSavingWithError_contextInfo_, "v@:@@^v"),
+      addedMethod<"v@:@@^v">("qv_video:didFinishSavingWithError:contextInfo:",
+                             &agent::qv_video_didFinishSavingWithError_contextInfo_),
       instanceHook("videoRemakerDidEndRemaking:temporaryPath:",
                    &agent::replaced_videoRemakerDidEndRemaking_temporaryPath_,
                    agent::original_videoRemakerDidEndRemaking_temporaryPath_),

@@ -69,6 +69,39 @@ std::string methodEncoding() {
   return types;
 }
 
+// A type string as a template argument: "v@:@q".
+template <std::size_t N>
+struct EncodingText {
+  char text[N];
+  constexpr EncodingText(const char (&types)[N]) {
+    for (std::size_t i = 0; i < N; ++i) text[i] = types[i];
+  }
+};
+
+namespace detail {
+constexpr bool spellsBOOL(std::string_view encoding) {
+  return encoding == "B" || encoding == "C" || encoding == "c";
+}
+}  // namespace detail
+
+// Whether a plain type string ("v@:@q", no offsets or qualifiers) declares a method implemented
+// as R(id, SEL, Args...) for the target being compiled: each type in its place, BOOL in any of
+// the spellings runtimes give it. A compile-time check of the methods a hook table adds.
+template <typename R, typename... Args>
+constexpr bool declaredAs(std::string_view declared) {
+  const std::string_view parts[] = {Encoding<std::remove_cvref_t<R>>::value, "@", ":",
+                                    Encoding<std::remove_cvref_t<Args>>::value...};
+  std::size_t at = 0;
+  for (const std::string_view part : parts) {
+    if (at >= declared.size()) return false;
+    // BOOL is one character in every spelling.
+    const std::string_view piece = declared.substr(at, detail::spellsBOOL(part) ? 1 : part.size());
+    if (piece != part && !(detail::spellsBOOL(piece) && detail::spellsBOOL(part))) return false;
+    at += piece.size();
+  }
+  return at == declared.size();
+}
+
 // Whether two method type strings describe the same call: offsets and qualifiers are ignored,
 // and integer types of the same size and signedness match ('q' and 'l' on LP64; BOOL written as
 // 'B', 'C' or 'c').

@@ -77,10 +77,10 @@ struct TestTable {
       functionHook(&CMTimeMake, &replacedTimeMake, originalTimeMake)};
   std::array<MethodHook, 4> host{instanceHook("greet", &replacedHostGreet, originalHostGreet),
                                  instanceHook("absentSelector", &replacedMissing, originalMissing),
-                                 addedMethod("hv_extra:", &added, "v@:Q"),
+                                 addedMethod<"v@:Q">("hv_extra:", &added),
                                  classHook("make", &replacedMake, originalMake)};
   std::array<MethodHook, 4> missing{instanceHook("greet", &replacedHostGreet, originalHostGreet),
-                                    addedMethod("hv_extra:", &added, "v@:Q"),
+                                    addedMethod<"v@:Q">("hv_extra:", &added),
                                     instanceHook("count", &replacedMissing, originalMissing),
                                     classHook("make", &replacedMake, originalMake)};
   std::array<MethodHook, 1> child{instanceHook("greet", &replacedChildGreet, originalChildGreet)};
@@ -193,7 +193,10 @@ TEST(Installation, DebugBuildsStopAtARowWhoseSignatureDiffers) {
         qv::SignatureMismatch);
     EXPECT_FALSE(originalGreetWithDouble.installed());
 
-    const std::array<MethodHook, 1> added{addedMethod("hv_take:", &addedTakingAnObject, "v@:Q")};
+    // A row written by hand: addedMethod refuses such a pair when it is compiled.
+    const std::array<MethodHook, 1> added{MethodHook{HookKind::AddedMethod,
+                                                     "hv_take:", qv::toIMP(&addedTakingAnObject),
+                                                     nullptr, "v@:Q", "v@:@"}};
     const std::array<HookGroup, 1> addedGroup{HookGroup{"InstallHost", added}};
     EXPECT_THROW(installHookTable(HookTable{{}, addedGroup}, kLibrary), qv::SignatureMismatch);
     EXPECT_FALSE(class_respondsToSelector(objc_getClass("InstallHost"), "hv_take:"_sel));
