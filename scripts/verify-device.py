@@ -94,6 +94,8 @@ def read_tbds(folder):
             continue
         with open(os.path.join(folder, name), encoding="utf-8") as source:
             for document in yaml.load_all(source, Loader=_TbdLoader):
+                if not isinstance(document, dict) or "install-name" not in document:
+                    raise Failure(f"{name}: not a TAPI stub with an install-name")
                 symbols = libraries.setdefault(document["install-name"], set())
                 for section in (document.get("exports") or []) + (document.get("reexports") or []):
                     symbols |= tbd_symbols(section)
@@ -300,7 +302,8 @@ def filter_problems(filters, systems):
             ranges[name] = bounds
     if len(ranges) == 2 and max(lo for lo, _ in ranges.values()) < min(
             hi for _, hi in ranges.values()):
-        problems.append(f"the CoreFoundationVersion ranges overlap: {ranges}")
+        problems.append("the CoreFoundation version ranges overlap: " + " and ".join(
+            f"{name} [{lo}, {hi})" for name, (lo, hi) in ranges.items()))
     for system in systems:
         number = system["core_foundation"]
         # The simulator's loader gives the iOS 7 generation QuorvaneiOS7, every later one
@@ -373,8 +376,8 @@ def read_systems(path):
 
 
 def verify(deb, tbd_dir, maps, systems_file, report):
-    data = io.BytesIO(run(tool("dpkg-deb"), "--fsys-tarfile", deb))
-    with tarfile.open(fileobj=data) as tree:
+    archive = io.BytesIO(run(tool("dpkg-deb"), "--fsys-tarfile", deb))
+    with tarfile.open(fileobj=archive) as tree:
         members = tree.getmembers()
         files = {member_path(m): tree.extractfile(m).read() for m in members if m.isfile()}
     problems = control_problems(deb) + tree_problems(members)
@@ -410,7 +413,7 @@ def main(argv):
     report = []
     try:
         problems = verify(args.package, args.tbd, args.maps, args.systems, report)
-    except (Failure, OSError, yaml.YAMLError, KeyError) as error:
+    except (Failure, OSError, ValueError, yaml.YAMLError, tarfile.TarError) as error:
         problems = [f"cannot verify {args.package}: {error}"]
     print("\n".join(problems or report + [f"{args.package}: verified"]))
     if problems:

@@ -103,7 +103,8 @@ class SignerTest(fixture.FixtureTest):
             done = subprocess.run(["/usr/bin/python3", sign, path], capture_output=True,
                                   text=True)
             self.assertEqual(done.returncode, 1)
-            self.assertRegex(done.stderr, f"^sign.py: {re.escape(f'{path}: {reason}')}[^\n]*\n$")
+            line = re.escape(f"sign.py: {path}: {reason}")
+            self.assertRegex(done.stderr, f"^{line}[^\n]*\n$")
 
 
 if __name__ == "__main__":

@@ -6,7 +6,10 @@ import unittest
 
 import fixture
 
-CALLS_UNLISTED = fixture.SOURCE + "extern int compress(void);\nint qvPack(void) { return compress(); }\n"
+CALLS_UNLISTED = fixture.SOURCE + """
+extern int compress(void);
+int qvPack(void) { return compress(); }
+"""
 
 
 class VerifierTest(fixture.FixtureTest):
