@@ -50,7 +50,8 @@ class Failure(Exception):
 
 
 def tool(name):
-    found = shutil.which(name) or shutil.which(name.rsplit("-", 1)[0])
+    # llvm-objdump-14, or an unversioned llvm-objdump where the versioned one is not installed.
+    found = shutil.which(name) or shutil.which(re.sub(r"-[0-9]+$", "", name))
     if found is None:
         raise Failure(f"{name} is not installed")
     return found
