@@ -178,7 +178,7 @@ def import_problems(path, image, tbds):
             problems.append(f"imports {symbol}, which {linked[library]}'s list does not hold")
         elif weak:
             problems.append(f"{symbol} is a weak import: it may be missing at run time")
-    return problems
+    return list(dict.fromkeys(problems))  # a weak import shows in both listings
 
 
 def constructor_problems(image):
@@ -235,9 +235,9 @@ def control_problems(deb):
     problems += [f"control: {field} is empty" for field in ("Maintainer", "Author", "Description")
                  if not fields[field]]
     members = run(tool("ar"), "t", deb).decode().split()
-    if "data.tar.gz" not in members:
-        problems.append(f"data is not gzip-compressed ({' '.join(members)}): the device's dpkg "
-                        "reads only gzip")
+    if members != ["debian-binary", "control.tar.gz", "data.tar.gz"]:
+        problems.append(f"the archive holds {' '.join(members)}: the device's dpkg reads gzip "
+                        "only")
     return problems
 
 

@@ -49,7 +49,7 @@ MINIMUM = {"QuorvaneiOS8": "8.0", "QuorvaneiOS7": "7.0"}
 def require_toolchain(test):
     missing = [name for name in (COMPILER, LINKER, "dpkg-deb") if shutil.which(name) is None]
     if missing:
-        test.skipTest(f"{' and '.join(missing)} not installed: the fixture dylibs cannot be built")
+        test.skipTest(f"{', '.join(missing)} not installed: the fixture dylibs cannot be built")
 
 
 def write(path, text):

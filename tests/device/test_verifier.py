@@ -51,21 +51,23 @@ class VerifierTest(fixture.FixtureTest):
         self.assertEqual(lines, ["QuorvaneiOS7.dylib: signature: page 4 (offset 0x4000) does not "
                                  "match its SHA-1 hash"])
 
-    def test_a_file_too_many_and_a_wrong_link_are_caught(self):
+    def test_a_stray_file_a_wrong_link_and_xz_are_caught(self):
         deb = self.fixture.package("good")
         root = os.path.join(self.fixture.folder, "good", "root")
         link = root + "/Library/MobileSubstrate/DynamicLibraries/QuorvaneiOS7.dylib"
         os.remove(link)
         os.symlink("/Library/Application Support/Quorvane/QuorvaneiOS8.dylib", link)
         fixture.write(root + "/Library/MobileSubstrate/DynamicLibraries/stray.txt", "")
-        subprocess.run(["dpkg-deb", "--root-owner-group", "-Zgzip", "-b", root, deb],
+        subprocess.run(["dpkg-deb", "--root-owner-group", "-Zxz", "-b", root, deb],
                        check=True, capture_output=True)
         status, lines = self.verify(deb)
         self.assertEqual(status, 1)
         self.assertEqual(sorted(lines), [
             "/Library/MobileSubstrate/DynamicLibraries/QuorvaneiOS7.dylib: should be a symlink "
             "to /Library/Application Support/Quorvane/QuorvaneiOS7.dylib",
-            "/Library/MobileSubstrate/DynamicLibraries/stray.txt: an unexpected file"])
+            "/Library/MobileSubstrate/DynamicLibraries/stray.txt: an unexpected file",
+            "the archive holds debian-binary control.tar.xz data.tar.xz: the device's dpkg "
+            "reads gzip only"])
 
 
 if __name__ == "__main__":
