@@ -6,6 +6,7 @@ list, and the device checks hold a built package to it.
     layout.py ROOT LIBRARY_DIR    lays the tree out under ROOT (which must not exist yet),
                                   taking QuorvaneiOS8.dylib and QuorvaneiOS7.dylib from
                                   LIBRARY_DIR, and writes ROOT/DEBIAN/control
+    layout.py --version           prints the project's version, which the package carries
 """
 import os
 import plistlib
@@ -100,8 +101,11 @@ def lay_out(root, library_dir):
 
 
 def main(argv):
+    if argv[1:] == ["--version"]:
+        print(project_version())
+        return
     if len(argv) != 3:
-        sys.exit("usage: layout.py ROOT LIBRARY_DIR")
+        sys.exit("usage: layout.py ROOT LIBRARY_DIR | --version")
     try:
         lay_out(argv[1], argv[2])
     except (OSError, ValueError) as error:

@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 python=/usr/bin/python3  # Debian's, with python3-yaml; not a pyenv one first on PATH
-version=$("${python}" -c 'import sys; sys.path.insert(0, "device"); import layout; print(layout.project_version())')
+export PYTHONDONTWRITEBYTECODE=1  # no __pycache__ in the source tree
+version=$("${python}" device/layout.py --version)
 package="dist/quorvane_${version}_iphoneos-arm.deb"
 
 cmake --preset device
