@@ -2,12 +2,13 @@
 clang-14 for arm64 iOS, ld64.lld-14 against .tbd lists with an exported-symbols list and the
 linker's ad-hoc signature; then signed and packed as the package build does.
 """
-import importlib.util
 import os
+import runpy
 import shutil
 import subprocess
 import sys
 import tempfile
+import types
 import unittest
 
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -21,11 +22,8 @@ VERIFIER = os.path.join(REPOSITORY, "scripts", "verify-device.py")
 
 
 def load_verifier():
-    """scripts/verify-device.py as a module."""
-    spec = importlib.util.spec_from_file_location("verify_device", VERIFIER)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    """scripts/verify-device.py's functions and constants."""
+    return types.SimpleNamespace(**runpy.run_path(VERIFIER))
 
 
 SOURCE = """
