@@ -68,6 +68,8 @@ class Segment:
         self.name = _name(name)
         self.command_offset = offset
         first = offset + SEGMENT.size
+        if first + nsects * SECTION.size > len(data):
+            raise ValueError("its sections run past the end of the file")
         self.sections = [Section(data[first + i * SECTION.size:first + (i + 1) * SECTION.size])
                          for i in range(nsects)]
 
@@ -110,7 +112,10 @@ class MachO:
             cmd, cmdsize = LOAD_COMMAND.unpack_from(self.data, offset)
             if cmdsize < LOAD_COMMAND.size or offset + cmdsize > end:
                 raise MachOError(f"{label}: load command {cmd:#x} has a bad size {cmdsize}")
-            self._read_command(cmd, offset, cmdsize)
+            try:
+                self._read_command(cmd, offset, cmdsize)
+            except (struct.error, ValueError):
+                raise MachOError(f"{label}: load command {cmd:#x} is malformed") from None
             offset += cmdsize
 
     def _read_command(self, cmd, offset, cmdsize):
