@@ -1,0 +1,23 @@
+#!/usr/bin/env python3
+"""Replaces each dylib's linker signature with an ad-hoc SHA-1 one that iOS 7 and 8 accept.
+
+    sign.py DYLIB...        the identifier of each is its file name without the extension
+"""
+import sys
+
+import codesign
+import macho
+
+
+def main(paths):
+    if not paths:
+        sys.exit("usage: sign.py DYLIB...")
+    for path in paths:
+        try:
+            codesign.sign_file(path)
+        except (OSError, macho.MachOError) as error:
+            sys.exit(f"sign.py: {error}")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

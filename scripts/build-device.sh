@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the device package: both libraries for arm64 iOS, signed ad hoc with SHA-1 as iOS 7
+# and 8 require, laid out with the loader's filters and the settings pane, packed as
+# dist/quorvane_<version>_iphoneos-arm.deb (gzip: the device's dpkg reads nothing else), then
+# checked by scripts/verify-device.py.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+python=/usr/bin/python3  # Debian's, with python3-yaml; not a pyenv one first on PATH
+export PYTHONDONTWRITEBYTECODE=1  # no __pycache__ in the source tree
+version=$("${python}" device/layout.py --version)
+package="dist/quorvane_${version}_iphoneos-arm.deb"
+
+cmake --preset device
+cmake --build --preset device
+
+libraries=build/device/lib
+staging=build/device/package
+rm -rf "${staging}"
+mkdir -p "${staging}/signed" dist
+for library in QuorvaneiOS8 QuorvaneiOS7; do
+  cp "${libraries}/${library}.dylib" "${staging}/signed/"
+done
+"${python}" device/sign/sign.py "${staging}"/signed/*.dylib
+"${python}" device/layout.py "${staging}/root" "${staging}/signed"
+dpkg-deb --root-owner-group -Zgzip -b "${staging}/root" "${package}" >/dev/null
+
+"${python}" scripts/verify-device.py "${package}"
+echo "built ${package}"

@@ -1,0 +1,425 @@
+#!/usr/bin/python3
+"""Checks a device package as far as it can be checked without a device: each dylib's format,
+minimum system, exports, imports, constructor and signature; the control fields; the file
+tree; the loader's filters; the settings pane. Prints one line per failure and exits 1, or
+prints each dylib's size and imports and exits 0.
+
+    verify-device.py [--tbd DIR] [--maps DIR] [--systems FILE] PACKAGE.deb
+
+--tbd holds the .tbd lists of what may be imported (device/tbd), --maps the libraries' version
+scripts that name their exports (libraries/), --systems the published system releases
+(host/devices/systems.yaml).
+"""
+import argparse
+import collections
+import io
+import os
+import plistlib
+import re
+import shutil
+import subprocess
+import sys
+import tarfile
+import tempfile
+
+import yaml
+
+REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path[:0] = [os.path.join(REPOSITORY, "device"), os.path.join(REPOSITORY, "device", "sign")]
+import codesign  # noqa: E402
+import exports  # noqa: E402
+import layout  # noqa: E402
+import macho  # noqa: E402
+
+MINIMUM_IOS = {"QuorvaneiOS8": (8, 0, 0), "QuorvaneiOS7": (7, 0, 0)}
+BUNDLES = ["com.apple.camera", "com.apple.mobileslideshow"]
+SETTINGS_KEYS = ("EnableSlalom", "MogulFramerate", "ForceSlalom", "FakeFPS", "hideIndicator",
+                 "indicatorTap", "mailMax", "rate", "volumeRamp", "aFPS")
+SETTINGS_DEFAULTS = "com.Tovi.Halvenor"
+SETTINGS_NOTIFICATION = "com.Tovi.Halvenor.prefs"
+# A filter bound this close to a published release number would hang on float rounding.
+BOUND_MARGIN = 1.0
+CONTROL_FIELDS = ("Package", "Name", "Version", "Architecture", "Depends", "Section",
+                  "Maintainer", "Author", "Description")
+# dyld's special ordinals, as llvm-objdump names them: none is a two-level bind.
+FLAT_LOOKUPS = {"flat-namespace", "this-image", "main-executable", "weak"}
+
+
+class Failure(Exception):
+    """A package that cannot be examined further."""
+
+
+def tool(name):
+    # llvm-objdump-14, or an unversioned llvm-objdump where the versioned one is not installed.
+    found = shutil.which(name) or shutil.which(re.sub(r"-[0-9]+$", "", name))
+    if found is None:
+        raise Failure(f"{name} is not installed")
+    return found
+
+
+def run(*command):
+    done = subprocess.run(command, capture_output=True, check=False)
+    if done.returncode != 0:
+        raise Failure(f"{os.path.basename(command[0])} failed: "
+                      f"{done.stderr.decode(errors='replace').strip()}")
+    return done.stdout
+
+
+# --- the stubs: what each system library exports -------------------------------------------
+
+class _TbdLoader(yaml.SafeLoader):
+    """Reads TAPI documents (tagged !tapi-tbd) as plain mappings."""
+
+
+_TbdLoader.add_multi_constructor(
+    "!", lambda loader, suffix, node: loader.construct_mapping(node, deep=True))
+
+OBJC_PREFIXES = {"objc-classes": ("_OBJC_CLASS_$_", "_OBJC_METACLASS_$_"),
+                 "objc-eh-types": ("_OBJC_EHTYPE_$_",), "objc-ivars": ("_OBJC_IVAR_$_",)}
+
+
+def tbd_symbols(section):
+    names = set()
+    for kind in ("symbols", "weak-symbols", "thread-local-symbols"):
+        names.update(section.get(kind) or [])
+    for kind, prefixes in OBJC_PREFIXES.items():
+        names.update(prefix + name for name in section.get(kind) or [] for prefix in prefixes)
+    return names
+
+
+def read_tbds(folder):
+    """{install name: exported symbols} of every .tbd in folder."""
+    libraries = {}
+    for name in sorted(os.listdir(folder)):
+        if not name.endswith(".tbd"):
+            continue
+        with open(os.path.join(folder, name), encoding="utf-8") as source:
+            for document in yaml.load_all(source, Loader=_TbdLoader):
+                if not isinstance(document, dict) or "install-name" not in document:
+                    raise Failure(f"{name}: not a TAPI stub with an install-name")
+                symbols = libraries.setdefault(document["install-name"], set())
+                for section in (document.get("exports") or []) + (document.get("reexports") or []):
+                    symbols |= tbd_symbols(section)
+    if not libraries:
+        raise Failure(f"{folder} holds no .tbd file")
+    return libraries
+
+
+# --- one dylib --------------------------------------------------------------------------------
+
+def short_name(install_name):
+    """The name llvm-objdump and llvm-nm give a library: libSystem.B.dylib is libSystem."""
+    return os.path.basename(install_name).split(".", 1)[0]
+
+
+def exported_names(path):
+    listing = run(tool("llvm-objdump-14"), "--macho", "--exports-trie", path).decode()
+    return {m.group(1) for m in re.finditer(r"^0x[0-9A-Fa-f]+\s+(\S+)", listing, re.M)}
+
+
+def export_problems(path, name, maps):
+    with open(os.path.join(maps, f"{name}.map"), encoding="utf-8") as source:
+        expected = set(exports.device_exports(source.read()))
+    found = exported_names(path)
+    return ([f"exports {symbol}, which is not on its list" for symbol in sorted(found - expected)] +
+            [f"does not export {symbol}" for symbol in sorted(expected - found)])
+
+
+def bind_rows(path):
+    """(table, library, symbol, line) of every bind the image asks dyld for."""
+    listing = run(tool("llvm-objdump-14"), "--macho", "--bind", "--lazy-bind", "--weak-bind",
+                  path).decode()
+    rows, table = [], None
+    for line in listing.splitlines():
+        heading = re.match(r"^(Bind|Lazy bind|Weak bind) table:", line)
+        if heading:
+            table = heading.group(1)
+            continue
+        fields = line.split()
+        if table is None or not fields or fields[0] == "segment" or len(fields) < 4:
+            continue
+        if table == "Weak bind":
+            rows.append((table, None, fields[-1], line))
+        else:
+            symbol_at = -2 if fields[-1] == "(weak_import)" else -1
+            rows.append((table, fields[symbol_at - 1], fields[symbol_at], line))
+    return rows
+
+
+def undefined_symbols(path):
+    """(symbol, library short name or None, weak) of each undefined symbol, from llvm-nm."""
+    listing = run(tool("llvm-nm-14"), "-m", path).decode()
+    found = []
+    for line in listing.splitlines():
+        match = re.search(r"\(undefined\) (.*?)external (\S+)(?: \(from ([^)]+)\))?", line)
+        if match:
+            found.append((match.group(2), match.group(3), "weak" in match.group(1)))
+    return found
+
+
+def import_problems(path, image, tbds):
+    problems = [f"links {name}, which is not on the lists" for _, name in image.dylibs
+                if name not in tbds]
+    problems += [f"{command} {name}: only LC_LOAD_DYLIB is expected"
+                 for command, name in image.dylibs if command != "LC_LOAD_DYLIB"]
+    linked = {short_name(name): name for _, name in image.dylibs if name in tbds}
+    for table, library, symbol, line in bind_rows(path):
+        if table == "Weak bind":
+            problems.append(f"weak bind of {symbol}: resolved across images at load")
+        elif library in FLAT_LOOKUPS:
+            problems.append(f"{symbol} is bound by {library} lookup, not to a library")
+        elif "(weak_import)" in line:
+            problems.append(f"{symbol} is a weak import: it may be missing at run time")
+    for symbol, library, weak in undefined_symbols(path):
+        if library is None or library not in linked:
+            problems.append(f"imports {symbol} from {library or 'no library (flat lookup)'}, "
+                            "which is not on the lists")
+        elif symbol not in tbds[linked[library]]:
+            problems.append(f"imports {symbol}, which {linked[library]}'s list does not hold")
+        elif weak:
+            problems.append(f"{symbol} is a weak import: it may be missing at run time")
+    return list(dict.fromkeys(problems))  # a weak import shows in both listings
+
+
+def constructor_problems(image):
+    pointers = sum(section.size // 8 for segment in image.segments
+                   for section in segment.sections if section.name == "__mod_init_func")
+    offsets = sum(section.size // 4 for segment in image.segments
+                  for section in segment.sections if section.name == "__init_offsets")
+    count = pointers + offsets
+    return [] if count == 1 else [f"has {count} static constructors, expected exactly one"]
+
+
+def imports_by_library(path):
+    counts = collections.Counter(library for _, library, _ in undefined_symbols(path))
+    return ", ".join(f"{library} {count}" for library, count in sorted(counts.items()))
+
+
+def library_problems(name, data, path, tbds, maps):
+    try:
+        image = macho.MachO(data, name)
+    except macho.MachOError as error:
+        return [str(error)]
+    problems = []
+    if image.filetype != macho.MH_DYLIB:
+        problems.append(f"file type {image.filetype} is not MH_DYLIB")
+    if not image.flags & macho.MH_TWOLEVEL:
+        problems.append("is not linked for two-level namespace lookups")
+    if image.install_name != layout.library_path(name):
+        problems.append(f"install name {image.install_name!r}, expected "
+                        f"{layout.library_path(name)!r}")
+    if image.minimum_ios != MINIMUM_IOS[name]:
+        shown = ".".join(map(str, image.minimum_ios or ())) or "none"
+        problems.append(f"minimum iOS is {shown}, expected "
+                        f"{'.'.join(map(str, MINIMUM_IOS[name][:2]))}")
+    problems += export_problems(path, name, maps)
+    problems += import_problems(path, image, tbds)
+    problems += constructor_problems(image)
+    problems += [f"signature: {problem}"
+                 for problem in codesign.signature_problems(data, name, label=name)]
+    return [f"{name}.dylib: {problem}" for problem in problems]
+
+
+# --- the package ------------------------------------------------------------------------------
+
+def control_problems(deb):
+    fields = {field: run(tool("dpkg-deb"), "--field", deb, field).decode().strip()
+              for field in CONTROL_FIELDS}
+    expected = {"Name": "Quorvane", "Version": layout.project_version(),
+                "Architecture": "iphoneos-arm", "Depends": "mobilesubstrate, preferenceloader",
+                "Section": "Tweaks"}
+    problems = [f"control: {field} is {fields[field]!r}, expected {want!r}"
+                for field, want in expected.items() if fields[field] != want]
+    if not re.fullmatch(r"[a-z0-9]+(\.[a-z0-9-]+)+", fields["Package"]):
+        problems.append(f"control: Package {fields['Package']!r} is not a reverse-DNS name")
+    problems += [f"control: {field} is empty" for field in ("Maintainer", "Author", "Description")
+                 if not fields[field]]
+    members = run(tool("ar"), "t", deb).decode().split()
+    if members != ["debian-binary", "control.tar.gz", "data.tar.gz"]:
+        problems.append(f"the archive holds {' '.join(members)}: the device's dpkg reads gzip "
+                        "only")
+    return problems
+
+
+def member_path(member):
+    name = member.name.removeprefix("./").rstrip("/")
+    return "/" if name in ("", ".") else "/" + name
+
+
+def tree_problems(members):
+    expected = layout.entries()
+    folders = {"/"} | {os.path.dirname(path) for path in expected}
+    while any(os.path.dirname(folder) not in folders for folder in folders):
+        folders |= {os.path.dirname(folder) for folder in folders}
+    problems, seen = [], set()
+    for member in members:
+        path = member_path(member)
+        seen.add(path)
+        if member.uid != 0 or member.gid != 0:
+            problems.append(f"{path}: owned by {member.uid}:{member.gid}, expected root")
+        if member.isdir():
+            if path not in folders:
+                problems.append(f"{path}: an unexpected folder")
+            continue
+        entry = expected.get(path)
+        if entry is None:
+            problems.append(f"{path}: an unexpected file")
+        elif entry.kind == "symlink":
+            if not member.issym() or member.linkname != entry.target:
+                problems.append(f"{path}: should be a symlink to {entry.target}")
+        elif not member.isfile():
+            problems.append(f"{path}: should be a regular file")
+        elif member.mode & 0o7777 != entry.mode:
+            problems.append(f"{path}: mode {member.mode & 0o7777:o}, expected {entry.mode:o}")
+    problems += [f"{path}: missing" for path in sorted(set(expected) - seen)]
+    return problems
+
+
+def _range(name, raw):
+    try:
+        plist = plistlib.loads(raw)
+        condition = plist["Filter"]
+    except Exception:  # plistlib raises several kinds for a malformed file
+        return None, [f"{name}.plist: not a property list with a Filter dictionary"]
+    problems = []
+    if condition.get("Bundles") != BUNDLES:
+        problems.append(f"{name}.plist: Bundles {condition.get('Bundles')!r}, expected {BUNDLES}")
+    bounds = condition.get("CoreFoundationVersion")
+    if (not isinstance(bounds, list) or len(bounds) != 2 or
+            any(isinstance(b, bool) or not isinstance(b, (int, float)) for b in bounds) or
+            bounds[0] >= bounds[1]):
+        return None, problems + [f"{name}.plist: CoreFoundationVersion {bounds!r} is not a "
+                                 "(lowest, above highest) pair of numbers"]
+    return tuple(bounds), problems
+
+
+def filter_problems(filters, systems):
+    """filters: {library name: plist bytes}; systems: the published releases."""
+    ranges, problems = {}, []
+    for name, raw in filters.items():
+        bounds, found = _range(name, raw)
+        problems += found
+        if bounds:
+            ranges[name] = bounds
+    if len(ranges) == 2 and max(lo for lo, _ in ranges.values()) < min(
+            hi for _, hi in ranges.values()):
+        problems.append("the CoreFoundation version ranges overlap: " + " and ".join(
+            f"{name} [{lo}, {hi})" for name, (lo, hi) in ranges.items()))
+    for system in systems:
+        number = system["core_foundation"]
+        # The simulator's loader gives the iOS 7 generation QuorvaneiOS7, every later one
+        # QuorvaneiOS8.
+        want = ["QuorvaneiOS7" if system["generation"] == "ios7" else "QuorvaneiOS8"]
+        loaded = sorted(name for name, (lo, hi) in ranges.items() if lo <= number < hi)
+        if loaded != want:
+            problems.append(f"iOS {system['version']} (CoreFoundation {number}) loads "
+                            f"{' and '.join(loaded) or 'nothing'}, expected {want[0]}")
+        problems += [f"{name}.plist: bound {bound} lies within {BOUND_MARGIN} of iOS "
+                     f"{system['version']}'s {number}"
+                     for name, bounds in ranges.items() for bound in bounds
+                     if abs(bound - number) < BOUND_MARGIN]
+    return problems
+
+
+def _specifier_problems(item):
+    key, problems = item["key"], []
+    for field, want in (("defaults", SETTINGS_DEFAULTS), ("PostNotification",
+                                                          SETTINGS_NOTIFICATION)):
+        if item.get(field) != want:
+            problems.append(f"{key}: {field} is {item.get(field)!r}, expected {want!r}")
+    if not isinstance(item.get("label"), str) or not item["label"]:
+        problems.append(f"{key}: has no label")
+    default, cell = item.get("default"), item.get("cell")
+    if cell == "PSSwitchCell":
+        if not isinstance(default, bool):
+            problems.append(f"{key}: a switch needs a true or false default, not {default!r}")
+    elif cell == "PSEditTextCell":
+        if item.get("keyboard") != "numbers" or item.get("isNumeric") is not True:
+            problems.append(f"{key}: a number field needs keyboard numbers and isNumeric")
+        if not isinstance(default, str) or not re.fullmatch(r"-?[0-9]+(\.[0-9]+)?", default):
+            problems.append(f"{key}: default {default!r} is not a number as text")
+    else:
+        problems.append(f"{key}: cell {cell!r} is neither a switch nor a number field")
+    return problems
+
+
+def specifier_problems(specifiers):
+    """The ten settings, each once, with the pane's defaults file and notification."""
+    items = specifiers.get("items") if isinstance(specifiers, dict) else None
+    if not isinstance(items, list) or not all(isinstance(item, dict) for item in items):
+        return ["Qel.plist: no list of specifiers under items"]
+    keys = [item["key"] for item in items if "key" in item]
+    problems = [f"Qel.plist: {key} appears {keys.count(key)} times"
+                for key in sorted(set(keys)) if keys.count(key) > 1]
+    problems += [f"Qel.plist: no specifier for {key}" for key in SETTINGS_KEYS if key not in keys]
+    problems += [f"Qel.plist: {key} is not a setting" for key in keys if key not in SETTINGS_KEYS]
+    return problems + [f"Qel.plist: {problem}" for item in items if "key" in item
+                       for problem in _specifier_problems(item)]
+
+
+def pane_problems(specifiers_raw, entry_raw):
+    try:
+        specifiers, entry = plistlib.loads(specifiers_raw), plistlib.loads(entry_raw)
+    except Exception:  # plistlib raises several kinds for a malformed file
+        return ["the settings pane's plists are not valid property lists"]
+    with open(layout.SPECIFIERS, "rb") as source:
+        problems = ([] if specifiers == plistlib.load(source) else
+                    ["Qel.plist differs from package/settings/Qel.plist"])
+    if entry != layout.pane_entry(specifiers):
+        problems.append(f"{os.path.basename(layout.PANE_ENTRY)}: not a PSLinkCell entry "
+                        "labelled " + layout.PANE_LABEL + " listing Qel.plist's specifiers")
+    return problems + specifier_problems(specifiers)
+
+
+def read_systems(path):
+    with open(path, encoding="utf-8") as source:
+        return yaml.safe_load(source)["systems"]
+
+
+def verify(deb, tbd_dir, maps, systems_file, report):
+    archive = io.BytesIO(run(tool("dpkg-deb"), "--fsys-tarfile", deb))
+    with tarfile.open(fileobj=archive) as tree:
+        members = tree.getmembers()
+        files = {member_path(m): tree.extractfile(m).read() for m in members if m.isfile()}
+    problems = control_problems(deb) + tree_problems(members)
+    tbds = read_tbds(tbd_dir)
+    with tempfile.TemporaryDirectory() as scratch:
+        for name in layout.LIBRARIES:
+            data = files.get(layout.library_path(name))
+            if data is None:
+                continue
+            path = os.path.join(scratch, f"{name}.dylib")
+            with open(path, "wb") as out:
+                out.write(data)
+            found = library_problems(name, data, path, tbds, maps)
+            problems += found
+            if not found:
+                report.append(f"{name}.dylib: {len(data):,} bytes; "
+                              f"imports {imports_by_library(path)}")
+    filters = {name: files.get(f"{layout.LOADER_DIR}/{name}.plist", b"")
+               for name in layout.LIBRARIES}
+    problems += filter_problems(filters, read_systems(systems_file))
+    return problems + pane_problems(files.get(layout.PANE_SPECIFIERS, b""),
+                                    files.get(layout.PANE_ENTRY, b""))
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
+    parser.add_argument("--tbd", default=os.path.join(REPOSITORY, "device", "tbd"))
+    parser.add_argument("--maps", default=os.path.join(REPOSITORY, "libraries"))
+    parser.add_argument("--systems",
+                        default=os.path.join(REPOSITORY, "host", "devices", "systems.yaml"))
+    parser.add_argument("package")
+    args = parser.parse_args(argv)
+    report = []
+    try:
+        problems = verify(args.package, args.tbd, args.maps, args.systems, report)
+    except (Failure, OSError, ValueError, yaml.YAMLError, tarfile.TarError) as error:
+        problems = [f"cannot verify {args.package}: {error}"]
+    print("\n".join(problems or report + [f"{args.package}: verified"]))
+    if problems:
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
