@@ -11,15 +11,14 @@ export PYTHONDONTWRITEBYTECODE=1  # no __pycache__ in the source tree
 version=$("${python}" device/layout.py --version)
 package="dist/quorvane_${version}_iphoneos-arm.deb"
 
-cmake --preset device
-cmake --build --preset device
-
-libraries=build/device/lib
-staging=build/device/package
+# One tree per oldest system: QuorvaneiOS7 for iOS 7.0, QuorvaneiOS8 for iOS 8.0.
+staging=build/device-package
 rm -rf "${staging}"
 mkdir -p "${staging}/signed" dist
-for library in QuorvaneiOS8 QuorvaneiOS7; do
-  cp "${libraries}/${library}.dylib" "${staging}/signed/"
+for system in 7 8; do
+  cmake --preset "device-ios${system}" >/dev/null
+  cmake --build --preset "device-ios${system}"
+  cp "build/device-ios${system}/lib/QuorvaneiOS${system}.dylib" "${staging}/signed/"
 done
 "${python}" device/sign/sign.py "${staging}"/signed/*.dylib
 "${python}" device/layout.py "${staging}/root" "${staging}/signed"

@@ -18,7 +18,7 @@ packages=(
   clang libclang-rt-14-dev
   # The device build: arm64 iOS dylibs from clang-14, lld-14 and libc++ 14's headers; npm brings
   # the Darwin C headers (device/sysroot).
-  clang-14 lld-14 llvm-14 libc++-14-dev libc++abi-14-dev npm
+  clang-14 lld-14 llvm-14 libc++-14-dev libc++abi-14-dev npm python3-yaml libblocksruntime-dev
 )
 
 missing=()
