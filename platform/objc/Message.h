@@ -18,23 +18,7 @@
 #include <utility>
 
 #include "platform/objc/Encoding.h"
-
-// Selector literal: "setFrame:"_sel is registered once per name and then costs a load.
-namespace qv::detail {
-template <std::size_t N>
-struct SelectorName {
-  char text[N];
-  constexpr SelectorName(const char (&name)[N]) {
-    for (std::size_t i = 0; i < N; ++i) text[i] = name[i];
-  }
-};
-}  // namespace qv::detail
-
-template <qv::detail::SelectorName Name>
-SEL operator""_sel() {
-  static const SEL selector = sel_registerName(Name.text);
-  return selector;
-}
+#include "platform/objc/MessageBasics.h"
 
 namespace qv {
 
@@ -49,33 +33,6 @@ class ObjCException : public std::runtime_error {
  private:
   std::string name_;
 };
-
-// A call site whose types differ from the method's declared types (debug builds).
-class SignatureMismatch : public std::logic_error {
- public:
-  using std::logic_error::logic_error;
-};
-
-[[noreturn]] void raise(const std::string& name, const std::string& reason);
-
-inline id asId(Class cls) {
-  return reinterpret_cast<id>(cls);
-}
-
-template <typename T>
-class Ref;
-
-// IMP conversions. An IMP is only ever called through its exact function type; the cast goes
-// through void(*)() so the compiler sees it is deliberate.
-template <typename Function>
-IMP toIMP(Function* function) {
-  return reinterpret_cast<IMP>(reinterpret_cast<void (*)()>(function));
-}
-
-template <typename FunctionPointer>
-FunctionPointer fromIMP(IMP imp) {
-  return reinterpret_cast<FunctionPointer>(reinterpret_cast<void (*)()>(imp));
-}
 
 namespace detail {
 
@@ -96,11 +53,6 @@ template <typename A>
 using WireOf = typename Wire<std::decay_t<A>>::type;
 
 void checkSignature(id receiver, SEL selector, const std::string& callTypes);
-
-template <typename R>
-R zeroValue() {
-  if constexpr (!std::is_void_v<R>) return R{};
-}
 
 template <typename R, typename... Args>
 R call(IMP imp, id receiver, SEL selector, Args... args) {
@@ -158,11 +110,5 @@ template <typename R, typename... Fixed, typename... Rest>
 R sendVarargs(Class receiver, SEL selector, Fixed... fixed, Rest... rest) {
   return sendVarargs<R, Fixed...>(asId(receiver), selector, fixed..., rest...);
 }
-
-// Whether the receiver answers the selector, without sending it.
-bool responds(id receiver, SEL selector);
-
-// "-[Class selector]" or "+[Class selector]", as the platform names a method in messages.
-std::string methodName(id receiver, SEL selector);
 
 }  // namespace qv
