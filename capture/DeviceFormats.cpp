@@ -36,4 +36,15 @@ std::vector<FormatRecord> formatRecordsOf(const std::vector<id>& formats) {
   return records;
 }
 
+bool frameDurationAllowed(id format, CMTime duration) {
+  if (!CMTIME_IS_VALID(duration)) return false;
+  for (id range : elementsOf(qv::send<id>(format, "videoSupportedFrameRateRanges"_sel))) {
+    if (CMTimeCompare(qv::send<CMTime>(range, "minFrameDuration"_sel), duration) <= 0 &&
+        CMTimeCompare(duration, qv::send<CMTime>(range, "maxFrameDuration"_sel)) <= 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace quorvane

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "capture/FrameRateChoice.h"
+#include "platform/CoreMedia/CoreMedia.h"
 
 namespace quorvane {
 
@@ -18,5 +19,9 @@ FormatRecord formatRecordOf(id format);
 
 // The records of formats, in their order.
 std::vector<FormatRecord> formatRecordsOf(const std::vector<id>& formats);
+
+// Whether one of the format's ranges allows the frame duration, as the capture device checks a
+// duration it is given: a valid time between the range's minimum and maximum frame durations.
+bool frameDurationAllowed(id format, CMTime duration);
 
 }  // namespace quorvane
