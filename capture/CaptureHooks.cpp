@@ -69,11 +69,7 @@ bool mogulFramerateSupported() {
   if (best.range != nil) bestMaxFrameRate = qv::send<double>(best.range, "maxFrameRate"_sel);
   if (!previewAllowed(rate, bestMaxFrameRate)) return false;
   // Without any range there is no slow-motion format to set a duration on.
-  if (best.format == nil) return true;
-  const std::optional<CMTimeScale> timescale = frameRateTimescale(rate);
-  // Made by hand: the duration is a question here, and CMTimeMake's window may be open.
-  return timescale &&
-         frameDurationAllowed(best.format, CMTime{1, *timescale, kCMTimeFlags_Valid, 0});
+  return best.format == nil || frameRateAllowed(best.format, rate);
 }
 
 }  // namespace quorvane

@@ -1,5 +1,6 @@
 #include "capture/DeviceFormats.h"
 
+#include "capture/CameraScreenRules.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/Foundation/Foundation.h"
 
@@ -45,6 +46,12 @@ bool frameDurationAllowed(id format, CMTime duration) {
     }
   }
   return false;
+}
+
+bool frameRateAllowed(id format, std::uint64_t rate) {
+  const std::optional<CMTimeScale> timescale = frameRateTimescale(rate);
+  // Made by hand: the duration is a question here, and CMTimeMake's window may be open.
+  return timescale && frameDurationAllowed(format, CMTime{1, *timescale, kCMTimeFlags_Valid, 0});
 }
 
 }  // namespace quorvane

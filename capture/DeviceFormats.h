@@ -3,6 +3,7 @@
 
 #include <objc/runtime.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "capture/FrameRateChoice.h"
@@ -23,5 +24,9 @@ std::vector<FormatRecord> formatRecordsOf(const std::vector<id>& formats);
 // Whether one of the format's ranges allows the frame duration, as the capture device checks a
 // duration it is given: a valid time between the range's minimum and maximum frame durations.
 bool frameDurationAllowed(id format, CMTime duration);
+
+// Whether the format allows one frame at the rate as a frame duration; never for a rate without
+// a timescale (0, or beyond 32 bits).
+bool frameRateAllowed(id format, std::uint64_t rate);
 
 }  // namespace quorvane
