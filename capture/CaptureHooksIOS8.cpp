@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <optional>
 #include <vector>
 
 #include "capture/CaptureHooks.h"
@@ -36,13 +37,10 @@ namespace CAMCaptureController {
 BOOL replaced__configureSessionWithCameraMode_cameraDevice_options_(id self, SEL _cmd, long mode,
                                                                     long cameraDevice, id options) {
   // At a rate the slow-motion format refuses, the window would turn the stock frame duration
-  // into one the device raises on; the configuration keeps its own, and the kickoff refuses
-  // the preview with its notice.
-  if (!mogulFramerateSupported()) {
-    return original__configureSessionWithCameraMode_cameraDevice_options_(self, _cmd, mode,
-                                                                          cameraDevice, options);
-  }
-  ScopedFlag window(noHigh);
+  // into one the device raises on: it stays shut, the configuration keeps its own durations,
+  // and the kickoff refuses the preview with its notice.
+  std::optional<ScopedFlag> window;
+  if (mogulFramerateSupported()) window.emplace(noHigh);
   return original__configureSessionWithCameraMode_cameraDevice_options_(self, _cmd, mode,
                                                                         cameraDevice, options);
 }
