@@ -1,7 +1,6 @@
 #include "capture/CameraScreenHooks.h"
 
 #include <array>
-#include <optional>
 
 #include "capture/CameraScreenRules.h"
 #include "capture/CaptureHooks.h"
@@ -55,12 +54,6 @@ void removeStockTap(id cameraView) {
   }
 }
 
-std::optional<double> bestMaxFrameRate() {
-  id best = bestFrameRateRange();
-  if (best == nil) return std::nullopt;
-  return send<double>(best, "maxFrameRate"_sel);
-}
-
 }  // namespace
 
 void showCameraNotice(id view, id message, std::function<void()> completion, double seconds) {
@@ -108,7 +101,7 @@ namespace CAMApplicationViewController {
 
 void replaced__kickoffCameraControllerPreview(id self, SEL _cmd) {
   const std::uint64_t rate = settings.MogulFramerate;
-  if (previewAllowed(rate, bestMaxFrameRate())) {
+  if (mogulFramerateSupported()) {
     original__kickoffCameraControllerPreview(self, _cmd);
     return;
   }

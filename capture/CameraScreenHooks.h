@@ -45,8 +45,8 @@ QV_REPLACED_METHOD(void, _hideControlsForCapturingVideoAnimated_, BOOL animated)
 
 namespace CAMApplicationViewController {
 
-// Starts the preview only at a rate the device offers; otherwise a notice, and no preview for
-// the rest of the process.
+// Starts the preview only at a rate the device offers and its slow-motion format takes
+// (mogulFramerateSupported); otherwise a notice, and no preview for the rest of the process.
 QV_REPLACED_METHOD(void, _kickoffCameraControllerPreview);
 
 }  // namespace CAMApplicationViewController

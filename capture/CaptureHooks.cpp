@@ -1,7 +1,9 @@
 #include "capture/CaptureHooks.h"
 
+#include <optional>
 #include <vector>
 
+#include "capture/CameraScreenRules.h"
 #include "capture/DeviceFormats.h"
 #include "capture/FrameRateChoice.h"
 #include "core/Settings.h"
@@ -31,15 +33,22 @@ double replaced_mogulFrameRate(id, SEL) {
 }
 
 }  // namespace CAMCaptureController
-}  // namespace quorvane
 
-id bestFrameRateRange() {
-  using namespace quorvane;
+namespace {
+
+struct BestRange {
+  id format = nil;
+  id range = nil;
+};
+
+// The default video device's range with the greatest maxFrameRate, with its format.
+BestRange bestRangeOfDefaultDevice() {
   id device = qv::send<id>(objc_getClass("AVCaptureDevice"), "defaultDeviceWithMediaType:"_sel,
                            AVMediaTypeVideo);
+  const std::vector<id> formats = elementsOf(qv::send<id>(device, "formats"_sel));
   std::vector<std::vector<id>> ranges;
   std::vector<std::vector<double>> maxFrameRates;
-  for (id format : elementsOf(qv::send<id>(device, "formats"_sel))) {
+  for (id format : formats) {
     ranges.push_back(elementsOf(qv::send<id>(format, "videoSupportedFrameRateRanges"_sel)));
     maxFrameRates.emplace_back();
     for (id range : ranges.back()) {
@@ -47,7 +56,26 @@ id bestFrameRateRange() {
     }
   }
   const auto best = bestRangePosition(maxFrameRates);
-  return best ? ranges[best->format][best->range] : nil;
+  if (!best) return {};
+  return {formats[best->format], ranges[best->format][best->range]};
+}
+
+}  // namespace
+
+bool mogulFramerateSupported() {
+  const std::uint64_t rate = settings.MogulFramerate;
+  const BestRange best = bestRangeOfDefaultDevice();
+  std::optional<double> bestMaxFrameRate;
+  if (best.range != nil) bestMaxFrameRate = qv::send<double>(best.range, "maxFrameRate"_sel);
+  if (!previewAllowed(rate, bestMaxFrameRate)) return false;
+  // Without any range there is no slow-motion format to set a duration on.
+  return best.format == nil || frameRateAllowed(best.format, rate);
+}
+
+}  // namespace quorvane
+
+id bestFrameRateRange() {
+  return quorvane::bestRangeOfDefaultDevice().range;
 }
 
 long long maximumFPS() {

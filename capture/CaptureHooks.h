@@ -22,6 +22,12 @@ namespace quorvane {
 // this process. Main thread only.
 extern BOOL previewBlocked;
 
+// Whether slow motion can capture at the MogulFramerate setting: the rate is above 1 and at most
+// the whole part of the best range's maximum (30 without a range), and one frame at that rate is
+// a duration that the best range's format allows. A rate that fails is refused before the
+// preview starts and kept out of the capture configuration, where the device would raise on it.
+bool mogulFramerateSupported();
+
 // Answers YES to "RearFacingCameraHFRCapability"; asks the replaced function anything else.
 BOOL replaced_MGGetBoolAnswer(id question);
 inline OriginalFunction<BOOL(id)> original_MGGetBoolAnswer;

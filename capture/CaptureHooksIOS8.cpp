@@ -1,6 +1,7 @@
 #include "capture/CaptureHooksIOS8.h"
 
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "capture/CaptureHooks.h"
@@ -34,17 +35,36 @@ namespace CAMCaptureController {
 
 BOOL replaced__configureSessionWithCameraMode_cameraDevice_options_(id self, SEL _cmd, long mode,
                                                                     long cameraDevice, id options) {
-  ScopedFlag window(noHigh);
+  // At a rate the slow-motion format refuses, the window would turn the stock frame duration
+  // into one the device raises on: it stays shut, the configuration keeps its own durations,
+  // and the kickoff refuses the preview with its notice.
+  std::optional<ScopedFlag> window;
+  if (mogulFramerateSupported()) window.emplace(noHigh);
   return original__configureSessionWithCameraMode_cameraDevice_options_(self, _cmd, mode,
                                                                         cameraDevice, options);
 }
 
-id replaced__mogulFormatFromDevice_frameRate_(id self, SEL _cmd, id device, double frameRate) {
+namespace {
+
+id slowMotionFormat(id self, SEL _cmd, id device, double frameRate) {
   const std::vector<id> formats = elementsOf(qv::send<id>(device, "formats"_sel));
   const auto choice =
       chooseFormat(qv::send<double>(self, "mogulFrameRate"_sel), formatRecordsOf(formats));
   if (!choice) return original__mogulFormatFromDevice_frameRate_(self, _cmd, device, frameRate);
   return formats[*choice];
+}
+
+}  // namespace
+
+id replaced__mogulFormatFromDevice_frameRate_(id self, SEL _cmd, id device, double frameRate) {
+  id format = slowMotionFormat(self, _cmd, device, frameRate);
+  // The configuration sets its frame durations on this format next. A format narrower than the
+  // device's best may not take a frame at the user's rate: the window then closes, and the stock
+  // durations, which the format takes, go through instead of one the device raises on.
+  if (inConfigurationWindow() && !frameRateAllowed(format, settings.MogulFramerate)) {
+    std::atomic_ref<BOOL>(noHigh).store(NO, std::memory_order_relaxed);
+  }
+  return format;
 }
 
 }  // namespace CAMCaptureController

@@ -27,7 +27,8 @@ namespace CAMCaptureController {
 QV_REPLACED_METHOD(BOOL, _configureSessionWithCameraMode_cameraDevice_options_, long mode,
                    long cameraDevice, id options);
 
-// Chooses the format itself at 60 frames per second and below.
+// Chooses the format itself at 60 frames per second and below; closes the configuration window
+// when the format does not take a frame at the MogulFramerate setting.
 QV_REPLACED_METHOD(id, _mogulFormatFromDevice_frameRate_, id device, double frameRate);
 
 }  // namespace CAMCaptureController

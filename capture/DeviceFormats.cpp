@@ -1,5 +1,6 @@
 #include "capture/DeviceFormats.h"
 
+#include "capture/CameraScreenRules.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/Foundation/Foundation.h"
 
@@ -34,6 +35,23 @@ std::vector<FormatRecord> formatRecordsOf(const std::vector<id>& formats) {
   records.reserve(formats.size());
   for (id format : formats) records.push_back(formatRecordOf(format));
   return records;
+}
+
+bool frameDurationAllowed(id format, CMTime duration) {
+  if (!CMTIME_IS_VALID(duration)) return false;
+  for (id range : elementsOf(qv::send<id>(format, "videoSupportedFrameRateRanges"_sel))) {
+    if (CMTimeCompare(qv::send<CMTime>(range, "minFrameDuration"_sel), duration) <= 0 &&
+        CMTimeCompare(duration, qv::send<CMTime>(range, "maxFrameDuration"_sel)) <= 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool frameRateAllowed(id format, std::uint64_t rate) {
+  const std::optional<CMTimeScale> timescale = frameRateTimescale(rate);
+  // Made by hand: the duration is a question here, and CMTimeMake's window may be open.
+  return timescale && frameDurationAllowed(format, CMTime{1, *timescale, kCMTimeFlags_Valid, 0});
 }
 
 }  // namespace quorvane

@@ -40,18 +40,6 @@ std::int32_t typedRate(id alert) {
   return send<int>(send<id>(field, "text"_sel), "intValue"_sel);
 }
 
-bool activeFormatAllows(id device, CMTime duration) {
-  if (!CMTIME_IS_VALID(duration)) return false;
-  id ranges = send<id>(send<id>(device, "activeFormat"_sel), "videoSupportedFrameRateRanges"_sel);
-  for (id range : elementsOf(ranges)) {
-    if (CMTimeCompare(send<CMTime>(range, "minFrameDuration"_sel), duration) <= 0 &&
-        CMTimeCompare(duration, send<CMTime>(range, "maxFrameDuration"_sel)) <= 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 id currentDevice() {
   Class controller = objc_getClass("CAMCaptureController");
   if (controller == Nil) controller = objc_getClass("PLCameraController");
@@ -65,7 +53,7 @@ bool applyToDevice(std::uint64_t framesPerSecond) {
   if (!timescale) return false;
   id device = currentDevice();
   const CMTime duration = CMTimeMake(1, *timescale);
-  if (!activeFormatAllows(device, duration)) return false;
+  if (!frameDurationAllowed(send<id>(device, "activeFormat"_sel), duration)) return false;
   if (!send<BOOL>(device, "lockForConfiguration:"_sel, static_cast<id*>(nullptr))) return false;
   send(device, "setActiveVideoMinFrameDuration:"_sel, duration);
   send(device, "setActiveVideoMaxFrameDuration:"_sel, duration);

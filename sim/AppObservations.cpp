@@ -139,6 +139,7 @@ std::vector<id> visibleHUDs() {
   ::alarm(kLookAheadSeconds);  // a future that never settles ends the copy, not the app
   ::close(channelFd);
   setLogSink([](int, const std::string&) {});
+  setDiagnosticSink([](const std::string&) {});
   setDarwinPostHandler([](const std::string&) {});
   setSystemHandler([](const std::string&) { return 0; });
   std::vector<Ref<>> held(huds.begin(), huds.end());  // none may go before it is looked at

@@ -75,6 +75,9 @@ void installSeams(AppChannel& channel) {
   setLogSink([&channel](int, const std::string& line) {
     channel.send(FrameWriter(Message::Log).text(line));
   });
+  setDiagnosticSink([&channel](const std::string& line) {
+    channel.send(FrameWriter(Message::Diagnostic).text(line));
+  });
   setDarwinPostHandler(
       [&channel](const std::string& name) { channel.send(FrameWriter(Message::Post).text(name)); });
   setSystemHandler([&channel](const std::string& command) { return channel.system(command); });

@@ -221,6 +221,9 @@ std::optional<Answer> Device::take(AppRecord& app, FrameReader& frame) {
       trace(app, "log", line);
       return std::nullopt;
     }
+    case Message::Diagnostic:
+      trace(app, "debug", frame.text());
+      return std::nullopt;
     case Message::Post: {
       const std::string name = frame.text();
       trace(app, "post", "posted " + name);

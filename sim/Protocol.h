@@ -31,6 +31,7 @@ enum class Message : std::uint8_t {
   Done,          // next deadline (ns, or -1), result
   Failed,        // message: the command could not be done; the app goes on
   Crashed,       // message: the app ends
+  Diagnostic,    // line: what a library the platform uses said, for the trace alone
 };
 
 class ProtocolError : public std::runtime_error {

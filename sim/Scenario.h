@@ -36,7 +36,8 @@ struct Clip {
   double duration;   // seconds
   int width;
   int height;
-  std::string file;  // a file to copy instead (a path on this machine); empty: written
+  std::string file;           // a file to copy instead (a path on this machine); empty: written
+  std::string fileAsWritten;  // that file as the scenario names it, for messages
 };
 
 struct Launch {

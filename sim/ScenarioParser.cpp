@@ -444,7 +444,10 @@ class Parser {
       Clip clip;
       char numbered[32];
       std::snprintf(numbered, sizeof numbered, "IMG_%04zu.MOV", all.size() + 1);
-      if (item["file"]) clip.file = existingFile(item);
+      if (item["file"]) {
+        clip.file = existingFile(item);
+        clip.fileAsWritten = yaml_.text(item["file"], "clip file");
+      }
       const std::string fallback =
           clip.file.empty() ? numbered : std::filesystem::path(clip.file).filename().string();
       clip.name = item["name"] ? yaml_.text(item["name"], "clip name") : fallback;

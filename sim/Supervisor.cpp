@@ -303,7 +303,7 @@ std::string summary(const media::MediaInfo& info) {
            toText(static_cast<double>(track.nominalFrameRate)) + " fps, " +
            toText(CMTimeGetSeconds(info.duration)) + " s";
   }
-  return info.tracks.empty() ? "no readable track" : "no video track";
+  return info.tracks.empty() ? "no readable track: " + info.problem : "no video track";
 }
 
 // A clip of the setup: written as the camera records, or copied from the file it names.
@@ -315,11 +315,13 @@ void putInAlbum(const Clip& clip, const Sandbox& sandbox, Trace& trace) {
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
     if (!std::filesystem::copy_file(clip.file, path, error)) {
-      throw std::runtime_error("cannot copy " + clip.file + " into the album: " + error.message());
+      throw std::runtime_error("cannot copy " + clip.fileAsWritten +
+                               " into the album: " + error.message());
     }
     const media::MediaInfo info = media::readMediaInfo(path);
-    trace.event(start, "sim", "clip",
-                "clip " + devicePath + ": copied from " + clip.file + " (" + summary(info) + ")");
+    trace.event(
+        start, "sim", "clip",
+        "clip " + devicePath + ": copied from " + clip.fileAsWritten + " (" + summary(info) + ")");
     return;
   }
   media::writeClip(path, {clip.frameRate, clip.duration, clip.width, clip.height});
@@ -351,16 +353,16 @@ void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& s
   if (!scenario.description.empty()) trace.event(start, "sim", "description", scenario.description);
   trace.event(start, "settings", "settings", writeSettingsFile(sandbox, scenario.settings));
   // What libav says of a clip's file belongs in the trace, not on the terminal.
-  setLogSink([&trace](int, const std::string& line) {
-    trace.event(Clock::kVirtualStart, "sim", "log", line);
+  setDiagnosticSink([&trace](const std::string& line) {
+    trace.event(Clock::kVirtualStart, "sim", "debug", line);
   });
   try {
     for (const Clip& clip : scenario.clips) putInAlbum(clip, sandbox, trace);
   } catch (...) {
-    setLogSink({});
+    setDiagnosticSink({});
     throw;
   }
-  setLogSink({});
+  setDiagnosticSink({});
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ struct TrackState {
 struct AssetState {
   Ref<> url;
   CMTime duration = kCMTimeZero;
-  Ref<> tracks;  // NSArray of AVAssetTrack
+  Ref<> tracks;       // NSArray of AVAssetTrack
+  std::string error;  // without tracks: why its file cannot be read, naming the device's path
 };
 
 Class trackClass();
@@ -60,7 +61,8 @@ const AssetState& assetOf(id asset) {
 // A nil URL gives nil; any other URL an asset, empty when its file holds nothing readable.
 id assetWithURL(id, SEL, id url) {
   if (url == nil) return nil;
-  const media::MediaInfo info = media::readMediaInfo(resolvePath(utf8(send<id>(url, "path"_sel))));
+  const std::string path = utf8(send<id>(url, "path"_sel));
+  const media::MediaInfo info = media::readMediaInfo(resolvePath(path));
   std::vector<Ref<>> tracks;
   for (const media::TrackInfo& track : info.tracks) {
     tracks.push_back(makeTrack(track, static_cast<int>(tracks.size()) + 1));
@@ -70,6 +72,7 @@ id assetWithURL(id, SEL, id url) {
   state.url = adopt(send<id>(url, "copy"_sel));
   state.duration = info.duration;
   state.tracks = makeArray(std::vector<id>(tracks.begin(), tracks.end()));
+  if (info.tracks.empty()) state.error = "cannot read " + path + ": " + info.problem;
   return autorelease(asset);
 }
 
@@ -138,3 +141,12 @@ __attribute__((constructor(140))) void registerAssetClasses() {
 
 }  // namespace
 }  // namespace qv::avfoundation
+
+namespace qv {
+
+std::string assetError(id asset) {
+  if (asset == nil) return "";
+  return avfoundation::assetOf(asset).error;
+}
+
+}  // namespace qv

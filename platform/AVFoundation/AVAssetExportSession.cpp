@@ -130,6 +130,9 @@ void runExport(id self) {
   SessionState& state = sessionOf(self);
   const Preset& preset = *findPreset(utf8(state.presetName));
   if (state.outputURL.get() == nil) return fail(state, "no output URL");
+  // A file with no track that reads exports nothing, and leaves no file behind.
+  const std::string unreadable = assetError(state.asset.get());
+  if (!unreadable.empty()) return fail(state, unreadable);
   const std::string source =
       resolvePath(utf8(send<id>(send<id>(state.asset.get(), "URL"_sel), "path"_sel)));
   const std::string destination = resolvePath(utf8(send<id>(state.outputURL.get(), "path"_sel)));

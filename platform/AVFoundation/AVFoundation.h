@@ -61,4 +61,7 @@ enum AVAssetExportSessionStatus : long {
 namespace qv {
 // Why a failed export failed (the platform's error, as text); empty otherwise.
 std::string exportFailure(id session);
+// Why an asset's file cannot be read (the platform's error, as text, naming the device's path);
+// empty for an asset with tracks.
+std::string assetError(id asset);
 }  // namespace qv

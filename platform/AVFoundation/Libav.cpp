@@ -6,6 +6,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -14,19 +15,24 @@ extern "C" {
 
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/System/FileSystem.h"
 
 namespace qv::media {
 namespace {
 
-std::int32_t logLevelOf(int libavLevel) {
-  if (libavLevel <= AV_LOG_FATAL) return kCFLogLevelCritical;
-  if (libavLevel <= AV_LOG_ERROR) return kCFLogLevelError;
-  if (libavLevel <= AV_LOG_WARNING) return kCFLogLevelWarning;
-  return kCFLogLevelInfo;
+// libav names the object that speaks by its address ("[mov,mp4,m4a,3gp,3g2,mj2 @ 0x55d0...]"),
+// which changes from run to run: the name stays, the address goes.
+std::string withoutAddresses(std::string line) {
+  for (std::size_t at = line.find(" @ 0x"); at != std::string::npos; at = line.find(" @ 0x", at)) {
+    std::size_t end = at + 5;
+    while (end < line.size() && std::isxdigit(static_cast<unsigned char>(line[end]))) ++end;
+    line.erase(at, end - at);
+  }
+  return line;
 }
 
 // libav may hand one line over in pieces: each thread keeps its piece until the line ends.
-void logToProcessLog(void* context, int level, const char* format, va_list arguments) {
+void logAsDiagnostic(void* context, int level, const char* format, va_list arguments) {
   if (level > av_log_get_level()) return;
   thread_local std::string pending;
   thread_local int printPrefix = 1;
@@ -35,7 +41,7 @@ void logToProcessLog(void* context, int level, const char* format, va_list argum
   pending += piece;
   if (pending.empty() || pending.back() != '\n') return;
   pending.pop_back();
-  CFLog(logLevelOf(level), CFSTR("%s"), pending.c_str());
+  logDiagnostic(withoutAddresses(pending));
   pending.clear();
 }
 
@@ -55,7 +61,7 @@ void routeLibavLog() {
   static std::once_flag routed;
   std::call_once(routed, [] {
     av_log_set_level(AV_LOG_ERROR);  // what goes wrong; a normal run logs nothing
-    av_log_set_callback(&logToProcessLog);
+    av_log_set_callback(&logAsDiagnostic);
   });
 }
 
@@ -80,8 +86,8 @@ Input openInput(const std::string& path) {
 
 Input openReadableInput(const std::string& path) {
   Input input = openInput(path);
-  if (!input) throw std::runtime_error("cannot read " + path);
-  check(avformat_find_stream_info(input.get(), nullptr), "cannot read " + path);
+  if (!input) throw std::runtime_error("cannot read " + devicePathOf(path));
+  check(avformat_find_stream_info(input.get(), nullptr), "cannot read " + devicePathOf(path));
   return input;
 }
 
@@ -100,9 +106,11 @@ void ReadProgress::count(const AVPacket& packet, const AVStream& stream) {
 Output openOutput(const std::string& path) {
   routeLibavLog();
   AVFormatContext* raw = nullptr;
-  check(avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str()), "cannot make " + path);
+  check(avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str()),
+        "cannot make " + devicePathOf(path));
   Output output(raw);
-  check(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), "cannot write " + path);
+  check(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE),
+        "cannot write " + devicePathOf(path));
   return output;
 }
 

@@ -1,5 +1,5 @@
 // What the media code shares: owning handles for libav's objects, error checks, and libav's log
-// routed into the process log.
+// routed to the platform's diagnostics.
 #pragma once
 
 extern "C" {
@@ -51,8 +51,8 @@ std::string errorText(int code);
 // Raises std::runtime_error("what: reason") for a negative result.
 void check(int result, const std::string& what);
 
-// Sends libav's own messages (errors only) to the process log instead of standard error.
-// Called by every entry point; the first call does the work.
+// Sends libav's own messages (errors only) to the platform's diagnostics, without the addresses
+// they name, instead of standard error. Called by every entry point; the first call does the work.
 void routeLibavLog();
 
 // Runs work that writes `destination`, its folder made first; answers an empty text, or why the

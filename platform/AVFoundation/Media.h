@@ -42,10 +42,11 @@ struct TrackInfo {
 struct MediaInfo {
   CMTime duration = kCMTimeZero;
   std::vector<TrackInfo> tracks;  // in the file's order
+  std::string problem;            // with no tracks: why the file holds none
 };
 
 // What the file holds. A missing, empty, truncated or unreadable file holds nothing: a zero
-// duration and no tracks. Never raises.
+// duration, no tracks and the problem. Never raises.
 MediaInfo readMediaInfo(const std::string& path);
 
 struct ExportRequest {

@@ -5,6 +5,7 @@
 
 #include "platform/AVFoundation/Libav.h"
 #include "platform/AVFoundation/Media.h"
+#include "platform/System/FileSystem.h"
 
 namespace qv::media {
 namespace {
@@ -37,7 +38,7 @@ class Export {
           !request.passthrough && stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !video_;
       outputs_[static_cast<int>(i)] = reencode ? openReencode(stream) : copyOf(stream);
     }
-    if (outputs_.empty()) throw std::runtime_error(source + " has no video or sound");
+    if (outputs_.empty()) throw std::runtime_error(devicePathOf(source) + " has no video or sound");
     check(avformat_write_header(output_.get(), nullptr), "cannot write the header");
   }
 

@@ -72,21 +72,24 @@ TrackInfo trackOf(const AVFormatContext& context, const AVStream& stream) {
 }  // namespace
 
 MediaInfo readMediaInfo(const std::string& path) {
+  const auto nothing = [](const char* problem) { return MediaInfo{kCMTimeZero, {}, problem}; };
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return {};
+  if (!std::filesystem::is_regular_file(path, error)) return nothing("there is no such file");
+  if (std::filesystem::file_size(path, error) == 0) return nothing("the file is empty");
   Input input = openInput(path);
-  if (!input) return {};
+  if (!input) return nothing("the file is not a readable movie");
   completeFromPackets(*input);
   MediaInfo info;
   for (unsigned i = 0; i < input->nb_streams; ++i) {
     const AVStream& stream = *input->streams[i];
     if (mediaTypeOf(stream.codecpar->codec_type) == nullptr) continue;
-    if (!samplesInsideFile(*input, stream)) return {};
+    if (!samplesInsideFile(*input, stream)) return nothing("the file is cut short");
     info.tracks.push_back(trackOf(*input, stream));
     if (CMTimeCompare(info.tracks.back().duration, info.duration) > 0) {
       info.duration = info.tracks.back().duration;
     }
   }
+  if (info.tracks.empty()) info.problem = "the file has no video or sound";
   return info;
 }
 

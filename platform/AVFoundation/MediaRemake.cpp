@@ -7,6 +7,7 @@
 
 #include "platform/AVFoundation/Libav.h"
 #include "platform/AVFoundation/Media.h"
+#include "platform/System/FileSystem.h"
 
 namespace qv::media {
 
@@ -41,7 +42,7 @@ class Remake {
   Remake(const std::string& source, const std::string& destination, const RemakeRequest& request)
       : request_(request), input_(openReadableInput(source)) {
     videoInput_ = av_find_best_stream(input_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (videoInput_ < 0) throw std::runtime_error(source + " has no video");
+    if (videoInput_ < 0) throw std::runtime_error(devicePathOf(source) + " has no video");
     audioInput_ = av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (request.frameRate <= 0)
       throw std::runtime_error("the remake's frame rate must be positive");

@@ -13,7 +13,8 @@ namespace {
 struct LogState {
   std::mutex mutex;
   std::vector<std::string> lines;
-  std::shared_ptr<const LogSink> sink;  // null: standard error
+  std::shared_ptr<const LogSink> sink;                   // null: standard error
+  std::shared_ptr<const DiagnosticSink> diagnosticSink;  // null: standard error
 };
 
 LogState& logState() {
@@ -77,6 +78,27 @@ void setLogSink(LogSink sink) {
   LogState& state = logState();
   std::lock_guard lock(state.mutex);
   state.sink = std::move(installed);
+}
+
+void logDiagnostic(const std::string& message) {
+  LogState& state = logState();
+  std::shared_ptr<const DiagnosticSink> sink;
+  {
+    std::lock_guard lock(state.mutex);
+    sink = state.diagnosticSink;
+  }
+  if (sink) {
+    (*sink)(message);
+  } else {
+    writeToStandardError(message);
+  }
+}
+
+void setDiagnosticSink(DiagnosticSink sink) {
+  auto installed = sink ? std::make_shared<const DiagnosticSink>(std::move(sink)) : nullptr;
+  LogState& state = logState();
+  std::lock_guard lock(state.mutex);
+  state.diagnosticSink = std::move(installed);
 }
 
 }  // namespace qv

@@ -108,6 +108,15 @@ void clearProcessLog();
 using LogSink = std::function<void(int level, const std::string& message)>;
 void setLogSink(LogSink sink);
 
+// What a library the platform uses says of itself (libav's diagnostics): never in the process
+// log, which holds the lines of the platform, the apps and the tweak, but at the debug level in
+// the simulator's trace. By default each goes to standard error.
+void logDiagnostic(const std::string& message);
+
+// Seam: where diagnostics go. An empty function restores standard error.
+using DiagnosticSink = std::function<void(const std::string& message)>;
+void setDiagnosticSink(DiagnosticSink sink);
+
 // Seam for the simulator's supervisor, which carries a post to every process, the poster
 // included: when set, posts go to the handler instead of being delivered here. An empty
 // function restores local delivery.

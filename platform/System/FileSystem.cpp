@@ -73,4 +73,12 @@ std::string resolvePath(const std::string& devicePath) {
   return underRoot(root, devicePath);
 }
 
+std::string devicePathOf(const std::string& path) {
+  const std::string root = fileSystemRoot();
+  const std::string_view folder(root.data(), root.find_last_not_of('/') + 1);
+  if (folder.empty() || !path.starts_with(folder)) return path;
+  if (path.size() == folder.size()) return "/";
+  return path[folder.size()] == '/' ? path.substr(folder.size()) : path;
+}
+
 }  // namespace qv

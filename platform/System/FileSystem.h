@@ -19,4 +19,8 @@ void setFileSystemRoot(const std::string& path);
 // returned unchanged.
 std::string resolvePath(const std::string& devicePath);
 
+// The device's path of a path on this machine under the root, for messages a user reads; any
+// other path comes back unchanged.
+std::string devicePathOf(const std::string& path);
+
 }  // namespace qv

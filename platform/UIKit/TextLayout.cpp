@@ -17,14 +17,42 @@ namespace qv::text {
 namespace {
 
 constexpr const char* kFontFolder = "/usr/share/fonts/truetype/dejavu";
+constexpr const char* kEmojiFont = "/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf";
 constexpr const char* kSymbolFallbackFont =
     "/usr/share/fonts/truetype/ancient-scripts/Symbola_hint.ttf";
-// Only the pinned folder; the cache goes where the user's fontconfig cache goes.
-constexpr const char* kFontConfig =
-    "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig>"
-    "<dir>/usr/share/fonts/truetype/dejavu</dir>"
-    "<cachedir prefix=\"xdg\">fontconfig</cachedir>"
-    "</fontconfig>";
+// Only the pinned folder; the cache goes where the user's fontconfig cache goes. The emoji font
+// comes right after the asked family, before any other fallback, and its bitmaps (one strike of
+// 109 pixels) are scaled to the asked size, as fontconfig's own bitmap scaling does.
+constexpr const char* kFontConfig = R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <dir>/usr/share/fonts/truetype/dejavu</dir>
+  <cachedir prefix="xdg">fontconfig</cachedir>
+  <match target="pattern">
+    <edit name="family" mode="append_last" binding="strong"><string>Noto Color Emoji</string></edit>
+  </match>
+  <match target="font">
+    <test name="outline" compare="eq"><bool>false</bool></test>
+    <edit name="pixelsizefixupfactor" mode="assign">
+      <divide><name target="pattern">pixelsize</name><name target="font">pixelsize</name></divide>
+    </edit>
+  </match>
+  <match target="font">
+    <test name="outline" compare="eq"><bool>false</bool></test>
+    <test name="pixelsizefixupfactor" compare="not_eq"><double>1.0</double></test>
+    <edit name="matrix" mode="assign">
+      <times>
+        <name>matrix</name>
+        <matrix>
+          <name>pixelsizefixupfactor</name><double>0</double>
+          <double>0</double><name>pixelsizefixupfactor</name>
+        </matrix>
+      </times>
+    </edit>
+    <edit name="size" mode="assign"><divide><name>size</name><name>pixelsizefixupfactor</name></divide></edit>
+  </match>
+</fontconfig>
+)";
 constexpr double kMaxFontSize = 4096;
 constexpr double kMaxExtent = 1e6;  // points; keeps Pango units inside an int
 
@@ -52,8 +80,11 @@ PangoFontMap* makeFontMap() {
       !FcConfigBuildFonts(config) || FcConfigGetFonts(config, FcSetSystem) == nullptr) {
     std::fprintf(stderr, "Quorvane: no fonts in %s; install fonts-dejavu-core\n", kFontFolder);
   }
-  // DejaVu has no glyph for U+2757, the mark that opens every refusal notice: one pinned file
-  // supplies it and other symbols DejaVu lacks.
+  // DejaVu has no glyph for U+2757, the mark that opens every notice: the colour emoji font draws
+  // it as the device does, red; the symbol font supplies other symbols DejaVu lacks.
+  if (!FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(kEmojiFont))) {
+    std::fprintf(stderr, "Quorvane: no %s; install fonts-noto-color-emoji\n", kEmojiFont);
+  }
   if (!FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(kSymbolFallbackFont))) {
     std::fprintf(stderr, "Quorvane: no %s; install fonts-symbola\n", kSymbolFallbackFont);
   }

@@ -77,9 +77,10 @@ TEST_F(MediaFile, AnAlbumThatCannotBeMadeIsAClearError) {
   }
 }
 
-TEST_F(MediaFile, UnreadableFilesHoldNothingAndLibavLogsToTheProcessLog) {
-  std::vector<std::string> logged;
-  setLogSink([&logged](int, const std::string& line) { logged.push_back(line); });
+TEST_F(MediaFile, UnreadableFilesHoldNothingAndLibavSpeaksOnlyAsADiagnostic) {
+  std::vector<std::string> said;
+  setDiagnosticSink([&said](const std::string& line) { said.push_back(line); });
+  clearProcessLog();
   const std::string good = clip("good.mov", {30, 0.5, 64, 48});
   test::writeTruncatedCopy(good, path("truncated.mov"), 0.6);
   test::writeScrambledCopy(good, path("corrupt.mov"));
@@ -95,8 +96,10 @@ TEST_F(MediaFile, UnreadableFilesHoldNothingAndLibavLogsToTheProcessLog) {
     EXPECT_EQ(CMTimeCompare(send<CMTime>(read, "duration"_sel), kCMTimeZero), 0) << name;
     EXPECT_TRUE(arrayElements(send<id>(read, "tracks"_sel)).empty()) << name;
   }
-  setLogSink({});
-  EXPECT_FALSE(logged.empty()) << "libav's complaints reach the process log";
+  setDiagnosticSink({});
+  EXPECT_EQ(processLog(), std::vector<std::string>{});
+  ASSERT_FALSE(said.empty());
+  EXPECT_EQ(said.front(), "[mov,mp4,m4a,3gp,3g2,mj2] moov atom not found") << "no address";
 }
 
 TEST_F(MediaFile, AssetsAnswerThroughTheirMessages) {
@@ -188,6 +191,16 @@ TEST_F(Export, WhatTheSessionRefuses) {
   Ref<> broken = session("corrupt.mov", AVAssetExportPresetHighestQuality);
   EXPECT_EQ(run(broken, "never.mov"), AVAssetExportSessionStatusFailed);
   EXPECT_FALSE(std::filesystem::exists(path("never.mov"))) << "no half-written file";
+
+  // Regression: a file cut after its header exported its first frames and completed.
+  test::writeTruncatedCopy(path("in.mov"), path("cut.mov"), 0.6);
+  for (id preset : {AVAssetExportPresetPassthrough, AVAssetExportPresetHighestQuality}) {
+    Ref<> cut = session("cut.mov", preset);
+    EXPECT_EQ(run(cut, "cut-out.mov"), AVAssetExportSessionStatusFailed);
+    EXPECT_EQ(exportFailure(cut), "cannot read /cut.mov: the file is not a readable movie")
+        << "the asset's error, with the device's path";
+    EXPECT_FALSE(std::filesystem::exists(path("cut-out.mov")));
+  }
 }
 
 // A remake at the source's size hands the decoded pictures on without the scaler.

@@ -30,12 +30,12 @@ TEST(TextLayout, EmptyTextHasNoSize) {
 TEST(TextLayout, LineBreaksStartNewLinesOnlyWhenWrapped) {
   const std::string message = "\xE2\x9D\x97 Unsupported FPS: 240\nHead to settings to change this.";
   const CGSize wrapped = wrappedSize(message, kBold12, {260, 1000});
-  // DejaVu has no U+2757: the pinned symbol font draws it, and its taller line raises the first.
-  EXPECT_EQ(wrapped.height, 15.240234375 + 13.96875);
+  // DejaVu has no U+2757: the pinned emoji font draws it, and its taller line raises the first.
+  EXPECT_EQ(wrapped.height, 14.068359375 + 13.96875);
   EXPECT_EQ(wrapped.width, 217.98046875);
-  EXPECT_EQ(lineSize(message, kBold12).height, 15.240234375);
-  EXPECT_EQ(lineSize("\xE2\x9D\x97", kBold12).width, 4.921875)
-      << "a glyph, not a missing-glyph box";
+  EXPECT_EQ(lineSize(message, kBold12).height, 15.0830078125);
+  EXPECT_EQ(lineSize("\xE2\x9D\x97", kBold12).width, 14.94140625)
+      << "the emoji's advance at 12 points, not its 109-pixel bitmap's";
   EXPECT_GT(lineSize(message, kBold12).width, wrapped.width);
 }
 
@@ -93,6 +93,25 @@ TEST(TextLayout, DrawsWithinItsRectangleAtTheRequestedAlignment) {
   const InkBox c = inkOf(centred);
   EXPECT_NEAR(c.minX - l.minX, (180 - 46.515625) / 2, 1.0);
   EXPECT_EQ(c.minY, l.minY);
+}
+
+TEST(TextLayout, TheNoticeMarkIsDrawnInItsOwnRed) {
+  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+  const CGFloat black[] = {0, 0, 0, 1};
+  CGColorRef color = CGColorCreate(space, black);
+  Bitmap mark(40, 40);
+  draw(mark.context(), "\xE2\x9D\x97", kBold16, color, CGRectMake(10, 10, 20, 20),
+       {Alignment::left, 1});
+  CGColorRelease(color);
+  CGColorSpaceRelease(space);
+  int red = 0;
+  for (int y = 0; y < mark.height(); ++y) {
+    for (int x = 0; x < mark.width(); ++x) {
+      const Pixel p = mark.pixel(x, y);
+      if (p.alpha > 200 && p.red > 180 && p.green < 100 && p.blue < 100) ++red;
+    }
+  }
+  EXPECT_GT(red, 20) << "a colour glyph, not a black outline in the text's colour";
 }
 
 }  // namespace
