@@ -62,7 +62,7 @@ id replaced__mogulFormatFromDevice_frameRate_(id self, SEL _cmd, id device, doub
   // device's best may not take a frame at the user's rate: the window then closes, and the stock
   // durations, which the format takes, go through instead of one the device raises on.
   if (inConfigurationWindow() && !frameRateAllowed(format, settings.MogulFramerate)) {
-    std::atomic_ref<BOOL>(noHigh).store(NO, std::memory_order_relaxed);
+    __atomic_store_n(&noHigh, NO, __ATOMIC_RELAXED);
   }
   return format;
 }
