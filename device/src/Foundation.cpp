@@ -14,6 +14,7 @@ Ref<> allocInit(const char* className, SEL initializer, auto... arguments) {
 
 }  // namespace
 
+// NSString refuses malformed UTF-8: such text makes nil here.
 Ref<> makeString(std::string_view utf8) {
   return adopt(bridge<id>(
       CFStringCreateWithBytes(nullptr, reinterpret_cast<const std::uint8_t*>(utf8.data()),

@@ -7,12 +7,12 @@
 #include "platform/System/ForkSafety.h"
 #include "platform/dispatch/RunLoop.h"
 
-struct QVOpaqueCFNotificationCenter {};
+struct __CFNotificationCenter {};
 
 namespace qv {
 namespace {
 
-QVOpaqueCFNotificationCenter darwinCenter;
+__CFNotificationCenter darwinCenter;
 
 using PostHandler = std::function<void(const std::string&)>;
 

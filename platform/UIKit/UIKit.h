@@ -2,9 +2,9 @@
 // colours, fonts, gesture recognizers, the application and its screen, view animations, string
 // drawing and the current drawing context, with the platform's selectors.
 //
-// Messages are the interface; this header gives the C functions, the constants, the block
-// types that stand in for the platform's blocks, and a few C++ seams for the hosts, the
-// simulator and tests.
+// Messages are the interface; UIKitBase.h gives the C functions, the constants and the block
+// types that stand in for the platform's blocks, and this header a few C++ seams for the hosts,
+// the simulator and tests.
 //
 // Views lay out and draw in passes on the main run loop: setNeedsLayout and setNeedsDisplay
 // mark a view, and one layout pass (layoutSubviews, parents first) then one display pass
@@ -18,27 +18,7 @@
 
 #include "platform/CoreGraphics/CGContext.h"
 #include "platform/Foundation/Foundation.h"
-#include "platform/UIKit/UIKitTypes.h"
-
-extern "C" {
-
-// The current drawing context: a stack per thread. Push retains, pop releases.
-CGContextRef UIGraphicsGetCurrentContext();
-void UIGraphicsPushContext(CGContextRef context);
-void UIGraphicsPopContext();
-
-// Saves the video file (a device path) to the saved-photos album; when done, successful or not,
-// sends completionSelector (v@:@@^v) to completionTarget with the path, an NSError or nil, and
-// the context. Runs on the main queue; the target is held until then.
-void UISaveVideoAtPathToSavedPhotosAlbum(id videoPath, id completionTarget, SEL completionSelector,
-                                         void* contextInfo);
-
-}  // extern "C"
-
-// String attribute names ("NSFont", "NSColor") and the orientation notification's name.
-extern id NSFontAttributeName;
-extern id NSForegroundColorAttributeName;
-extern id UIApplicationDidChangeStatusBarOrientationNotification;
+#include "platform/UIKit/UIKitBase.h"
 
 namespace qv::ui {
 

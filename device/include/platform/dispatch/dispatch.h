@@ -7,31 +7,9 @@
 #include <functional>
 #include <utility>
 
-#include "platform/objc/Encoding.h"
+#include "../../../../platform/dispatch/DispatchBase.h"
 
-struct dispatch_queue_s;
-using dispatch_queue_t = dispatch_queue_s*;
-using dispatch_block_t = std::function<void()>;
-using dispatch_time_t = std::uint64_t;
 using dispatch_function_t = void (*)(void*);
-
-#define DISPATCH_TIME_NOW (0ull)
-#define DISPATCH_TIME_FOREVER (~0ull)
-
-#define NSEC_PER_SEC 1000000000ull
-#define NSEC_PER_MSEC 1000000ull
-#define NSEC_PER_USEC 1000ull
-#define USEC_PER_SEC 1000000ull
-
-#define DISPATCH_QUEUE_PRIORITY_HIGH 2
-#define DISPATCH_QUEUE_PRIORITY_DEFAULT 0
-#define DISPATCH_QUEUE_PRIORITY_LOW (-2)
-#define DISPATCH_QUEUE_PRIORITY_BACKGROUND INT16_MIN
-
-// A queue is an object of the runtime on the device.
-namespace qv {
-QV_OBJC_ENCODING(dispatch_queue_t, "@");
-}
 
 extern "C" {
 extern struct dispatch_queue_s _dispatch_main_q;

@@ -1,11 +1,32 @@
-// UIKit's types and constants as the device defines them, the same on both targets: the block
-// types of the animation calls (callables here, blocks at the message boundary on the device)
-// and the enumerations with the device's values.
+// UIKit's C functions, constants and types, the same on every target: the block types of the
+// animation calls (callables here, blocks at the message boundary on the device) and the
+// enumerations with the device's values.
 #pragma once
 
 #include <functional>
 
+#include "platform/CoreGraphics/CGContext.h"
 #include "platform/Foundation/Foundation.h"
+
+extern "C" {
+
+// The current drawing context: a stack per thread. Push retains, pop releases.
+CGContextRef UIGraphicsGetCurrentContext();
+void UIGraphicsPushContext(CGContextRef context);
+void UIGraphicsPopContext();
+
+// Saves the video file (a device path) to the saved-photos album; when done, successful or not,
+// sends completionSelector (v@:@@^v) to completionTarget with the path, an NSError or nil, and
+// the context. Runs on the main queue; the target is held until then.
+void UISaveVideoAtPathToSavedPhotosAlbum(id videoPath, id completionTarget, SEL completionSelector,
+                                         void* contextInfo);
+
+// String attribute names ("NSFont", "NSColor") and the orientation notification's name.
+extern id NSFontAttributeName;
+extern id NSForegroundColorAttributeName;
+extern id UIApplicationDidChangeStatusBarOrientationNotification;
+
+}  // extern "C"
 
 // Blocks of the animation calls: animations:, completion: (with the finished flag).
 using UIViewAnimationsBlock = std::function<void()>;
