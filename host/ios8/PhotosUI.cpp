@@ -226,7 +226,7 @@ void registerPhotosUIFramework() {
   class_addMethod(object_getClass(asId(image)), sel_registerName("pu_PhotosUIImageNamed:"),
                   toIMP(&photosImageNamed), methodEncoding<id, id>().c_str());
   ClassBuilder("PUVideoBannerView", objc_getClass("UIView"))
-      .state<BannerState>()
+      .state<BannerState>("_bannerState")
       .method("setVideoSubtype:", &setVideoSubtype)
       .method("setVideoDuration:", &setVideoDuration)
       .method("_badgeImageForVideoSubtype:", &badgeImageForVideoSubtype)
@@ -247,7 +247,7 @@ std::string clockText(double seconds) {
 void registerPhotosUI(HostGeneration generation) {
   if (generation != HostGeneration::iOS7) registerPhotosUIFramework();
   ClassBuilder("PLVideoView", objc_getClass("UIView"))
-      .state<VideoViewState>()
+      .state<VideoViewState>("_videoViewState")
       .ivar<id>("_videoCameraImage")
       .method("initWithFrame:", &initVideoView)
       .method("dealloc", &deallocVideoView)
