@@ -13,7 +13,7 @@
 namespace qv::host {
 namespace {
 
-constexpr double kCaptionTop = 28;  // under the status bar
+constexpr double kCaptionInset = 8;  // from the picture's bottom right corner
 
 id captureController() {
   return sharedCaptureController();
@@ -35,28 +35,32 @@ std::string previewCaption() {
 }
 
 // The scene as the camera films it now, at the active format's size and rate, the whole picture
-// scaled to fit the screen.
-void drawLivePicture(CGContextRef context, CGRect bounds) {
+// scaled to fit the screen; answers where the picture is.
+CGRect drawLivePicture(CGContextRef context, CGRect bounds) {
   const media::ClipSpec clip = activeClip(captureController());
   const double scale = std::min(bounds.size.width / clip.width, bounds.size.height / clip.height);
+  const CGRect picture = CGRectMake((bounds.size.width - clip.width * scale) / 2,
+                                    (bounds.size.height - clip.height * scale) / 2,
+                                    clip.width * scale, clip.height * scale);
   CGContextSaveGState(context);
-  CGContextTranslateCTM(context, (bounds.size.width - clip.width * scale) / 2,
-                        (bounds.size.height - clip.height * scale) / 2);
+  CGContextTranslateCTM(context, picture.origin.x, picture.origin.y);
   CGContextScaleCTM(context, scale, scale);
   media::drawScene(context,
                    media::shotAt(clip.sceneStart, clip.frameRate, clip.width, clip.height));
   CGContextRestoreGState(context);
+  return picture;
 }
 
-void drawCaption(CGRect bounds) {
+// In a pill over the picture's bottom right corner, clear of the controls an app puts at the top.
+void drawCaption(CGRect picture) {
   const std::string caption = previewCaption();
   id font = systemFont(12);
   Ref<> string = makeString(caption);
   Ref<> attributes = makeDictionary({{NSFontAttributeName, font}});
   const double width =
       send<CGSize>(string.get(), "sizeWithAttributes:"_sel, attributes.get()).width;
-  const CGRect pill =
-      CGRectMake(CGRectGetMidX(bounds) - width / 2 - 8, kCaptionTop, width + 16, 20);
+  const CGRect pill = CGRectMake(CGRectGetMaxX(picture) - width - 16 - kCaptionInset,
+                                 CGRectGetMaxY(picture) - 20 - kCaptionInset, width + 16, 20);
   send(rgbColor(0, 0, 0, 0.5), "setFill"_sel);
   send(send<id>(objc_getClass("UIBezierPath"), "bezierPathWithRoundedRect:cornerRadius:"_sel, pill,
                 CGFloat{10}),
@@ -69,8 +73,7 @@ void drawPreview(id self, SEL, CGRect) {
   if (!send<BOOL>(captureController(), "isPreviewRunning"_sel)) return;
   CGContextRef context = UIGraphicsGetCurrentContext();
   const CGRect bounds = send<CGRect>(self, "bounds"_sel);
-  drawLivePicture(context, bounds);
-  drawCaption(bounds);
+  drawCaption(drawLivePicture(context, bounds));
 }
 
 Class controllerClass = Nil;
