@@ -143,6 +143,8 @@ ClassBuilder& ClassBuilder::addIvar(const char* name, std::size_t size, std::siz
   // Lookups by name find the superclass's ivar first, so a second one of the name would leave
   // the subclass's state laid over its superclass's.
   if (cls_ != Nil && class_getInstanceVariable(class_getSuperclass(cls_), name) != nullptr) {
+    objc_disposeClassPair(cls_);  // never registered: nothing else holds it
+    cls_ = Nil;
     raise("NSInternalInconsistencyException",
           "class " + name_ + ": its superclass already has an ivar " + name);
   }
