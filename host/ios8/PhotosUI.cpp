@@ -299,6 +299,7 @@ void playVideoView(id videoView, const PlaybackPlan& plan) {
 
 void seekVideoView(id videoView, double seconds) {
   Player& player = playerOf(videoView);
+  player.playing = isVideoPlaying(videoView);  // a clip played to its end stays stopped
   player.position = std::clamp(seconds, 0.0, player.duration);
   player.started = Clock::now();
   send(videoView, "setNeedsDisplay"_sel);
