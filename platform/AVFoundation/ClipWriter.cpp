@@ -9,8 +9,6 @@
 #include "platform/AVFoundation/Libav.h"
 #include "platform/AVFoundation/Media.h"
 #include "platform/AVFoundation/Scene.h"
-#include "platform/CoreGraphics/CGCairo.h"
-#include "platform/CoreGraphics/CairoHandles.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -20,39 +18,6 @@ namespace qv::media {
 namespace {
 
 constexpr int kSampleRate = 44'100;
-
-// The scene drawn with cairo at the clip's size, then converted into the encoder's frame.
-class ScenePainter {
- public:
-  ScenePainter(int width, int height)
-      : surface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)),
-        cairo_(cairo_create(surface_.get())),
-        context_(CGContextCreateWithCairo(cairo_.get())),
-        scaler_(sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P,
-                               SWS_BILINEAR, nullptr, nullptr, nullptr)) {
-    if (cairo_surface_status(surface_.get()) != CAIRO_STATUS_SUCCESS || !scaler_) {
-      throw std::runtime_error("cannot draw a " + std::to_string(width) + "x" +
-                               std::to_string(height) + " picture");
-    }
-  }
-  ~ScenePainter() { CGContextRelease(context_); }
-  ScenePainter(const ScenePainter&) = delete;
-  ScenePainter& operator=(const ScenePainter&) = delete;
-
-  void paint(AVFrame& frame, const SceneShot& shot) {
-    drawScene(context_, shot);
-    cairo_surface_flush(surface_.get());
-    const std::uint8_t* pixels = cairo_image_surface_get_data(surface_.get());
-    const int stride = cairo_image_surface_get_stride(surface_.get());
-    sws_scale(scaler_.get(), &pixels, &stride, 0, frame.height, frame.data, frame.linesize);
-  }
-
- private:
-  CairoSurfacePtr surface_;
-  CairoContextPtr cairo_;
-  CGContextRef context_;
-  Scaler scaler_;
-};
 
 class ClipEncoder {
  public:
@@ -67,13 +32,12 @@ class ClipEncoder {
   }
 
   void write(const ProgressCallback& progress) {
-    ScenePainter painter(clip_.width, clip_.height);
     Frame frame = makeFrame(*video_);
     const auto frames = std::max<std::int64_t>(
         1, static_cast<std::int64_t>(std::llround(clip_.duration * av_q2d(rate_))));
     for (std::int64_t i = 0; i < frames; ++i) {
       check(av_frame_make_writable(frame.get()), "cannot write a frame");
-      painter.paint(*frame, shotOf(i));
+      drawScenePlanes(frame->data, frame->linesize, shotOf(i));
       frame->pts = i;
       encodeAndWrite(*video_, frame.get(), *output_, *videoStream_, av_inv_q(rate_));
       if (audio_) {

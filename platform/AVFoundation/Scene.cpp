@@ -48,20 +48,48 @@ Rgb fromVideoRange(double luma, double blueDiff, double redDiff) {
           unit(y + 2.017 * blueDiff)};
 }
 
-void setColor(cairo_t* cairo, const Rgb& color) {
-  cairo_set_source_rgb(cairo, color.red, color.green, color.blue);
-}
+// How the scene's colours reach the surface: as colours, or as the values of one plane of
+// video-range BT.601 YCbCr, in the alpha of an A8 surface that is that plane. Every shape is
+// opaque, so that a plane's antialiased edges blend as the colour's do.
+class Ink {
+ public:
+  static constexpr int kColor = -1;
+  explicit Ink(int plane) : plane_(plane) {}
 
-void drawBands(cairo_t* cairo, const SceneShot& shot) {
+  void set(cairo_t* cairo, const Rgb& color) const {
+    if (plane_ == kColor) return cairo_set_source_rgb(cairo, color.red, color.green, color.blue);
+    cairo_set_source_rgba(cairo, 0, 0, 0, valueOf(color));
+  }
+
+  void addStop(cairo_pattern_t* pattern, double offset, const Rgb& color) const {
+    if (plane_ == kColor) {
+      return cairo_pattern_add_color_stop_rgb(pattern, offset, color.red, color.green, color.blue);
+    }
+    cairo_pattern_add_color_stop_rgba(pattern, offset, 0, 0, 0, valueOf(color));
+  }
+
+ private:
+  double valueOf(const Rgb& color) const {
+    const auto [r, g, b] = color;
+    const double value = plane_ == 0   ? 16 + 65.481 * r + 128.553 * g + 24.966 * b
+                         : plane_ == 1 ? 128 - 37.797 * r - 74.203 * g + 112 * b
+                                       : 128 + 112 * r - 93.786 * g - 18.214 * b;
+    return std::clamp(value / 255, 0.0, 1.0);
+  }
+
+  int plane_;
+};
+
+void drawBands(cairo_t* cairo, const Ink& ink, const SceneShot& shot) {
   const double turn = shot.seconds * kHueTurnsPerSecond;
   const double blueDiff = 40 * std::cos(turn);
   const double redDiff = 40 * std::sin(turn);
-  setColor(cairo, fromVideoRange(60, blueDiff, redDiff));
+  ink.set(cairo, fromVideoRange(60, blueDiff, redDiff));
   cairo_rectangle(cairo, 0, 0, shot.width, shot.height);
   cairo_fill(cairo);
   const double band = kBandWidth * shot.height;
   const double shift = std::fmod(shot.seconds * kBandSpeed * shot.height, 2 * band);
-  setColor(cairo, fromVideoRange(170, blueDiff, redDiff));
+  ink.set(cairo, fromVideoRange(170, blueDiff, redDiff));
   for (double left = band - shift - 2 * band; left < shot.width; left += 2 * band) {
     cairo_rectangle(cairo, left, 0, band, shot.height);
   }
@@ -74,7 +102,7 @@ double triangleWave(double phase) {
   return 1 - std::abs(1 - 2 * part);
 }
 
-void drawBall(cairo_t* cairo, const SceneShot& shot) {
+void drawBall(cairo_t* cairo, const Ink& ink, const SceneShot& shot) {
   const double height = shot.height;
   const double radius = kBallRadius * height;
   const double floor = height * 0.94 - radius;
@@ -82,7 +110,7 @@ void drawBall(cairo_t* cairo, const SceneShot& shot) {
   const double x = radius + across * triangleWave(shot.seconds / (2 * kCrossingSeconds));
   const double y =
       floor - kBounceHeight * height * std::abs(std::sin(M_PI * shot.seconds / kBounceSeconds));
-  cairo_set_source_rgba(cairo, 0, 0, 0, 0.35);  // its shadow on the floor
+  ink.set(cairo, {0.14, 0.1, 0.22});  // its shadow on the floor
   cairo_save(cairo);
   cairo_translate(cairo, x, floor + radius);
   cairo_scale(cairo, radius, radius * 0.2);
@@ -91,17 +119,17 @@ void drawBall(cairo_t* cairo, const SceneShot& shot) {
   cairo_fill(cairo);
   CairoPatternPtr shade(
       cairo_pattern_create_radial(x - radius / 3, y - radius / 3, radius / 8, x, y, radius));
-  cairo_pattern_add_color_stop_rgb(shade.get(), 0, 1, 0.85, 0.55);
-  cairo_pattern_add_color_stop_rgb(shade.get(), 1, 0.9, 0.3, 0.05);
+  ink.addStop(shade.get(), 0, {1, 0.85, 0.55});
+  ink.addStop(shade.get(), 1, {0.9, 0.3, 0.05});
   cairo_set_source(cairo, shade.get());
   cairo_arc(cairo, x, y, radius, 0, 2 * M_PI);
   cairo_fill(cairo);
 }
 
-void drawNumber(cairo_t* cairo, const SceneShot& shot) {
+void drawNumber(cairo_t* cairo, const Ink& ink, const SceneShot& shot) {
   const int scale = std::max(1, shot.height / 48);
   const std::string digits = std::to_string(std::max<std::int64_t>(0, shot.number));
-  cairo_set_source_rgb(cairo, 1, 1, 1);
+  ink.set(cairo, {1, 1, 1});
   for (std::size_t i = 0; i < digits.size(); ++i) {
     const auto& glyph = kDigits[static_cast<std::size_t>(digits[i] - '0')];
     for (int row = 0; row < 5; ++row) {
@@ -115,18 +143,36 @@ void drawNumber(cairo_t* cairo, const SceneShot& shot) {
   cairo_fill(cairo);
 }
 
+void draw(cairo_t* cairo, const Ink& ink, const SceneShot& shot) {
+  cairo_save(cairo);
+  cairo_rectangle(cairo, 0, 0, shot.width, shot.height);
+  cairo_clip(cairo);
+  drawBands(cairo, ink, shot);
+  drawBall(cairo, ink, shot);
+  drawNumber(cairo, ink, shot);
+  cairo_restore(cairo);
+}
+
 }  // namespace
 
 void drawScene(CGContextRef context, const SceneShot& shot) {
   cairo_t* cairo = cairoOf(context);
   if (cairo == nullptr || shot.width <= 0 || shot.height <= 0) return;
-  cairo_save(cairo);
-  cairo_rectangle(cairo, 0, 0, shot.width, shot.height);
-  cairo_clip(cairo);
-  drawBands(cairo, shot);
-  drawBall(cairo, shot);
-  drawNumber(cairo, shot);
-  cairo_restore(cairo);
+  draw(cairo, Ink(Ink::kColor), shot);
+}
+
+void drawScenePlanes(std::uint8_t* const planes[3], const int strides[3], const SceneShot& shot) {
+  for (int plane = 0; plane < 3; ++plane) {
+    const int shrink = plane == 0 ? 1 : 2;  // 4:2:0: chroma at half the size each way
+    CairoSurfacePtr surface(cairo_image_surface_create_for_data(
+        planes[plane], CAIRO_FORMAT_A8, (shot.width + shrink - 1) / shrink,
+        (shot.height + shrink - 1) / shrink, strides[plane]));
+    CairoContextPtr cairo(cairo_create(surface.get()));
+    cairo_set_operator(cairo.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_scale(cairo.get(), 1.0 / shrink, 1.0 / shrink);
+    draw(cairo.get(), Ink(plane), shot);
+    cairo_surface_flush(surface.get());
+  }
 }
 
 double sceneTimeNow() {

@@ -20,6 +20,11 @@ struct SceneShot {
 // Draws the whole picture of the shot into [0, width] x [0, height] of the context's user space.
 void drawScene(CGContextRef context, const SceneShot& shot);
 
+// The same picture written straight into the three 8-bit planes of video-range BT.601 YCbCr
+// 4:2:0 (an encoder's frame), each drawn at its own size, without a conversion pass. Rows must
+// start at multiples of four bytes.
+void drawScenePlanes(std::uint8_t* const planes[3], const int strides[3], const SceneShot& shot);
+
 // The scene's time now: seconds on the platform's clock since its virtual start, so that a
 // preview and a recording at one instant see the same picture.
 double sceneTimeNow();
