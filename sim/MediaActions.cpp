@@ -5,6 +5,7 @@
 
 #include "host/ios8/PhotosActions.h"
 #include "host/ios8/PhotosApp.h"
+#include "host/ios8/PhotosUI.h"
 #include "host/ios8/VideoRecording.h"
 #include "platform/Foundation/Foundation.h"
 #include "sim/AppState.h"
@@ -60,6 +61,18 @@ std::string play() {
   });
 }
 
+std::string seek(const Value& argument) {
+  return withVideoView("seek", [&argument](id view) {
+    const double seconds = inner(argument).number();
+    const double length = send<double>(send<id>(view, "videoCameraImage"_sel), "duration"_sel);
+    if (seconds > length + 1e-9) {
+      return "seek: the clip lasts " + toText(Value(length)) + " s, not " + toText(Value(seconds));
+    }
+    host::seekVideoView(view, seconds);
+    return std::string();
+  });
+}
+
 std::string exportClip(const Value& argument) {
   return withVideoView("export", [&argument](id view) {
     const Value preset = inner(argument);
@@ -95,6 +108,7 @@ std::optional<std::string> performMedia(const std::string& action, const Value& 
   if (action == "stop_recording") return stopRecording(argument);
   if (action == "open_clip") return openClip(argument);
   if (action == "play") return play();
+  if (action == "seek") return seek(argument);
   if (action == "export") return exportClip(argument);
   if (action == "edit_slow_motion") return editSlowMotion(argument);
   return std::nullopt;

@@ -1,10 +1,12 @@
-// The media state an app reports: the clip's file, the asset, its playback and its export, and
+// The media state an app reports: the clip's file, the asset, its playback, its player and its
+// export, and
 // the photo library's assets.
 #include <cmath>
 #include <filesystem>
 
 #include "host/ios8/PhotoLibrary.h"
 #include "host/ios8/PhotosApp.h"
+#include "host/ios8/PhotosUI.h"
 #include "host/ios8/VideoRecording.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/AVFoundation/Media.h"
@@ -83,6 +85,17 @@ Value playbackState() {
   };
 }
 
+Value playerState() {
+  id view = host::openVideoView();
+  if (view == nil) return {};
+  const auto picture = host::shownPicture(view);
+  return ValueMap{
+      {"position", host::videoPlayhead(view)},
+      {"playing", host::isVideoPlaying(view)},
+      {"frame", picture ? Value(static_cast<long long>(picture->frame)) : Value()},
+  };
+}
+
 Value statusName(long status) {
   switch (status) {
     case AVAssetExportSessionStatusCompleted:
@@ -155,6 +168,7 @@ std::optional<Value> observeMedia(const std::string& key) {
   if (key == "clip") return clipOnScreen();
   if (key == "asset") return assetState();
   if (key == "playback") return playbackState();
+  if (key == "player") return playerState();
   if (key == "export") return exportState();
   if (key == "assets") return libraryState();
   return std::nullopt;

@@ -83,6 +83,11 @@ std::vector<Observable> makeTable() {
           "the open clip's last playback: slow_motion ([start, end] seconds, or none), rate, "
           "volume, ramp_volume, duration, playing_time",
           {"slow_motion", "rate", "volume", "ramp_volume", "duration", "playing_time"}),
+      row("player", Scope::Live, Shape::Fields,
+          "the open clip's player: position (seconds of the clip at the playhead), playing, "
+          "frame (the number of the frame on screen; none when the clip does not decode); none "
+          "without an open clip",
+          {"position", "playing", "frame"}),
       row("export", Scope::Live, Shape::Fields,
           "the last export: preset (asked of the session), min_frame_duration, status, failure, "
           "file, and the file's frame_rate, duration, frames, size",

@@ -74,7 +74,7 @@ struct Expect {
   std::vector<Expectation> checks;
 };
 
-// A step the app takes through its own user interface, with one argument: open_clip, play,
+// A step the app takes through its own user interface, with one argument: open_clip, play, seek,
 // export, edit_slow_motion.
 struct AppStep {
   std::string app;

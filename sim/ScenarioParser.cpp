@@ -223,6 +223,15 @@ const std::vector<StepKind>& stepKinds() {
          return AppStep{f.app(host::kPhotosApp), "play", {}, "play"};
        },
        "play [: APP]                    play the open clip"},
+      {"seek",
+       {"seconds", "app"},
+       {"seconds"},
+       [](const Fields& f) -> Action {
+         const double seconds = f.yaml.number(f["seconds"], "seek", 0, kLongestClip);
+         return AppStep{f.app(host::kPhotosApp), "seek", seconds,
+                        "seek to " + toText(seconds) + " s"};
+       },
+       "seek: SECONDS                   move the open clip's playhead there"},
       {"export",
        {"preset", "app"},
        {"preset"},

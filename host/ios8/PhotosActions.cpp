@@ -6,6 +6,7 @@
 
 #include "host/ios7/SlalomClasses.h"
 #include "host/ios8/PhotoLibrary.h"
+#include "host/ios8/PhotosUI.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreMedia/CMTimeRange.h"
 #include "platform/Foundation/Foundation.h"
@@ -91,7 +92,9 @@ ExportResult failedExport(ExportResult result, const std::string& why) {
 }  // namespace
 
 PlaybackPlan playVideo(id videoView) {
-  return playbackPlanOf(assetOf(videoView));
+  const PlaybackPlan plan = playbackPlanOf(assetOf(videoView));
+  playVideoView(videoView, plan);
+  return plan;
 }
 
 PlaybackPlan playbackPlanOf(id asset) {

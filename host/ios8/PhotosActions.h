@@ -13,7 +13,8 @@
 namespace qv::host {
 
 // Plays the view's asset: its slow-motion edit, or for a clip of kind subtype 101 the default
-// section at the default rate, or nothing slowed; answers what it played. iOS 7 plays through a
+// section at the default rate, or nothing slowed; the view's player plays it from its playhead
+// (PhotosUI.h); answers what it played. iOS 7 plays through a
 // PLSlalomConfiguration (host/ios7/SlalomClasses.h).
 PlaybackPlan playVideo(id videoView);
 PlaybackPlan playbackPlanOf(id asset);

@@ -6,6 +6,8 @@
 #include "host/ios8/PhotoBrowser.h"
 #include "host/ios8/PhotoLibrary.h"
 #include "host/ios8/PhotosUI.h"
+#include "platform/AVFoundation/VideoPictures.h"
+#include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
 
 namespace qv::host {
@@ -53,8 +55,27 @@ void drawLengthStrip(CGContextRef context, CGRect tile, double seconds) {
       false);
 }
 
-// The album: its title, and a grey tile per video with its name; each tile's banner is a
-// PUVideoBannerView, or on iOS 7 a strip the album draws.
+// A tile: the clip's first frame covering it, or the platform's unplayable look, with the name
+// on a dark strip at the top.
+void drawTile(CGContextRef context, CGRect tile, id asset) {
+  id path = send<id>(asset, "pathForOriginalFile"_sel);
+  const auto picture =
+      path != nil ? media::pictureAt(resolvePath(utf8(path)), 0, static_cast<int>(tile.size.width),
+                                     static_cast<int>(tile.size.height), media::PictureFit::filling)
+                  : nullptr;
+  if (picture) {
+    media::drawPicture(context, *picture, tile);
+  } else {
+    media::drawUnplayable(context, tile);
+  }
+  CGContextSetRGBFillColor(context, 0, 0, 0, 0.45);
+  CGContextFillRect(context, CGRectMake(tile.origin.x, tile.origin.y, tile.size.width, 20));
+  drawCaption(utf8(send<id>(asset, "filename"_sel)),
+              CGPointMake(tile.origin.x + 6, tile.origin.y + 4), 11, false);
+}
+
+// The album: its title, and a tile per video; each tile's banner is a PUVideoBannerView, or on
+// iOS 7 a strip the album draws.
 void drawAlbum(id self, SEL, CGRect) {
   CGContextRef context = UIGraphicsGetCurrentContext();
   CGContextSetGrayFillColor(context, 0.08, 1);
@@ -64,10 +85,7 @@ void drawAlbum(id self, SEL, CGRect) {
   if (assets.empty()) drawCaption("No Photos or Videos", CGPointMake(12, kTop + 8), 15, false);
   for (std::size_t i = 0; i < assets.size(); ++i) {
     const CGRect tile = tileFrame(i);
-    CGContextSetGrayFillColor(context, 0.3, 1);
-    CGContextFillRect(context, tile);
-    drawCaption(utf8(send<id>(assets[i], "filename"_sel)),
-                CGPointMake(tile.origin.x + 6, tile.origin.y + 8), 11, false);
+    drawTile(context, tile, assets[i]);
     if (objc_getClass("PUVideoBannerView") == Nil) {
       drawLengthStrip(context, tile, send<double>(assets[i], "duration"_sel));
     }

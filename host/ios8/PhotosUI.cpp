@@ -1,5 +1,6 @@
 #include "host/ios8/PhotosUI.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -7,8 +8,11 @@
 #include "host/ios8/MediaClasses.h"
 #include "host/ios8/PhotoLibrary.h"
 #include "platform/AVFoundation/AVFoundation.h"
+#include "platform/AVFoundation/Media.h"
+#include "platform/AVFoundation/VideoPictures.h"
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
+#include "platform/dispatch/Clock.h"
 
 namespace qv::host {
 namespace {
@@ -108,9 +112,32 @@ void drawBanner(id self, SEL, CGRect) {
 
 // PLVideoView.
 
+// Where the view's player is in the clip: `position` seconds of the clip when it last started,
+// seeked or stopped; while playing it moves on with the clock from `started`, along the
+// timeline of the last playback (its slow-motion section stretched by 1/rate).
+struct Player {
+  media::RemakeTimeline timeline{{}, 0};
+  double duration = 0;
+  double position = 0;
+  bool playing = false;
+  std::int64_t started = 0;
+};
+
 struct VideoViewState {
   Ref<> banner;
+  Player player;
 };
+
+Player& playerOf(id videoView) {
+  return stateOf<VideoViewState>(videoView).player;
+}
+
+double currentPosition(const Player& player) {
+  if (!player.playing) return player.position;
+  const double elapsed = static_cast<double>(Clock::now() - player.started) / 1e9;
+  const double at = player.timeline.toSource(player.timeline.toRemake(player.position) + elapsed);
+  return std::min(at, player.duration);
+}
 
 Ivar cameraImageIvar() {
   return class_getInstanceVariable(objc_getClass("PLVideoView"), "_videoCameraImage");
@@ -133,6 +160,10 @@ void setVideoCameraImage(id self, SEL, id asset) {
   id banner = stateOf<VideoViewState>(self).banner;
   send(banner, "setVideoSubtype:"_sel, long{send<int>(asset, "kindSubtype"_sel)});
   send(banner, "setVideoDuration:"_sel, send<double>(asset, "duration"_sel));
+  if (asset != old) {
+    playerOf(self) = Player{};
+    playerOf(self).duration = send<double>(asset, "duration"_sel);
+  }
   send(self, "setNeedsDisplay"_sel);
 }
 
@@ -203,20 +234,29 @@ void drawEditor(id self, CGRect bounds) {
   drawText("Slo-mo", CGPointMake(bar.origin.x, bar.origin.y - 14), 11);
 }
 
+std::string clipPath(id asset) {
+  id path = send<id>(asset, "pathForOriginalFile"_sel);
+  return path != nil ? resolvePath(utf8(path)) : std::string();
+}
+
+CGRect pictureArea(CGRect bounds) {
+  return CGRectMake(0, kBannerHeight, bounds.size.width,
+                    std::max(0.0, bounds.size.height - kBannerHeight - kEditorHeight));
+}
+
+// The clip's frame at the playhead, as large as fits between the banner and the editor; the
+// platform's unplayable look for a clip that does not decode.
 void drawVideoView(id self, SEL, CGRect) {
   CGContextRef context = UIGraphicsGetCurrentContext();
   const CGRect bounds = send<CGRect>(self, "bounds"_sel);
   CGContextSetGrayFillColor(context, 0, 1);
   CGContextFillRect(context, bounds);
-  id asset = videoCameraImage(self, nullptr);
-  const CGRect picture = CGRectMake(0, bounds.size.height / 2 - 90, bounds.size.width, 180);
-  CGContextSetGrayFillColor(context, 0.22, 1);
-  CGContextFillRect(context, picture);
-  char caption[96];
-  std::snprintf(caption, sizeof caption, "%s  %g fps",
-                utf8(send<id>(asset, "filename"_sel)).c_str(),
-                std::round(send<float>(asset, "nominalFrameRate"_sel) * 100) / 100);
-  drawText(caption, CGPointMake(16, picture.origin.y + picture.size.height / 2 - 10), 17);
+  const CGRect area = pictureArea(bounds);
+  if (const auto picture = shownPicture(self)) {
+    media::drawPicture(context, *picture, area);
+  } else {
+    media::drawUnplayable(context, area);
+  }
   if (send<BOOL>(self, "_shouldShowSlalomEditor"_sel)) drawEditor(self, bounds);
 }
 
@@ -226,7 +266,7 @@ void registerPhotosUIFramework() {
   class_addMethod(object_getClass(asId(image)), sel_registerName("pu_PhotosUIImageNamed:"),
                   toIMP(&photosImageNamed), methodEncoding<id, id>().c_str());
   ClassBuilder("PUVideoBannerView", objc_getClass("UIView"))
-      .state<BannerState>()
+      .state<BannerState>("_bannerState")
       .method("setVideoSubtype:", &setVideoSubtype)
       .method("setVideoDuration:", &setVideoDuration)
       .method("_badgeImageForVideoSubtype:", &badgeImageForVideoSubtype)
@@ -244,10 +284,47 @@ std::string clockText(double seconds) {
   return text;
 }
 
+void playVideoView(id videoView, const PlaybackPlan& plan) {
+  Player& player = playerOf(videoView);
+  double from = currentPosition(player);
+  if (from >= plan.duration) from = 0;  // played to the end: again from the start
+  player.timeline =
+      media::RemakeTimeline({plan.slowStart, plan.slowEnd, plan.rate, 30}, plan.duration);
+  player.duration = plan.duration;
+  player.position = from;
+  player.playing = plan.duration > 0;
+  player.started = Clock::now();
+  send(videoView, "setNeedsDisplay"_sel);
+}
+
+void seekVideoView(id videoView, double seconds) {
+  Player& player = playerOf(videoView);
+  player.playing = isVideoPlaying(videoView);  // a clip played to its end stays stopped
+  player.position = std::clamp(seconds, 0.0, player.duration);
+  player.started = Clock::now();
+  send(videoView, "setNeedsDisplay"_sel);
+}
+
+std::shared_ptr<const media::Picture> shownPicture(id videoView) {
+  const CGRect area = pictureArea(send<CGRect>(videoView, "bounds"_sel));
+  return media::pictureAt(clipPath(videoCameraImage(videoView, nullptr)), videoPlayhead(videoView),
+                          static_cast<int>(area.size.width), static_cast<int>(area.size.height),
+                          media::PictureFit::inside);
+}
+
+double videoPlayhead(id videoView) {
+  return currentPosition(playerOf(videoView));
+}
+
+bool isVideoPlaying(id videoView) {
+  const Player& player = playerOf(videoView);
+  return player.playing && currentPosition(player) < player.duration;
+}
+
 void registerPhotosUI(HostGeneration generation) {
   if (generation != HostGeneration::iOS7) registerPhotosUIFramework();
   ClassBuilder("PLVideoView", objc_getClass("UIView"))
-      .state<VideoViewState>()
+      .state<VideoViewState>("_videoViewState")
       .ivar<id>("_videoCameraImage")
       .method("initWithFrame:", &initVideoView)
       .method("dealloc", &deallocVideoView)

@@ -4,6 +4,7 @@
 
 #include "host/ios8/PhotoLibrary.h"
 #include "platform/AVFoundation/Media.h"
+#include "platform/AVFoundation/Scene.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
@@ -24,18 +25,6 @@ struct Recording {
 Recording& recording() {
   static auto* made = new Recording;  // one camera per app
   return *made;
-}
-
-// The clip the device captures now: its active format's size at its minimum frame duration.
-media::ClipSpec activeClip(id controller) {
-  id device = send<id>(controller, "currentDevice"_sel);
-  const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
-      send<CMFormatDescriptionRef>(send<id>(device, "activeFormat"_sel), "formatDescription"_sel));
-  const CMTime frame = send<CMTime>(device, "activeVideoMinFrameDuration"_sel);
-  const double rate = CMTIME_IS_VALID(frame) && frame.value > 0
-                          ? static_cast<double>(frame.timescale) / frame.value
-                          : 30;
-  return {rate, 0, size.width > 0 ? size.width : 1280, size.height > 0 ? size.height : 720};
 }
 
 // The camera screen, the controller's delegate, follows capture with its controls.
@@ -77,6 +66,20 @@ BOOL isCapturingVideo(id, SEL) {
 }
 
 }  // namespace
+
+media::ClipSpec activeClip(id controller) {
+  id device = send<id>(controller, "currentDevice"_sel);
+  const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(
+      send<CMFormatDescriptionRef>(send<id>(device, "activeFormat"_sel), "formatDescription"_sel));
+  const CMTime frame = send<CMTime>(device, "activeVideoMinFrameDuration"_sel);
+  const double rate = CMTIME_IS_VALID(frame) && frame.value > 0
+                          ? static_cast<double>(frame.timescale) / frame.value
+                          : 30;
+  media::ClipSpec clip{rate, 0, size.width > 0 ? size.width : 1280,
+                       size.height > 0 ? size.height : 720};
+  clip.sceneStart = media::sceneTimeNow();
+  return clip;
+}
 
 void addVideoRecording(Class controllerClass) {
   class_addMethod(controllerClass, sel_registerName("startVideoCapture"), toIMP(&startVideoCapture),

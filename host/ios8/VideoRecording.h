@@ -1,6 +1,6 @@
 // Video recording by the camera's capture controller: a real clip in the album at the device's
-// active format and frame duration, as long as the virtual time between start and stop,
-// imported into the photo library when it is written.
+// active format and frame duration, as long as the virtual time between start and stop, of the
+// scene as it was in that time, imported into the photo library when it is written.
 //
 // CAMCaptureController
 //   -startVideoCapture   starts (nothing while recording)
@@ -14,7 +14,13 @@
 #include <functional>
 #include <string>
 
+#include "platform/AVFoundation/Media.h"
+
 namespace qv::host {
+
+// The clip the controller's device captures now: its active format's size (1280×720 without
+// one) at its minimum frame duration (30 fps without one), from the scene's time now.
+media::ClipSpec activeClip(id controller);
 
 // Adds the recording methods to the class that defines the controller's methods.
 void addVideoRecording(Class controllerClass);

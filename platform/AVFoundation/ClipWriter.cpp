@@ -1,13 +1,14 @@
-// Clips as the camera records them: generated frames, so that every frame differs from the last
-// and shows its number, and a silent sound track.
+// Clips as the camera records them: the scene (Scene.h) at each frame's instant, so that every
+// frame differs from the last and shows its number, and a silent sound track.
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "platform/AVFoundation/Libav.h"
 #include "platform/AVFoundation/Media.h"
+#include "platform/AVFoundation/Scene.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -17,79 +18,6 @@ namespace qv::media {
 namespace {
 
 constexpr int kSampleRate = 44'100;
-
-// Digits 0-9 in a 3×5 grid, one row per three bits, top row first.
-constexpr std::array<std::array<std::uint8_t, 5>, 10> kDigits{{
-    {7, 5, 5, 5, 7},
-    {2, 6, 2, 2, 7},
-    {7, 1, 7, 4, 7},
-    {7, 1, 7, 1, 7},
-    {5, 5, 7, 1, 1},
-    {7, 4, 7, 1, 7},
-    {7, 4, 7, 5, 7},
-    {7, 1, 2, 2, 2},
-    {7, 5, 7, 5, 7},
-    {7, 5, 7, 1, 7},
-}};
-
-// Vertical bands that move four pixels a frame, a hue that turns slowly, and the frame number
-// in white at the top left.
-class Painter {
- public:
-  Painter(int width, int height) : row_(static_cast<std::size_t>(width)) {
-    scale_ = std::max(1, height / 48);
-  }
-
-  void paint(AVFrame& frame, std::int64_t index) {
-    const int width = frame.width;
-    for (int x = 0; x < width; ++x) {
-      const int band = ((x + static_cast<int>(index % 1024) * 4) / 32) % 2;
-      row_[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(band ? 170 : 60);
-    }
-    for (int y = 0; y < frame.height; ++y) {
-      std::memcpy(frame.data[0] + y * frame.linesize[0], row_.data(), row_.size());
-    }
-    const double turn = static_cast<double>(index) / 90.0;
-    const auto u = static_cast<int>(128 + 40 * std::cos(turn));
-    const auto v = static_cast<int>(128 + 40 * std::sin(turn));
-    for (int y = 0; y < (frame.height + 1) / 2; ++y) {
-      std::memset(frame.data[1] + y * frame.linesize[1], u,
-                  static_cast<std::size_t>(width + 1) / 2);
-      std::memset(frame.data[2] + y * frame.linesize[2], v,
-                  static_cast<std::size_t>(width + 1) / 2);
-    }
-    drawNumber(frame, index);
-  }
-
- private:
-  void drawNumber(AVFrame& frame, std::int64_t number) {
-    const std::string digits = std::to_string(number);
-    const int cell = 4 * scale_;
-    const int left = 2 * scale_;
-    const int top = 2 * scale_;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-      const auto& glyph = kDigits[static_cast<std::size_t>(digits[i] - '0')];
-      for (int gy = 0; gy < 5; ++gy) {
-        for (int gx = 0; gx < 3; ++gx) {
-          if ((glyph[static_cast<std::size_t>(gy)] >> (2 - gx) & 1) == 0) continue;
-          fill(frame, left + static_cast<int>(i) * cell + gx * scale_, top + gy * scale_);
-        }
-      }
-    }
-  }
-
-  void fill(AVFrame& frame, int x, int y) const {
-    for (int dy = 0; dy < scale_ && y + dy < frame.height; ++dy) {
-      const int span = std::min(scale_, frame.width - x);
-      if (span <= 0) return;
-      std::memset(frame.data[0] + (y + dy) * frame.linesize[0] + x, 235,
-                  static_cast<std::size_t>(span));
-    }
-  }
-
-  std::vector<std::uint8_t> row_;
-  int scale_ = 1;
-};
 
 class ClipEncoder {
  public:
@@ -104,13 +32,12 @@ class ClipEncoder {
   }
 
   void write(const ProgressCallback& progress) {
-    Painter painter(clip_.width, clip_.height);
     Frame frame = makeFrame(*video_);
     const auto frames = std::max<std::int64_t>(
         1, static_cast<std::int64_t>(std::llround(clip_.duration * av_q2d(rate_))));
     for (std::int64_t i = 0; i < frames; ++i) {
       check(av_frame_make_writable(frame.get()), "cannot write a frame");
-      painter.paint(*frame, i);
+      drawScenePlanes(frame->data, frame->linesize, shotOf(i));
       frame->pts = i;
       encodeAndWrite(*video_, frame.get(), *output_, *videoStream_, av_inv_q(rate_));
       if (audio_) {
@@ -125,6 +52,12 @@ class ClipEncoder {
   }
 
  private:
+  // Frame `number` shows the scene at the clip's start plus that many exact frame durations.
+  SceneShot shotOf(std::int64_t number) const {
+    const double offset = static_cast<double>(number) * rate_.den / rate_.num;
+    return {clip_.sceneStart + offset, number, clip_.width, clip_.height};
+  }
+
   AVStream* newStream(const AVCodecContext& encoder) { return newStreamFor(*output_, encoder); }
 
   void openAudio() {

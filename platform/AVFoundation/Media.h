@@ -21,12 +21,13 @@ struct ClipSpec {
   double duration;   // seconds
   int width;
   int height;
-  bool audio = true;  // a silent audio track beside the video
+  bool audio = true;      // a silent audio track beside the video
+  double sceneStart = 0;  // the scene's time at the first frame, seconds
 };
 
-// A QuickTime file with an MPEG-4 video track of generated frames (a moving pattern and the
-// frame number) and, when asked, a silent AAC track. Makes the file's folder. Raises
-// std::runtime_error with libav's reason when the file cannot be made.
+// A QuickTime file with an MPEG-4 video track of the scene (Scene.h) filmed from `sceneStart` at
+// the clip's rate, frames numbered from 0, and, when asked, a silent AAC track. Makes the file's
+// folder. Raises std::runtime_error with libav's reason when the file cannot be made.
 void writeClip(const std::string& path, const ClipSpec& clip,
                const ProgressCallback& progress = {});
 

@@ -140,6 +140,14 @@ ClassBuilder::ClassBuilder(const char* name, Class superclass)
 
 ClassBuilder& ClassBuilder::addIvar(const char* name, std::size_t size, std::size_t align,
                                     const std::string& types) {
+  // Lookups by name find the superclass's ivar first, so a second one of the name would leave
+  // the subclass's state laid over its superclass's.
+  if (cls_ != Nil && class_getInstanceVariable(class_getSuperclass(cls_), name) != nullptr) {
+    objc_disposeClassPair(cls_);  // never registered: nothing else holds it
+    cls_ = Nil;
+    raise("NSInternalInconsistencyException",
+          "class " + name_ + ": its superclass already has an ivar " + name);
+  }
   if (cls_ != Nil) {
     class_addIvar(cls_, name, size, static_cast<unsigned char>(std::countr_zero(align)),
                   types.c_str());

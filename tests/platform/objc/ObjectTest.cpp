@@ -131,5 +131,12 @@ TEST(Object, AnExistingClassNameIsRefused) {
   EXPECT_THROW(ClassBuilder("CountedObject", NSObjectClass()).registerClass(), ObjCException);
 }
 
+// A subclass's state in an ivar of its superclass's name was laid over the superclass's state.
+TEST(Object, AnIvarNamedAsTheSuperclassesIsRefused) {
+  EXPECT_THROW(ClassBuilder("HidingCounted", classes().base).state<Derived>(), ObjCException);
+  EXPECT_THROW(ClassBuilder("HidingTargets", classes().derived).ivar<id>("_targets"),
+               ObjCException);
+}
+
 }  // namespace
 }  // namespace qv
