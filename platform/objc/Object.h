@@ -18,6 +18,7 @@
 
 #include "platform/objc/Encoding.h"
 #include "platform/objc/Message.h"
+#include "platform/objc/ObjectState.h"
 #include "platform/objc/Ref.h"
 
 namespace qv {
@@ -49,18 +50,6 @@ struct StateLayout {
 };
 void registerStateLayout(Class cls, const StateLayout& layout);
 }  // namespace detail
-
-// Where a state type lives inside an object; set once its class is registered.
-template <typename State>
-struct StateSlot {
-  static inline std::ptrdiff_t offset = -1;
-};
-
-template <typename State>
-State& stateOf(id object) {
-  return *std::launder(
-      reinterpret_cast<State*>(reinterpret_cast<char*>(object) + StateSlot<State>::offset));
-}
 
 // Seam: which methods the running system build has. The simulator models builds that lack a
 // host method by answering false here before the host makes its classes; such a method is

@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "../../../../platform/objc/ObjectState.h"
 #include "platform/objc/Encoding.h"
 #include "platform/objc/Message.h"
 #include "platform/objc/Ref.h"
@@ -28,18 +29,6 @@ Class NSObjectClass();
 Ref<> make(Class cls);
 
 bool isKindOf(id object, Class cls);
-
-// Where a state type lives inside an object; set once its class is completed.
-template <typename State>
-struct StateSlot {
-  static inline std::ptrdiff_t offset = -1;
-};
-
-template <typename State>
-State& stateOf(id object) {
-  return *std::launder(
-      reinterpret_cast<State*>(reinterpret_cast<char*>(object) + StateSlot<State>::offset));
-}
 
 // The type of a state ivar in a class's build-time declaration: the state itself, constructed
 // with the object and destroyed with it.
