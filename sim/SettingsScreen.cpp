@@ -62,7 +62,7 @@ std::string SettingsScreen::open(std::string& done) {
   return "";
 }
 
-std::string SettingsScreen::find(const std::string& row, Specifier::Cell cell,
+std::string SettingsScreen::find(const std::string& row, std::optional<Specifier::Cell> cell,
                                  const Specifier*& found) {
   if (!open_) return "the Settings screen is not open (settings_pane: open shows it)";
   found = list_->row(row);
@@ -73,7 +73,7 @@ std::string SettingsScreen::find(const std::string& row, Specifier::Cell cell,
     }
     return "the settings pane has no setting '" + row + "' (its keys: " + keys + ")";
   }
-  if (cell != found->cell && cell != Specifier::Cell::Group) {
+  if (cell && *cell != found->cell) {
     return named(*found) + " is " + kindOf(found->cell) + ": " + useOf(found->cell);
   }
   visible_ = found->key;  // a row is scrolled into view before it is touched
@@ -82,7 +82,7 @@ std::string SettingsScreen::find(const std::string& row, Specifier::Cell cell,
 
 std::string SettingsScreen::scrollTo(const std::string& row) {
   const Specifier* found = nullptr;
-  return find(row, Specifier::Cell::Group, found);
+  return find(row, std::nullopt, found);
 }
 
 std::string SettingsScreen::toggle(const std::string& row, PaneChange& change) {

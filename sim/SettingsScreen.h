@@ -53,7 +53,9 @@ class SettingsScreen {
   std::string snapshot(const std::string& file) const;
 
  private:
-  std::string find(const std::string& row, Specifier::Cell cell, const Specifier*& found);
+  // The row of that key or label, scrolled into view; of that kind, when one is given.
+  std::string find(const std::string& row, std::optional<Specifier::Cell> cell,
+                   const Specifier*& found);
   ValueMap rowValues() const;
 
   const Sandbox& sandbox_;
