@@ -182,9 +182,12 @@ const std::vector<StepKind>& stepKinds() {
        {"name", "app"},
        {},
        [](const Fields& f) -> Action {
-         const bool pane =
-             f.has("app") && f["app"].IsScalar() && f["app"].Scalar() == kSettingsScreen;
-         const std::string app = pane ? kSettingsScreen : f.app();
+         const std::string written = f.has("app") ? f.yaml.text(f["app"], "snapshot app") : "";
+         if (f.has("app") && written != kSettingsScreen && !appName(written)) {
+           f.yaml.fail(f["app"], "unknown screen '" + written +
+                                     "' (snapshot takes Camera, MobileSlideShow or Settings)");
+         }
+         const std::string app = written == kSettingsScreen ? kSettingsScreen : f.app();
          const std::string name = f.has("name")
                                       ? f.yaml.text(f["name"], "snapshot name")
                                       : app + "-" + std::to_string(f.yaml.at(f.step).line);
@@ -240,6 +243,13 @@ const std::vector<StepKind>& stepKinds() {
        },
        "defaults: {app: APP, key: KEY, value: BOOL}\n" + std::string(34, ' ') +
            "store a bool in the app's own defaults (read when it next starts)"},
+      {"settings_pane",
+       {"screen", "scroll_to", "toggle", "type"},
+       {},
+       [](const Fields& f) -> Action { return paneStep(f); },
+       "settings_pane: open|close       show the Settings screen with the pane, or leave it\n"
+       "  settings_pane: {toggle: ROW} | {type: {ROW: TEXT}} | {scroll_to: ROW}\n" +
+           std::string(34, ' ') + "flip a switch or type into a field (by key or label)"},
       {"open_clip",
        {"clip", "app"},
        {"clip"},
@@ -317,13 +327,6 @@ const std::vector<StepKind>& stepKinds() {
          return AppStep{f.app(host::kPhotosApp), "hold_remakes", {}, "hold the remakes that start"};
        },
        "hold_remakes [: APP]            remakes wait, under their overlay, until released"},
-      {"settings_pane",
-       {"screen", "scroll_to", "toggle", "type"},
-       {},
-       [](const Fields& f) -> Action { return paneStep(f); },
-       "settings_pane: open|close       show the Settings screen with the pane, or leave it\n"
-       "settings_pane: {toggle: ROW} | {type: {ROW: TEXT}} | {scroll_to: ROW}\n" +
-           std::string(34, ' ') + "flip a switch or type into a field (by key or label)"},
       {"release_remakes",
        {"app"},
        {},
