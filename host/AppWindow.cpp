@@ -4,9 +4,13 @@
 
 namespace qv::host {
 
+CGSize screenSize(Idiom idiom) {
+  return idiom == Idiom::Pad ? CGSizeMake(768, 1024) : CGSizeMake(320, 568);
+}
+
 void applyScreen(Idiom idiom) {
-  ui::setScreenBounds(idiom == Idiom::Pad ? CGRectMake(0, 0, 768, 1024)
-                                          : CGRectMake(0, 0, 320, 568));
+  const CGSize size = screenSize(idiom);
+  ui::setScreenBounds(CGRectMake(0, 0, size.width, size.height));
   ui::setInterfaceIdiom(idiom == Idiom::Pad ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone);
 }
 

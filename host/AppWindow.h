@@ -3,12 +3,16 @@
 
 #include <objc/runtime.h>
 
+#include "platform/CoreGraphics/CGGeometry.h"
+
 #include "host/devices/Catalog.h"
 
 namespace qv::host {
 
-// The main screen of the device, phones 320 × 568 points, pads 768 × 1024, and UIDevice's
-// interface idiom.
+// The main screen's size in points: phones 320 × 568, pads 768 × 1024.
+CGSize screenSize(Idiom idiom);
+
+// The main screen of the device, at its size, and UIDevice's interface idiom.
 void applyScreen(Idiom idiom);
 
 // A key window filling the screen with the controller's view at its root. The window lives as

@@ -12,8 +12,10 @@ Observable row(std::string key, Scope scope, Shape shape, std::string help,
                std::vector<std::string> choices = {}) {
   // An app may have nothing to answer with (no camera, no controller); the settings may be
   // missing.
-  const bool nullable = scope == Scope::Live || shape == Shape::Text || shape == Shape::Settings;
-  const Match match = shape == Shape::AppStates || shape == Shape::Records || shape == Shape::Fields
+  const bool nullable = scope == Scope::Live || shape == Shape::Text || shape == Shape::Settings ||
+                        shape == Shape::Rows;
+  const Match match = shape == Shape::AppStates || shape == Shape::Records ||
+                              shape == Shape::Fields || shape == Shape::Rows
                           ? Match::Partial
                           : Match::Exact;
   return {key, scope, shape, match, nullable, std::move(choices), key, std::move(help)};
@@ -27,6 +29,9 @@ std::vector<Observable> makeTable() {
       row("settings_file", Scope::Device, Shape::Settings,
           "the settings file's values as the pane wrote them; none when there is no file, "
           "malformed when it is not a dictionary property list"),
+      row("settings_pane", Scope::Device, Shape::Rows,
+          "the Settings screen's rows by key: true or false for a switch, the text of a text "
+          "field; none when the screen is not open"),
       row("album", Scope::Device, Shape::Lines, "the files in the album, in name order"),
       row("library", Scope::Record, Shape::Text,
           "the library the loader mapped into the app (QuorvaneiOS8), or none"),
@@ -241,6 +246,8 @@ Problem problemOf(const Observable& observable, const Value& expected) {
       return recordsProblem(observable, expected);
     case Shape::Fields:
       return fieldsProblem(observable, expected);
+    case Shape::Rows:
+      return mapProblem(expected, false);
   }
   return {};
 }

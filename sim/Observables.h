@@ -28,6 +28,7 @@ enum class Shape {
   Ranges,     // a list of [lowest, highest] frame rates
   Records,    // a list of maps whose keys are among `fields`
   Fields,     // one map whose keys are among `fields`
+  Rows,       // a map of the settings pane's keys to what their rows show
 };
 
 struct Observable {

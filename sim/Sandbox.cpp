@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "host/loader/Loader.h"
+#include "sim/SpecifierList.h"
 
 namespace qv::sim {
 
@@ -46,6 +47,20 @@ std::vector<std::string> Sandbox::installLibraries(const std::string& buildFolde
     installed.push_back(built.stem().string());
   }
   return installed;
+}
+
+bool Sandbox::installSettingsPane(const std::string& buildFolder) const {
+  const fs::path built = fs::path(buildFolder) / fs::path(kPaneSpecifiersPath).filename();
+  const fs::path target = hostPath(kPaneSpecifiersPath);
+  std::error_code error;
+  if (!fs::is_regular_file(built)) {
+    fs::remove(target, error);
+    return false;
+  }
+  fs::create_directories(target.parent_path(), error);
+  fs::copy_file(built, target, fs::copy_options::overwrite_existing, error);
+  if (error) throw std::runtime_error("cannot install " + built.string() + ": " + error.message());
+  return true;
 }
 
 }  // namespace qv::sim

@@ -27,6 +27,11 @@ class Sandbox {
   // those installed ("QuorvaneiOS8"). Raises std::runtime_error when a copy fails.
   std::vector<std::string> installLibraries(const std::string& buildFolder) const;
 
+  // Copies the settings pane's specifier list that the build holds (Qel.plist, as the package
+  // ships it) to where the package installs it; false when the build has none, and then the
+  // device has none either.
+  bool installSettingsPane(const std::string& buildFolder) const;
+
  private:
   std::string root_;
 };

@@ -95,8 +95,17 @@ struct StoreDefault {
   bool value;
 };
 
+// A touch on the Settings screen: open or close it, scroll a row into view, flip a switch, or
+// type into a text field (the text replaces what it held). Rows are named by key or label.
+struct PaneStep {
+  enum class Kind { Open, Close, ScrollTo, Toggle, Type };
+  Kind kind;
+  std::string row;
+  std::string text;  // Type
+};
+
 using Action = std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot,
-                            Expect, AppStep, Record, StoreDefault>;
+                            Expect, AppStep, Record, StoreDefault, PaneStep>;
 
 struct Step {
   Location where;

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "host/App.h"
+#include "sim/SettingsScreen.h"
 #include "sim/YamlReading.h"
 #include "sim/YamlWriting.h"
 
@@ -108,6 +109,35 @@ bool defaultsFlag(const Fields& fields) {
   return *flag;
 }
 
+// settings_pane: open | close | {scroll_to: ROW} | {toggle: ROW} | {type: {ROW: TEXT}}.
+PaneStep paneStep(const Fields& f) {
+  if (f.given.size() != 1) {
+    f.yaml.fail(f.step, "settings_pane takes one of open, close, scroll_to, toggle or type");
+  }
+  const auto& [field, node] = *f.given.begin();
+  if (field == "screen") {
+    const std::string screen = f.yaml.text(node, "settings_pane");
+    if (screen != "open" && screen != "close") {
+      f.yaml.fail(node,
+                  "settings_pane takes open, close, or a map with scroll_to, toggle or "
+                  "type, not '" +
+                      screen + "'");
+    }
+    return {screen == "open" ? PaneStep::Kind::Open : PaneStep::Kind::Close, "", ""};
+  }
+  if (field != "type") {
+    const std::string row = f.yaml.text(node, "settings_pane " + field + " row");
+    return {field == "toggle" ? PaneStep::Kind::Toggle : PaneStep::Kind::ScrollTo, row, ""};
+  }
+  if (!node.IsMap() || node.size() != 1 || !node.begin()->second.IsScalar()) {
+    f.yaml.fail(node,
+                "settings_pane type takes one row and its text, such as "
+                "{type: {MogulFramerate: \"120\"}}");
+  }
+  return {PaneStep::Kind::Type, f.yaml.text(node.begin()->first, "settings_pane type row"),
+          node.begin()->second.Scalar()};
+}
+
 const std::vector<StepKind>& stepKinds() {
   static const std::vector<StepKind> kinds{
       {"launch",
@@ -152,7 +182,12 @@ const std::vector<StepKind>& stepKinds() {
        {"name", "app"},
        {},
        [](const Fields& f) -> Action {
-         const std::string app = f.app();
+         const std::string written = f.has("app") ? f.yaml.text(f["app"], "snapshot app") : "";
+         if (f.has("app") && written != kSettingsScreen && !appName(written)) {
+           f.yaml.fail(f["app"], "unknown screen '" + written +
+                                     "' (snapshot takes Camera, MobileSlideShow or Settings)");
+         }
+         const std::string app = written == kSettingsScreen ? kSettingsScreen : f.app();
          const std::string name = f.has("name")
                                       ? f.yaml.text(f["name"], "snapshot name")
                                       : app + "-" + std::to_string(f.yaml.at(f.step).line);
@@ -162,7 +197,7 @@ const std::vector<StepKind>& stepKinds() {
          }
          return Snapshot{app, name};
        },
-       "snapshot [: NAME]               write the app's screen as NAME.png"},
+       "snapshot [: NAME]               write the app's screen (or Settings) as NAME.png"},
       {"tap_indicator",
        {"app"},
        {},
@@ -208,6 +243,13 @@ const std::vector<StepKind>& stepKinds() {
        },
        "defaults: {app: APP, key: KEY, value: BOOL}\n" + std::string(34, ' ') +
            "store a bool in the app's own defaults (read when it next starts)"},
+      {"settings_pane",
+       {"screen", "scroll_to", "toggle", "type"},
+       {},
+       [](const Fields& f) -> Action { return paneStep(f); },
+       "settings_pane: open|close       show the Settings screen with the pane, or leave it\n"
+       "  settings_pane: {toggle: ROW} | {type: {ROW: TEXT}} | {scroll_to: ROW}\n" +
+           std::string(34, ' ') + "flip a switch or type into a field (by key or label)"},
       {"open_clip",
        {"clip", "app"},
        {"clip"},

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "host/App.h"
+#include "host/AppWindow.h"
 #include "platform/AVFoundation/Media.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/System/FileSystem.h"
@@ -13,11 +14,28 @@
 #include "sim/Device.h"
 #include "sim/Sandbox.h"
 #include "sim/SettingsPane.h"
+#include "sim/SettingsScreen.h"
 
 namespace qv::sim {
 namespace {
 
 constexpr const char* kModeNames[] = {"photo", "video", "slow_motion"};
+
+std::string describePane(const PaneStep& step) {
+  switch (step.kind) {
+    case PaneStep::Kind::Open:
+      return "settings_pane open";
+    case PaneStep::Kind::Close:
+      return "settings_pane close";
+    case PaneStep::Kind::ScrollTo:
+      return "settings_pane scroll to " + step.row;
+    case PaneStep::Kind::Toggle:
+      return "settings_pane toggle " + step.row;
+    case PaneStep::Kind::Type:
+      return "settings_pane type " + toText(Value(step.text)) + " into " + step.row;
+  }
+  return "settings_pane";
+}
 
 template <typename... Handlers>
 struct Overloaded : Handlers... {
@@ -49,6 +67,7 @@ std::string describe(const Action& action) {
           [](const AppStep& step) { return step.summary + " on " + step.app; },
           [](const Record& step) { return "record " + toText(step.seconds) + " s on " + step.app; },
           [](const StoreDefault& step) { return "defaults " + step.key + " of " + step.app; },
+          [](const PaneStep& step) { return describePane(step); },
       },
       action);
 }
@@ -61,7 +80,8 @@ class Runner {
         trace_(trace),
         device_(
             {scenario.device, scenario.removals, options.library, sandbox.root(), options.realtime},
-            trace, Clock::kVirtualStart) {}
+            trace, Clock::kVirtualStart),
+        pane_(sandbox, host::screenSize(scenario.device.idiom)) {}
 
   void take(const Step& step) {
     ++steps_;
@@ -96,7 +116,7 @@ class Runner {
   void perform(const Step& step) {
     const std::string problem =
         std::visit(Overloaded{
-                       [&](const Launch& s) { return device_.launch(s.app); },
+                       [&](const Launch& s) { return launch(s.app); },
                        [&](const Quit& s) { return device_.quit(s.app); },
                        [&](const SetCameraMode& s) {
                          return device_.act(s.app, "camera_mode", static_cast<long long>(s.mode));
@@ -111,6 +131,7 @@ class Runner {
                        [&](const AppStep& s) { return appStep(step, s); },
                        [&](const Record& s) { return record(step, s); },
                        [&](const StoreDefault& s) { return storeDefault(s); },
+                       [&](const PaneStep& s) { return paneStep(s); },
                    },
                    step.action);
     if (!problem.empty()) fail(step.where, problem);
@@ -125,8 +146,61 @@ class Runner {
 
   std::string changeSettings(const SettingsFile& file) {
     trace_.event(device_.now(), "settings", "settings", writeSettingsFile(sandbox_, file));
+    postSettings();
+    return "";
+  }
+
+  void postSettings() {
     trace_.event(device_.now(), "settings", "post", std::string("posted ") + kSettingsNotification);
     device_.post(kSettingsNotification);
+  }
+
+  // An app brought to the front puts the Settings screen away.
+  std::string launch(const std::string& app) {
+    if (pane_.isOpen()) {
+      pane_.close();
+      trace_.event(device_.now(), "settings", "pane", "the Settings screen went to the background");
+    }
+    return device_.launch(app);
+  }
+
+  std::string paneStep(const PaneStep& step) {
+    std::string done;
+    PaneChange change;
+    std::string problem;
+    switch (step.kind) {
+      case PaneStep::Kind::Open:
+        problem = pane_.open(done);
+        break;
+      case PaneStep::Kind::Close:
+        pane_.close();
+        done = "closed the Settings screen";
+        break;
+      case PaneStep::Kind::ScrollTo:
+        problem = pane_.scrollTo(step.row);
+        break;
+      case PaneStep::Kind::Toggle:
+        problem = pane_.toggle(step.row, change);
+        break;
+      case PaneStep::Kind::Type:
+        problem = pane_.type(step.row, step.text, change);
+        break;
+    }
+    if (!problem.empty()) return problem;
+    if (!done.empty()) trace_.event(device_.now(), "settings", "pane", done);
+    return change.key.empty() ? "" : setFromPane(change);
+  }
+
+  // Settings writes the key, then posts the pane's notification.
+  std::string setFromPane(const PaneChange& change) {
+    trace_.event(device_.now(), "settings", "pane", change.done);
+    try {
+      trace_.event(device_.now(), "settings", "settings",
+                   setSettingsValue(sandbox_, change.key, change.value));
+    } catch (const std::runtime_error& e) {
+      return e.what();
+    }
+    postSettings();
     return "";
   }
 
@@ -168,7 +242,9 @@ class Runner {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     const std::string file = std::filesystem::absolute(folder / (step.name + ".png")).string();
-    const std::string problem = device_.act(step.app, "snapshot", file);
+    const std::string problem = step.app == kSettingsScreen
+                                    ? pane_.snapshot(file)
+                                    : device_.act(step.app, "snapshot", file);
     if (problem.empty()) {
       trace_.event(device_.now(), step.app, "snapshot", "snapshot " + file, {{"file", file}});
       snapshotFolder_ = std::filesystem::absolute(folder).string();
@@ -237,6 +313,7 @@ class Runner {
       return states;
     }
     if (observable.source == "settings_file") return readSettingsFile(sandbox_);
+    if (observable.source == "settings_pane") return pane_.shown();
     if (observable.source == "album") return albumFiles();
     const AppRecord* record = device_.latest(app);
     if (observable.source == "library") {
@@ -288,6 +365,7 @@ class Runner {
   Sandbox& sandbox_;
   Trace& trace_;
   Device device_;
+  SettingsScreen pane_;
   int steps_ = 0;
   int refused_ = 0;
   int failures_ = 0;
@@ -335,6 +413,7 @@ void putInAlbum(const Clip& clip, const Sandbox& sandbox, Trace& trace) {
 void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& sandbox,
            Trace& trace) {
   const std::vector<std::string> installed = sandbox.installLibraries(options.libraryFolder);
+  sandbox.installSettingsPane(options.libraryFolder);
   std::string names;
   for (const std::string& name : installed) names += (names.empty() ? "" : ", ") + name;
   const bool iOS7Wanted = options.library == host::LibraryChoice::iOS7;

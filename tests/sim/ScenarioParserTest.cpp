@@ -118,7 +118,8 @@ TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
             "s.yaml:4: unknown step 'jump' (steps: camera_mode, defaults, double_tap_indicator, "
             "edit_slow_motion, expect, export, fail_next, hold_remakes, launch, open_clip, play, "
             "press_alert, press_bar, press_sheet, publish, quit, record, release_remakes, seek, "
-            "settings, snapshot, start_preview, stop_preview, tap_indicator, type, wait)");
+            "settings, settings_pane, snapshot, start_preview, stop_preview, tap_indicator, type, "
+            "wait)");
   EXPECT_EQ(errorOf(head + "  - camera_mode: {app: Camera}\n"),
             "s.yaml:3: missing field 'mode' in camera_mode");
   EXPECT_EQ(errorOf(head + "  - defaults: {key: PLDebugCowbell, value: 1}\n"),

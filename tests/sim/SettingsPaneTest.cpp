@@ -1,14 +1,18 @@
 // The settings pane's file, written in each of its forms and read back as the libraries read it;
-// and the device's folder with the built libraries at their install paths.
+// its specifier list; and the device's folder with the built libraries at their install paths.
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <stdexcept>
 
 #include "host/loader/Loader.h"
 #include "platform/System/FileSystem.h"
 #include "sim/Sandbox.h"
 #include "sim/SettingsPane.h"
+#include "sim/SpecifierList.h"
 
 namespace qv::sim {
 namespace {
@@ -88,6 +92,56 @@ TEST_F(SettingsPaneTest, TheBuiltLibrariesGoToTheirInstallPathsAndStaleOnesGo) {
             host::kIOS8LibraryPath);
   EXPECT_EQ(host::libraryPathFor(host::HostGeneration::iOS9, host::LibraryChoice::iOS7),
             host::kIOS7LibraryPath);
+}
+
+// Settings sets its one key and leaves values of every other type as they were, even those no
+// scenario writes.
+TEST_F(SettingsPaneTest, APaneChangeKeepsEveryOtherValueOfTheFile) {
+  SettingsFile other;
+  other.kind = SettingsFile::Kind::Raw;
+  other.raw =
+      "<plist><dict><key>MogulFramerate</key><integer>240</integer>"
+      "<key>seen</key><date>2014-09-17T10:00:00Z</date>"
+      "<key>blob</key><data>AAEC</data><key>mailMax</key><integer>1</integer></dict></plist>";
+  writeSettingsFile(sandbox_, other);
+  EXPECT_EQ(setSettingsValue(sandbox_, "mailMax", false),
+            "wrote the settings file (binary): MogulFramerate 240, blob \"<000102>\", "
+            "mailMax false, seen \"2014-09-17 10:00:00 +0000\"");
+  std::ifstream written(sandbox_.hostPath(kSettingsPath));
+  const std::string bytes{std::istreambuf_iterator<char>(written), {}};
+  plist_t root = nullptr;
+  plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(bytes.rfind("bplist00", 0), 0u);
+  EXPECT_EQ(plist_get_node_type(plist_dict_get_item(root, "seen")), PLIST_DATE);
+  EXPECT_EQ(plist_get_node_type(plist_dict_get_item(root, "blob")), PLIST_DATA);
+  plist_free(root);
+}
+
+TEST(SpecifierList, AListThePaneCannotShowIsRefusedSayingWhere) {
+  const Sandbox sandbox{std::nullopt};
+  const std::filesystem::path file = sandbox.hostPath("/Qel.plist");
+  const auto problem = [&file](const std::string& items) {
+    std::ofstream(file) << "<plist><dict><key>items</key><array>" + items +
+                               "</array></dict></plist>";
+    try {
+      readSpecifierList(file);
+    } catch (const std::runtime_error& e) {
+      return std::string(e.what()).substr(file.string().size());
+    }
+    return std::string("read");
+  };
+  EXPECT_EQ(problem("<dict><key>cell</key><string>PSGroupCell</string></dict>"), "read");
+  EXPECT_EQ(problem("<dict><key>cell</key><string>PSLinkCell</string></dict>"),
+            ": item 0: cell 'PSLinkCell' is not one the pane shows (PSGroupCell, PSSwitchCell, "
+            "PSEditTextCell)");
+  EXPECT_EQ(problem("<dict><key>cell</key><string>PSGroupCell</string></dict>"
+                    "<dict><key>cell</key><string>PSSwitchCell</string></dict>"),
+            ": item 1: a PSSwitchCell without a key");
+  EXPECT_EQ(problem("<string>PSSwitchCell</string>"), ": item 0 is not a dict");
+  std::ofstream(file) << "<plist><array/></plist>";
+  EXPECT_THROW(readSpecifierList(file), std::runtime_error);
+  std::filesystem::remove_all(sandbox.root());
 }
 
 TEST(Loader, AMissingLibraryMapsNothingAndSaysWhy) {

@@ -205,6 +205,33 @@ TEST(Shell, ScriptedSessionsReadPlainlyAndEndWithTheirInput) {
   EXPECT_NE(clean.out.find("passed: 2 steps, 1 check"), std::string::npos) << clean.out;
 }
 
+// A row the list does not have, a switch typed into or a screen not open sets nothing: each step
+// fails saying why, and the file holds only what the pane's own rows set.
+TEST(Shell, TheSettingsScreenSetsOnlyTheRowsItShows) {
+  const TempFolder folder;
+  const Finished session = runSim({"shell", "--root", folder.at("root")}, folder.path().string(),
+                                  "settings_pane: {toggle: mailMax}\n"
+                                  "settings_pane: open\n"
+                                  "settings_pane: {type: {Volume: \"2\"}}\n"
+                                  "settings_pane: {type: {EnableSlalom: \"0\"}}\n"
+                                  "settings_pane: {toggle: rate}\n"
+                                  "settings_pane: {toggle: Mail at highest quality}\n"
+                                  "show settings_file\n"
+                                  "show settings_pane\n");
+  EXPECT_EQ(session.status, 1) << session.out << session.err;
+  for (const char* line :
+       {"FAILED shell:1: the Settings screen is not open (settings_pane: open shows it)",
+        "FAILED shell:3: the settings pane has no setting 'Volume' (its keys: EnableSlalom, "
+        "MogulFramerate, indicatorTap, hideIndicator, FakeFPS, aFPS, rate, volumeRamp, "
+        "ForceSlalom, mailMax)",
+        "FAILED shell:4: Enabled (EnableSlalom) is a switch: toggle it",
+        "FAILED shell:5: Slow-motion speed (rate) is a text field: type into it",
+        "shell:7: settings_file is {mailMax: true}",
+        "shell:8: settings_pane is {EnableSlalom: true, MogulFramerate: \"60\""}) {
+    EXPECT_NE(session.out.find(line), std::string::npos) << line << "\n" << session.out;
+  }
+}
+
 TEST(Shell, HelpListsEveryStepAndStateOfTheLanguage) {
   const TempFolder folder;
   const Finished session =
