@@ -97,14 +97,21 @@ TEST(PaneSettings, TheListHoldsTenKeysEachOnceWithADefault) {
   EXPECT_EQ(keys.size(), std::tuple_size_v<Values>);
 }
 
-TEST(PaneSettings, ThePanesDefaultsAreTheStoresDefaults) {
-  qv::test::runForked([] {
+// Runs `check` in a child with a settings root of its own, given the store's values without a
+// settings file.
+template <typename Check>
+void withStoreDefaults(Check check) {
+  qv::test::runForked([&] {
     qv::AutoreleasePool pool;
     qv::test::SandboxRoot root;
     initializeConstants();
     loadPreferences();
-    const Values withoutFile = storeValues();
+    check(root, storeValues());
+  });
+}
 
+TEST(PaneSettings, ThePanesDefaultsAreTheStoresDefaults) {
+  withStoreDefaults([](qv::test::SandboxRoot& root, const Values& withoutFile) {
     std::vector<std::pair<std::string, plist_t>> defaults;
     for (const Specifier& specifier : paneSpecifiers()) {
       if (specifier.defaultValue)
@@ -115,12 +122,7 @@ TEST(PaneSettings, ThePanesDefaultsAreTheStoresDefaults) {
 }
 
 TEST(PaneSettings, EveryKeyThePaneWritesChangesTheStore) {
-  qv::test::runForked([] {
-    qv::AutoreleasePool pool;
-    qv::test::SandboxRoot root;
-    initializeConstants();
-    loadPreferences();
-    const Values withoutFile = storeValues();
+  withStoreDefaults([](qv::test::SandboxRoot& root, const Values& withoutFile) {
     for (const Specifier& specifier : paneSpecifiers()) {
       if (!specifier.defaultValue) continue;
       EXPECT_NE(loadedFrom(root, {{specifier.key, changed(specifier)}}), withoutFile)
