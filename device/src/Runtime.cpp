@@ -32,15 +32,16 @@ id autorelease(id object) {
   return objc_autorelease(object);
 }
 
-AutoreleasePool::AutoreleasePool() : token_(objc_autoreleasePoolPush()) {}
+AutoreleasePool::AutoreleasePool()
+    : token_(reinterpret_cast<std::uintptr_t>(objc_autoreleasePoolPush())) {}
 
 AutoreleasePool::~AutoreleasePool() {
-  objc_autoreleasePoolPop(token_);
+  objc_autoreleasePoolPop(reinterpret_cast<void*>(token_));
 }
 
 void AutoreleasePool::drain() {
-  objc_autoreleasePoolPop(token_);
-  token_ = objc_autoreleasePoolPush();
+  objc_autoreleasePoolPop(reinterpret_cast<void*>(token_));
+  token_ = reinterpret_cast<std::uintptr_t>(objc_autoreleasePoolPush());
 }
 
 Class NSObjectClass() {

@@ -63,15 +63,15 @@ void addToPool(id object) {
 
 }  // namespace detail
 
-AutoreleasePool::AutoreleasePool() : depth_(detail::pushPool()) {}
+AutoreleasePool::AutoreleasePool() : token_(detail::pushPool()) {}
 
 AutoreleasePool::~AutoreleasePool() {
-  detail::popPool(depth_);
+  detail::popPool(token_);
 }
 
 void AutoreleasePool::drain() {
   ThreadPools& p = pools();
-  if (depth_ < p.marks.size()) p.releaseDownTo(p.marks[depth_]);
+  if (token_ < p.marks.size()) p.releaseDownTo(p.marks[token_]);
 }
 
 std::size_t pendingAutoreleases() {

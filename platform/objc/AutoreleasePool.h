@@ -6,21 +6,9 @@
 
 #include <cstddef>
 
+#include "platform/objc/AutoreleasePoolScope.h"
+
 namespace qv {
-
-class AutoreleasePool {
- public:
-  AutoreleasePool();
-  ~AutoreleasePool();
-  AutoreleasePool(const AutoreleasePool&) = delete;
-  AutoreleasePool& operator=(const AutoreleasePool&) = delete;
-
-  // Releases what was autoreleased since the pool began; the pool stays in place.
-  void drain();
-
- private:
-  std::size_t depth_;  // this pool's place in the thread's stack of pools
-};
 
 // Objects waiting in this thread's pools (tests).
 std::size_t pendingAutoreleases();
