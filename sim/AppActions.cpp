@@ -53,7 +53,8 @@ std::string snapshot(const Value& path) {
   id window = host::appWindow();
   if (window == nil) return "snapshot: the app has no window";
   ui::runPendingPasses();
-  const std::string file = path.text() != nullptr ? *path.text() : "";
+  const Value* named = path.map() != nullptr ? path.find("file") : &path;
+  const std::string file = named != nullptr && named->text() != nullptr ? *named->text() : "";
   return ui::writeSnapshot(window, file) ? "" : "snapshot: cannot write " + file;
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <typeinfo>
@@ -151,8 +152,13 @@ void start(AppChannel& channel, const AppProcessConfig& config) {
 }  // namespace
 
 void runAppProcess(int channelFd, const AppProcessConfig& config) {
-  // The supervisor's ends of the other apps' sockets are not this process's to hold.
-  for (const int fd : config.supervisorFds) ::close(fd);
+  // Whatever else the supervisor had open (its ends of the other apps' sockets, a web page's
+  // connections) is not this process's to hold: a copy kept here would keep it open.
+  ::close_range(3, static_cast<unsigned>(channelFd) - 1, 0);
+  ::close_range(static_cast<unsigned>(channelFd) + 1, ~0U, 0);
+  // The terminal's interrupt is the supervisor's: it ends its apps itself, and an app whose
+  // supervisor is gone ends at the closed channel.
+  std::signal(SIGINT, SIG_IGN);
   AppChannel channel(channelFd);  // the seams use it until the process ends
   try {
     start(channel, config);

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "host/App.h"
 
@@ -12,9 +11,8 @@ namespace qv::sim {
 
 struct AppProcessConfig {
   host::AppLaunch launch;
-  std::string root;                // the device's file system
-  std::int64_t startInstant;       // the supervisor's time at launch
-  std::vector<int> supervisorFds;  // inherited descriptors the app closes
+  std::string root;           // the device's file system
+  std::int64_t startInstant;  // the supervisor's time at launch
 };
 
 // The child's whole life; it never returns. Log lines, Darwin posts and `system` commands go to

@@ -74,14 +74,6 @@ void Device::trace(const AppRecord& app, const std::string& kind, const std::str
   trace_.event(now_, app.name, kind, text, {{"pid", static_cast<long long>(app.pid)}});
 }
 
-std::vector<int> Device::channelFds() const {
-  std::vector<int> fds;
-  for (const auto& app : apps_) {
-    if (app->running()) fds.push_back(app->channel->fd());
-  }
-  return fds;
-}
-
 AppRecord* Device::running(const std::string& app) {
   for (auto& record : apps_) {
     if (record->name == app && record->running()) return record.get();
@@ -125,11 +117,8 @@ std::string Device::launch(const std::string& name) {
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
     return "cannot make a socket pair: " + std::string(std::strerror(errno));
   }
-  AppProcessConfig config{{name, options_.device, options_.removals, options_.library},
-                          options_.root,
-                          now_,
-                          channelFds()};
-  config.supervisorFds.push_back(fds[0]);
+  const AppProcessConfig config{
+      {name, options_.device, options_.removals, options_.library}, options_.root, now_};
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid < 0) {

@@ -102,7 +102,6 @@ class Device {
   // --realtime: waits until the wall clock reaches the instant, showing the progress of a wait
   // that began at `from`.
   void pace(std::int64_t instant, std::int64_t from, Progress* progress) const;
-  std::vector<int> channelFds() const;
   void trace(const AppRecord& app, const std::string& kind, const std::string& text);
 
   DeviceOptions options_;

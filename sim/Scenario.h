@@ -104,8 +104,13 @@ struct PaneStep {
   std::string text;  // Type
 };
 
+// A clip put into the album while the apps run, as syncing a video does.
+struct AddClip {
+  Clip clip;
+};
+
 using Action = std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot,
-                            Expect, AppStep, Record, StoreDefault, PaneStep>;
+                            Expect, AppStep, Record, StoreDefault, PaneStep, AddClip>;
 
 struct Step {
   Location where;

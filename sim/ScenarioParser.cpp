@@ -25,6 +25,8 @@ constexpr int kLargestSide = 4096;
 constexpr int kMostFrames = 36'000;
 // Settings files run to a few hundred bytes; this keeps a wrong path from filling memory.
 constexpr std::uintmax_t kLargestSettingsFile = 1 << 20;
+// Minutes of a phone's video; the album copies a clip whole.
+constexpr std::uintmax_t kLargestClipFile = std::uintmax_t{200} << 20;
 
 std::string names(const std::vector<std::string>& all) {
   std::string out;
@@ -491,36 +493,53 @@ class Parser {
     std::vector<Clip> all;
     std::set<std::string> used;
     for (const Node& item : node) {
-      yaml_.expectKeys(item, {"name", "frame_rate", "duration", "size", "file"}, "a clip");
-      Clip clip;
-      char numbered[32];
-      std::snprintf(numbered, sizeof numbered, "IMG_%04zu.MOV", all.size() + 1);
-      if (item["file"]) {
-        clip.file = existingFile(item);
-        clip.fileAsWritten = yaml_.text(item["file"], "clip file");
-      }
-      const std::string fallback =
-          clip.file.empty() ? numbered : std::filesystem::path(clip.file).filename().string();
-      clip.name = item["name"] ? yaml_.text(item["name"], "clip name") : fallback;
-      if (clip.name.find('/') != std::string::npos || clip.name[0] == '.') {
-        yaml_.fail(item["name"], "a clip name is a plain file name, not '" + clip.name + "'");
-      }
-      if (!used.insert(clip.name).second) yaml_.fail(item, "two clips named " + clip.name);
-      if (!clip.file.empty()) {
-        all.push_back(clip);
-        continue;
-      }
-      clip.frameRate =
-          yaml_.number(yaml_.required(item, "frame_rate", "a clip"), "frame_rate", 1, 1000);
-      clip.duration =
-          yaml_.number(yaml_.required(item, "duration", "a clip"), "duration", 0.01, kLongestClip);
-      if (clip.duration * clip.frameRate > kMostFrames) {
-        yaml_.fail(item, "a clip has at most " + std::to_string(kMostFrames) + " frames");
-      }
-      size(yaml_.required(item, "size", "a clip"), clip);
-      all.push_back(clip);
+      all.push_back(clip(item, all.size() + 1));
+      if (!used.insert(all.back().name).second)
+        yaml_.fail(item, "two clips named " + all.back().name);
     }
     return all;
+  }
+
+  // A clip of the album: copied from a file, or made with the rate, length and size given;
+  // `number` names a made one that has no name.
+  Clip clip(const Node& item, std::size_t number) {
+    if (!item.IsMap())
+      yaml_.fail(item, "a clip is a map with a file, or a frame_rate, duration and size");
+    yaml_.expectKeys(item, {"name", "frame_rate", "duration", "size", "file"}, "a clip");
+    Clip clip;
+    char numbered[32];
+    std::snprintf(numbered, sizeof numbered, "IMG_%04zu.MOV", number);
+    if (item["file"]) {
+      clip.file = existingFile(item);
+      clip.fileAsWritten = yaml_.text(item["file"], "clip file");
+    }
+    const std::string fallback =
+        clip.file.empty() ? numbered : std::filesystem::path(clip.file).filename().string();
+    clip.name = item["name"] ? yaml_.text(item["name"], "clip name") : fallback;
+    if (clip.name.find('/') != std::string::npos || clip.name[0] == '.') {
+      yaml_.fail(item["name"], "a clip name is a plain file name, not '" + clip.name + "'");
+    }
+    if (!clip.file.empty()) return clip;
+    clip.frameRate =
+        yaml_.number(yaml_.required(item, "frame_rate", "a clip"), "frame_rate", 1, 1000);
+    clip.duration =
+        yaml_.number(yaml_.required(item, "duration", "a clip"), "duration", 0.01, kLongestClip);
+    if (clip.duration * clip.frameRate > kMostFrames) {
+      yaml_.fail(item, "a clip has at most " + std::to_string(kMostFrames) + " frames");
+    }
+    size(yaml_.required(item, "size", "a clip"), clip);
+    return clip;
+  }
+
+  // add_clip: a clip as the setup's list writes one, with its file's path and its name settled.
+  AddClip addedClip(const Node& body, std::string& written) {
+    const Clip added = clip(body, 1);
+    std::vector<std::pair<std::string, std::string>> settled{{"name", added.name}};
+    if (!added.file.empty()) settled.emplace_back("file", added.file);
+    std::map<std::string, Node> given;
+    for (const auto& entry : body) given[entry.first.Scalar()] = entry.second;
+    written = stepLine("add_clip", given, settled);
+    return AddClip{added};
   }
 
   // A clip's file, relative to the scenario file; it must exist, and stand alone.
@@ -534,6 +553,10 @@ class Parser {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
       yaml_.fail(item["file"], "no clip file " + path.string());
+    }
+    if (std::filesystem::file_size(path, error) > kLargestClipFile) {
+      yaml_.fail(item["file"],
+                 "clip file " + path.string() + " is larger than a clip can be (200 MiB)");
     }
     return std::filesystem::absolute(path, error).string();
   }
@@ -601,6 +624,10 @@ class Parser {
       if (file.kind == SettingsFile::Kind::File)
         step.written = stepLine(name, {}, {{"file", file.path}});
       step.action = ChangeSettings{file};
+    } else if (name == "add_clip") {
+      if (!body.IsMap())
+        yaml_.fail(item, "add_clip takes a clip: {file: PATH} or {frame_rate, duration, size}");
+      step.action = addedClip(body, step.written);
     } else {
       step.action = ordinaryStep(item, name, body, step.written);
     }
@@ -613,7 +640,7 @@ class Parser {
     const auto kind =
         std::find_if(kinds.begin(), kinds.end(), [&](const StepKind& k) { return k.name == name; });
     if (kind == kinds.end()) {
-      std::vector<std::string> known{"settings", "expect"};
+      std::vector<std::string> known{"settings", "expect", "add_clip"};
       for (const StepKind& k : kinds) known.push_back(k.name);
       std::sort(known.begin(), known.end());
       yaml_.fail(item, "unknown step '" + name + "' (steps: " + names(known) + ")");
@@ -730,6 +757,10 @@ std::vector<StepUsage> stepUsages() {
                     "settings: {values: {KEY: VALUE}, format: xml|binary} | {raw: TEXT} | {file: "
                     "PATH} | none\n" +
                         under + "the settings pane writes the file and posts its notification"});
+  usages.push_back(
+      {"add_clip",
+       "add_clip: {file: PATH, name: NAME} | {frame_rate: F, duration: S, size: WxH}\n" + under +
+           "put a clip into the album, as syncing does"});
   usages.push_back({"expect", "expect: {app: APP, STATE: VALUE...}\n" + under +
                                   "check observable state (app defaults to Camera)"});
   return usages;

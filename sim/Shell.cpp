@@ -157,15 +157,8 @@ class Shell {
 
   // The setup and the steps taken, as a file that `run` replays to the same result.
   std::string scenarioText() const {
-    std::string library;
-    if (options_.run.library == host::LibraryChoice::iOS7) library = " --library ios7";
-    if (options_.run.library == host::LibraryChoice::iOS8) library = " --library ios8";
-    std::string text = "# Steps typed in quorvane-sim shell; quorvane-sim run FILE" + library +
-                       " replays them.\ndevice: " + textScalar(setup_.device.name) + "\n";
-    if (!options_.system.empty()) text += "system: " + textScalar(options_.system) + "\n";
-    text += "steps:\n";
-    for (const std::string& step : taken_) text += "  - " + step + "\n";
-    return text;
+    return savedScenario("typed in quorvane-sim shell", setup_.device.name, options_.system,
+                         options_.run.library, taken_);
   }
 
   void help(const std::string&, const Location&) {

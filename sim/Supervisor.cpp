@@ -68,8 +68,44 @@ std::string describe(const Action& action) {
           [](const Record& step) { return "record " + toText(step.seconds) + " s on " + step.app; },
           [](const StoreDefault& step) { return "defaults " + step.key + " of " + step.app; },
           [](const PaneStep& step) { return describePane(step); },
+          [](const AddClip& step) { return "add_clip " + step.clip.name; },
       },
       action);
+}
+
+// "1280x720, 120 fps, 3 s" for the file's video, or what it lacks.
+std::string summary(const media::MediaInfo& info) {
+  for (const media::TrackInfo& track : info.tracks) {
+    if (track.mediaType != "vide") continue;
+    return std::to_string(track.width) + "x" + std::to_string(track.height) + ", " +
+           toText(static_cast<double>(track.nominalFrameRate)) + " fps, " +
+           toText(CMTimeGetSeconds(info.duration)) + " s";
+  }
+  return info.tracks.empty() ? "no readable track: " + info.problem : "no video track";
+}
+
+// A clip of the setup: written as the camera records, or copied from the file it names.
+void putInAlbum(const Clip& clip, const Sandbox& sandbox, Trace& trace, std::int64_t instant) {
+  const std::string devicePath = std::string(kAlbumPath) + "/" + clip.name;
+  const std::string path = sandbox.hostPath(devicePath);
+  if (!clip.file.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    if (!std::filesystem::copy_file(clip.file, path, error)) {
+      throw std::runtime_error("cannot copy " + clip.fileAsWritten +
+                               " into the album: " + error.message());
+    }
+    const media::MediaInfo info = media::readMediaInfo(path);
+    trace.event(
+        instant, "sim", "clip",
+        "clip " + devicePath + ": copied from " + clip.fileAsWritten + " (" + summary(info) + ")");
+    return;
+  }
+  media::writeClip(path, {clip.frameRate, clip.duration, clip.width, clip.height});
+  trace.event(instant, "sim", "clip",
+              "clip " + devicePath + ": " + std::to_string(clip.width) + "x" +
+                  std::to_string(clip.height) + ", " + toText(clip.frameRate) + " fps, " +
+                  toText(clip.duration) + " s");
 }
 
 class Runner {
@@ -97,6 +133,35 @@ class Runner {
       if (!problem.empty()) return {};
     }
     return normalized(observable, actualValue(observable, app, live));
+  }
+
+  ValueMap lookAll(const std::string& app) {
+    ValueList liveKeys;
+    for (const Observable& observable : observables()) {
+      if (observable.scope == Scope::Live && observable.source == observable.key) {
+        liveKeys.push_back(observable.source);
+      }
+    }
+    ValueMap live;
+    const bool answered = !app.empty() && device_.observe(app, liveKeys, live).empty();
+    ValueMap all;
+    for (const Observable& observable : observables()) {
+      // A key that reads another's state (log_includes reads log) adds nothing to a listing.
+      if (observable.source != observable.key) continue;
+      if (app.empty() && observable.scope != Scope::Device) continue;
+      if (observable.scope == Scope::Live && !answered) continue;
+      all.emplace_back(observable.key, normalized(observable, actualValue(observable, app, live)));
+    }
+    return all;
+  }
+
+  std::string drawScreen(const std::string& screen, const std::string& file, int scale) {
+    if (screen == kSettingsScreen) return pane_.snapshot(file);
+    return device_.act(screen, "snapshot", ValueMap{{"file", file}, {"scale", scale}});
+  }
+
+  void advance(double seconds) {
+    device_.advanceTo(Clock::offset(device_.now(), Clock::toNanoseconds(seconds)));
   }
 
   std::int64_t now() const { return device_.now(); }
@@ -132,6 +197,7 @@ class Runner {
                        [&](const Record& s) { return record(step, s); },
                        [&](const StoreDefault& s) { return storeDefault(s); },
                        [&](const PaneStep& s) { return paneStep(s); },
+                       [&](const AddClip& s) { return addClip(s.clip); },
                    },
                    step.action);
     if (!problem.empty()) fail(step.where, problem);
@@ -201,6 +267,20 @@ class Runner {
       return e.what();
     }
     postSettings();
+    return "";
+  }
+
+  std::string addClip(const Clip& clip) {
+    std::error_code error;
+    if (std::filesystem::exists(sandbox_.hostPath(std::string(kAlbumPath) + "/" + clip.name),
+                                error)) {
+      return "add_clip: the album already has " + clip.name;
+    }
+    try {
+      putInAlbum(clip, sandbox_, trace_, device_.now());
+    } catch (const std::runtime_error& e) {
+      return std::string("add_clip: ") + e.what();
+    }
     return "";
   }
 
@@ -373,42 +453,6 @@ class Runner {
   std::string snapshotFolder_;
 };
 
-// "1280x720, 120 fps, 3 s" for the file's video, or what it lacks.
-std::string summary(const media::MediaInfo& info) {
-  for (const media::TrackInfo& track : info.tracks) {
-    if (track.mediaType != "vide") continue;
-    return std::to_string(track.width) + "x" + std::to_string(track.height) + ", " +
-           toText(static_cast<double>(track.nominalFrameRate)) + " fps, " +
-           toText(CMTimeGetSeconds(info.duration)) + " s";
-  }
-  return info.tracks.empty() ? "no readable track: " + info.problem : "no video track";
-}
-
-// A clip of the setup: written as the camera records, or copied from the file it names.
-void putInAlbum(const Clip& clip, const Sandbox& sandbox, Trace& trace) {
-  const std::string devicePath = std::string(kAlbumPath) + "/" + clip.name;
-  const std::string path = sandbox.hostPath(devicePath);
-  const std::int64_t start = Clock::kVirtualStart;
-  if (!clip.file.empty()) {
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    if (!std::filesystem::copy_file(clip.file, path, error)) {
-      throw std::runtime_error("cannot copy " + clip.fileAsWritten +
-                               " into the album: " + error.message());
-    }
-    const media::MediaInfo info = media::readMediaInfo(path);
-    trace.event(
-        start, "sim", "clip",
-        "clip " + devicePath + ": copied from " + clip.fileAsWritten + " (" + summary(info) + ")");
-    return;
-  }
-  media::writeClip(path, {clip.frameRate, clip.duration, clip.width, clip.height});
-  trace.event(start, "sim", "clip",
-              "clip " + devicePath + ": " + std::to_string(clip.width) + "x" +
-                  std::to_string(clip.height) + ", " + toText(clip.frameRate) + " fps, " +
-                  toText(clip.duration) + " s");
-}
-
 // The device's files before any app starts: the libraries, the settings, the album.
 void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& sandbox,
            Trace& trace) {
@@ -436,7 +480,7 @@ void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& s
     trace.event(Clock::kVirtualStart, "sim", "debug", line);
   });
   try {
-    for (const Clip& clip : scenario.clips) putInAlbum(clip, sandbox, trace);
+    for (const Clip& clip : scenario.clips) putInAlbum(clip, sandbox, trace, start);
   } catch (...) {
     setDiagnosticSink({});
     throw;
@@ -467,6 +511,22 @@ void Session::take(const Step& step) {
 
 Value Session::look(const Observable& observable, const std::string& app, std::string& problem) {
   return state_->runner->look(observable, app, problem);
+}
+
+ValueMap Session::lookAll(const std::string& app) {
+  return state_->runner->lookAll(app);
+}
+
+std::string Session::drawScreen(const std::string& screen, const std::string& file, int scale) {
+  return state_->runner->drawScreen(screen, file, scale);
+}
+
+void Session::advance(double seconds) {
+  state_->runner->advance(seconds);
+}
+
+const std::string& Session::root() const {
+  return state_->sandbox.root();
 }
 
 std::int64_t Session::now() const {

@@ -44,12 +44,27 @@ class Session {
   // What an expectation of the observable would see now; `problem` says why an app cannot answer.
   Value look(const Observable& observable, const std::string& app, std::string& problem);
 
+  // Every observable of the app that `show` knows, by key, in the table's order: one exchange
+  // with the app for all its live state (left out when it cannot answer), and the device's;
+  // the device's alone when `app` is empty.
+  ValueMap lookAll(const std::string& app);
+
+  // Draws a screen (an app's window, or the Settings screen) into a PNG file at `scale` pixels a
+  // point, outside the trace; answers why it could not.
+  std::string drawScreen(const std::string& screen, const std::string& file, int scale);
+
+  // Lets virtual time pass outside any step, as a clock paced by the wall clock does.
+  void advance(double seconds);
+
   // A line the shell could not take, with its error: it fails the session, and the trace's
   // listener hears of it (the error itself is the caller's to show).
   void refuse(const std::string& problem);
 
   // The device's virtual time.
   std::int64_t now() const;
+
+  // The folder that holds the device's file system.
+  const std::string& root() const;
 
   // Ends the apps still running, for `reason`, and traces the summary; answers the exit status.
   int finish(const std::string& reason = "the scenario ended");

@@ -6,6 +6,12 @@
 
 namespace qv::sim {
 
+std::string traceLine(const TraceEvent& event) {
+  char stamp[48];
+  std::snprintf(stamp, sizeof stamp, "%9.3f  %-15s ", event.seconds, event.source.c_str());
+  return stamp + event.text;
+}
+
 void Trace::event(std::int64_t instant, const std::string& source, const std::string& kind,
                   const std::string& text, const ValueMap& fields) {
   const double seconds = static_cast<double>(instant - start_) / 1e9;
@@ -15,9 +21,7 @@ void Trace::event(std::int64_t instant, const std::string& source, const std::st
     for (const auto& [key, value] : fields) line += ", " + jsonString(key) + ": " + toJson(value);
     out_ << line << "}\n";
   } else {
-    char stamp[48];
-    std::snprintf(stamp, sizeof stamp, "%9.3f  %-15s ", seconds, source.c_str());
-    out_ << stamp << text << '\n';
+    out_ << traceLine({seconds, source, kind, text, {}}) << '\n';
   }
   out_.flush();
   if (listener_) listener_({seconds, source, kind, text, fields});

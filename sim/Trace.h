@@ -22,6 +22,9 @@ struct TraceEvent {
   ValueMap fields;  // JSON only
 };
 
+// The event as a line of the readable trace: "    1.250  Camera          text".
+std::string traceLine(const TraceEvent& event);
+
 class Trace {
  public:
   // `start`: the virtual instant that shows as time 0.

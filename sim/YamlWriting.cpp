@@ -77,4 +77,18 @@ std::string textScalar(const std::string& text) {
   return flow(textNode(text));
 }
 
+std::string savedScenario(const std::string& origin, const std::string& device,
+                          const std::string& system, host::LibraryChoice library,
+                          const std::vector<std::string>& steps) {
+  std::string flag;
+  if (library == host::LibraryChoice::iOS7) flag = " --library ios7";
+  if (library == host::LibraryChoice::iOS8) flag = " --library ios8";
+  std::string text = "# Steps " + origin + "; quorvane-sim run FILE" + flag +
+                     " replays them.\ndevice: " + textScalar(device) + "\n";
+  if (!system.empty()) text += "system: " + textScalar(system) + "\n";
+  text += "steps:\n";
+  for (const std::string& step : steps) text += "  - " + step + "\n";
+  return text;
+}
+
 }  // namespace qv::sim

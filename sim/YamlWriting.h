@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/loader/Loader.h"
+
 namespace qv::sim {
 
 // A step's node as one line: "start_preview", "launch: Camera", "expect: {preview: running}".
@@ -20,5 +22,11 @@ std::string stepLine(const std::string& name, const std::map<std::string, YAML::
 
 // Text as a scalar that reads back as that text: plain where it can be, else double-quoted.
 std::string textScalar(const std::string& text);
+
+// Steps taken one at a time (`origin`: "typed in quorvane-sim shell") as a scenario file that `run`
+// replays, with the library option the session had; `system` empty: the device's own.
+std::string savedScenario(const std::string& origin, const std::string& device,
+                          const std::string& system, host::LibraryChoice library,
+                          const std::vector<std::string>& steps);
 
 }  // namespace qv::sim

@@ -10,6 +10,7 @@
 #include "sim/Monkey.h"
 #include "sim/Report.h"
 #include "sim/ScenarioParser.h"
+#include "sim/Serve.h"
 #include "sim/Shell.h"
 #include "sim/Supervisor.h"
 
@@ -151,6 +152,31 @@ int main(int argc, char** argv) {
       "show KEY [APP], save FILE, help, exit. Reads plainly, with no prompt, when standard\n"
       "input is not a terminal. docs/scenarios.md has the whole language.\n");
 
+  ServeOptions serveOptions;
+  serveOptions.run.libraryFolder = QUORVANE_LIBRARY_DIR;
+  std::string serveLibrary;
+  CLI::App* serve = app.add_subcommand(
+      "serve", "the device in a web page on this machine: click to tap, type, watch the trace");
+  serve->add_option("--device", serveOptions.device, "a device of the catalog")
+      ->capture_default_str();
+  serve->add_option("--system", serveOptions.system,
+                    "a system version of the catalog for the device to run (\"8.1\")");
+  serve->add_option("--library", serveLibrary, "map this library whatever the system: ios7 or ios8")
+      ->check(CLI::IsMember({"ios7", "ios8"}));
+  serve->add_option("--root", serveOptions.run.root,
+                    "the device's file system: this folder, kept "
+                    "(default: a new temporary folder, kept)");
+  serve->add_option("--port", serveOptions.port, "the port on 127.0.0.1; 0 takes a free one")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 65535));
+  serve->footer(
+      "\nPrints \"serving on http://127.0.0.1:PORT/\" and serves the page there, on the loopback\n"
+      "address only: the front screen (a click is a tap, a double click a double tap, keys go\n"
+      "to the text field in front), a home row for Camera, Photos and Settings, the clock,\n"
+      "the trace and the front app's state; \"Save as scenario\" writes what was done as a\n"
+      "file that run replays. One page drives the device; others watch. Ctrl-C ends the\n"
+      "server and its apps. docs/scenarios.md has more.\n");
+
   MonkeyOptions monkeyOptions;
   monkeyOptions.libraryFolder = QUORVANE_LIBRARY_DIR;
   std::string monkeyLibrary = "ios8";
@@ -189,6 +215,11 @@ int main(int argc, char** argv) {
   if (monkey->parsed()) {
     if (monkeyLibrary == "ios7") monkeyOptions.library = qv::host::LibraryChoice::iOS7;
     return runMonkey(monkeyOptions, *catalog, std::cout);
+  }
+  if (serve->parsed()) {
+    if (serveLibrary == "ios7") serveOptions.run.library = qv::host::LibraryChoice::iOS7;
+    if (serveLibrary == "ios8") serveOptions.run.library = qv::host::LibraryChoice::iOS8;
+    return runServe(serveOptions, *catalog);
   }
   if (shell->parsed()) {
     shellOptions.run = shellFlags.resolved();

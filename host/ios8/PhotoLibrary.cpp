@@ -231,14 +231,18 @@ Ref<> newAsset(const std::string& devicePath) {
   return asset;
 }
 
+// The store's assets once, then every movie of the album the library does not hold yet: a clip
+// synced onto the device while the app runs shows up as the library is next read.
 void loadLibrary() {
   Library& shared = library();
-  if (shared.loaded || objc_getClass("PLManagedAsset") == Nil) return;
-  shared.loaded = true;
-  Ref<> store = foundation::dictionaryFromFile(kLibraryStore);
-  for (id record : arrayElements(send<id>(store.get(), "objectForKey:"_sel, "assets"_ns))) {
-    Ref<> asset = assetFrom(record);
-    shared.assets[fileNameOf(assetOf(asset).path)] = asset;
+  if (objc_getClass("PLManagedAsset") == Nil) return;
+  if (!shared.loaded) {
+    shared.loaded = true;
+    Ref<> store = foundation::dictionaryFromFile(kLibraryStore);
+    for (id record : arrayElements(send<id>(store.get(), "objectForKey:"_sel, "assets"_ns))) {
+      Ref<> asset = assetFrom(record);
+      shared.assets[fileNameOf(assetOf(asset).path)] = asset;
+    }
   }
   bool imported = false;
   std::error_code error;

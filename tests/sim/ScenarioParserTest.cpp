@@ -115,7 +115,8 @@ steps: [launch: Camera]
 TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
   const std::string head = "device: iPhone 6\nsteps:\n";
   EXPECT_EQ(errorOf(head + "  - launch: Camera\n  - jump: 3\n"),
-            "s.yaml:4: unknown step 'jump' (steps: camera_mode, defaults, double_tap_indicator, "
+            "s.yaml:4: unknown step 'jump' (steps: add_clip, camera_mode, defaults, "
+            "double_tap_indicator, "
             "edit_slow_motion, expect, export, fail_next, hold_remakes, launch, open_clip, play, "
             "press_alert, press_bar, press_sheet, publish, quit, record, release_remakes, seek, "
             "settings, settings_pane, snapshot, start_preview, stop_preview, tap_indicator, type, "

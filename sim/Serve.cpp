@@ -1,0 +1,303 @@
+#include "sim/Serve.h"
+
+#include <httplib.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <csignal>
+#include <iostream>
+#include <random>
+#include <thread>
+
+#include "host/AppWindow.h"
+#include "sim/PageFiles.h"
+
+namespace qv::sim {
+namespace {
+
+constexpr const char* kLoopback = "127.0.0.1";
+// A page asks for news this long at a time; one that has not asked for a while has gone, and
+// another may drive the device.
+constexpr std::chrono::seconds kPollWait{2};
+constexpr std::chrono::seconds kDriverLease{6};
+// A clip as large as the album takes, and the request line and headers around it.
+constexpr std::size_t kLargestBody = (std::size_t{200} << 20) + (1 << 16);
+constexpr const char* kPageHeader = "X-Quorvane-Page";
+
+// The pages open on the device: the one that drives it, and those that only watch.
+class Pages {
+ public:
+  // A new page's name; it drives when no other page does.
+  std::string open() {
+    char name[17];
+    std::uniform_int_distribution<unsigned long long> any;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::snprintf(name, sizeof name, "%016llx", any(random_));
+    claim(name);
+    return name;
+  }
+
+  // Whether the page drives the device now: the driver's asking keeps it driving, and a page
+  // takes over from one that has gone quiet.
+  bool drives(const std::string& page) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return !page.empty() && claim(page);
+  }
+
+ private:
+  bool claim(const std::string& page) {
+    const auto now = std::chrono::steady_clock::now();
+    if (driver_.empty() || now - seen_ > kDriverLease) driver_ = page;
+    if (driver_ != page) return false;
+    seen_ = now;
+    return true;
+  }
+
+  std::mutex mutex_;
+  std::mt19937_64 random_{std::random_device{}()};
+  std::string driver_;
+  std::chrono::steady_clock::time_point seen_;
+};
+
+void refuse(httplib::Response& response, int status, const std::string& reason) {
+  response.status = status;
+  response.set_content(reason + "\n", "text/plain; charset=utf-8");
+}
+
+std::optional<long long> wholeNumber(const httplib::Request& request, const char* name) {
+  const std::string text = request.get_param_value(name);
+  long long number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || number < -1) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+// The routes of the page and of its requests.
+class Site {
+ public:
+  Site(ServedDevice& device, const ServeOptions& options) : device_(device), options_(options) {}
+
+  void route(httplib::Server& server) {
+    for (const PageFile& file : pageFiles()) {
+      server.Get(file.path, [&file](const httplib::Request&, httplib::Response& response) {
+        response.set_content(file.content.data(), file.content.size(), file.type);
+      });
+    }
+    server.Get("/api/hello", [this](const auto&, auto& response) { hello(response); });
+    server.Get("/api/updates",
+               [this](const auto& request, auto& response) { updates(request, response); });
+    server.Get("/api/screen.png",
+               [this](const auto& request, auto& response) { screen(request, response); });
+    server.Get("/api/scenario", [this](const auto&, auto& response) { scenario(response); });
+    server.Post("/api/step", [this](const auto& request, auto& response) {
+      if (driving(request, response)) answer(device_.step(request.body), response);
+    });
+    server.Post("/api/realtime", [this](const auto& request, auto& response) {
+      if (driving(request, response)) realtime(request, response);
+    });
+    server.Post("/api/clip", [this](const auto& request, auto& response) {
+      if (driving(request, response)) upload(Upload::Clip, request, response);
+    });
+    server.Post("/api/settings", [this](const auto& request, auto& response) {
+      if (driving(request, response)) upload(Upload::Settings, request, response);
+    });
+  }
+
+  // Requests for another host name than ours come from a page of another site (a name that
+  // resolves to the loopback address): they get nothing.
+  bool fromOurPage(const httplib::Request& request, httplib::Response& response, int port) const {
+    const std::string host = request.get_header_value("Host");
+    const std::string suffix = ":" + std::to_string(port);
+    if (host == kLoopback + suffix || host == "localhost" + suffix) return true;
+    refuse(response, 403, "this server answers pages of http://127.0.0.1" + suffix + "/ only");
+    return false;
+  }
+
+ private:
+  void hello(httplib::Response& response) {
+    const CGSize size = host::screenSize(device_.device().idiom);
+    const ValueMap hello{
+        {"page", pages_.open()},
+        {"device", device_.device().name},
+        {"system", device_.device().system.version},
+        {"width", size.width},
+        {"height", size.height},
+    };
+    response.set_content(toJson(Value(hello)), "application/json");
+  }
+
+  void updates(const httplib::Request& request, httplib::Response& response) {
+    const auto after = wholeNumber(request, "after");
+    const auto trace = wholeNumber(request, "trace");
+    if (!after || !trace || *trace < 0) {
+      return refuse(response, 400, "updates takes after=VERSION and trace=LINES, whole numbers");
+    }
+    sendView(request, response, *after, static_cast<std::size_t>(*trace), kPollWait);
+  }
+
+  // The view as the asking page sees it: with its part of the trace and whether it drives.
+  void sendView(const httplib::Request& request, httplib::Response& response, long after,
+                std::size_t trace, std::chrono::milliseconds wait) {
+    const DeviceView view = device_.view(after, trace, wait);
+    std::string lines;
+    for (const std::string& line : view.trace) lines += (lines.empty() ? "" : ", ") + line;
+    const bool drives = pages_.drives(request.get_header_value(kPageHeader));
+    response.set_header("Cache-Control", "no-store");
+    response.set_content("{" + view.json + ", \"version\": " + std::to_string(view.version) +
+                             ", \"driver\": " + (drives ? "true" : "false") + ", \"trace\": [" +
+                             lines + "], \"trace_end\": " + std::to_string(view.traceEnd) + "}",
+                         "application/json");
+  }
+
+  void screen(const httplib::Request& request, httplib::Response& response) {
+    const DeviceView view = device_.view(-1, SIZE_MAX, std::chrono::milliseconds(0));
+    if (view.screen == nullptr) return refuse(response, 404, "no app is in front");
+    response.set_header("Cache-Control", "no-store");
+    if (request.has_param("download")) {
+      response.set_header("Content-Disposition", "attachment; filename=\"quorvane-screen.png\"");
+    }
+    response.set_content(*view.screen, "image/png");
+  }
+
+  void scenario(httplib::Response& response) {
+    const std::string text = device_.scenario();
+    if (text.empty()) return refuse(response, 409, "no step to save yet");
+    response.set_header("Content-Disposition", "attachment; filename=\"quorvane-scenario.yaml\"");
+    response.set_content(text, "application/yaml; charset=utf-8");
+  }
+
+  // Only the page that drives the device changes it; the others watch.
+  bool driving(const httplib::Request& request, httplib::Response& response) {
+    if (pages_.drives(request.get_header_value(kPageHeader))) return true;
+    refuse(response, 409, "another page drives the device; this one only watches");
+    return false;
+  }
+
+  void answer(const Outcome& outcome, httplib::Response& response) {
+    if (!outcome.ok()) return refuse(response, outcome.status, outcome.reason);
+    response.status = 204;
+  }
+
+  void realtime(const httplib::Request& request, httplib::Response& response) {
+    if (request.body != "on" && request.body != "off") {
+      return refuse(response, 400, "realtime takes on or off");
+    }
+    answer(device_.setRealtime(request.body == "on"), response);
+  }
+
+  void upload(Upload kind, const httplib::Request& request, httplib::Response& response) {
+    answer(device_.upload(kind, request.get_param_value("name"), request.body), response);
+  }
+
+  ServedDevice& device_;
+  const ServeOptions& options_;
+  Pages pages_;
+};
+
+// Ctrl-C and SIGTERM end the server: the handler only writes to a pipe, which a thread watches.
+int signalPipe[2] = {-1, -1};
+
+extern "C" void onStopSignal(int) {
+  const char stop = 1;
+  [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &stop, 1);
+}
+
+class StopSignals {
+ public:
+  explicit StopSignals(std::function<void()> stop) {
+    if (::pipe(signalPipe) != 0) throw std::runtime_error("cannot make a pipe for signals");
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &oldInterrupt_);
+    ::sigaction(SIGTERM, &action, &oldTerminate_);
+    watcher_ = std::thread([stop = std::move(stop)] {
+      char signal = 0;
+      if (::read(signalPipe[0], &signal, 1) == 1 && signal == 1) stop();
+    });
+  }
+
+  ~StopSignals() {
+    ::sigaction(SIGINT, &oldInterrupt_, nullptr);
+    ::sigaction(SIGTERM, &oldTerminate_, nullptr);
+    const char done = 0;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &done, 1);
+    watcher_.join();
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+  }
+
+ private:
+  struct sigaction oldInterrupt_ {};
+  struct sigaction oldTerminate_ {};
+  std::thread watcher_;
+};
+
+// Why the server itself turned a request away.
+std::string problem(const httplib::Request& request, int status) {
+  switch (status) {
+    case 400:
+      return "the request is not HTTP the server reads";
+    case 404:
+      return "no such page: " + request.method + " " + request.path;
+    case 413:
+      return "the request is larger than any the server takes (a clip is at most 200 MiB)";
+    case 414:
+      return "the request's address is too long";
+    default:
+      return "the request cannot be taken (HTTP " + std::to_string(status) + ")";
+  }
+}
+
+// The port taken on the loopback address, or -1.
+int bind(httplib::Server& server, int port) {
+  if (port == 0) return server.bind_to_any_port(kLoopback);
+  return server.bind_to_port(kLoopback, port) ? port : -1;
+}
+
+}  // namespace
+
+int runServe(const ServeOptions& options, const host::Catalog& catalog) {
+  std::unique_ptr<ServedDevice> device;
+  try {
+    device = std::make_unique<ServedDevice>(options, catalog);
+  } catch (const std::runtime_error& e) {  // an unknown device, a device that cannot be set up
+    std::cerr << "quorvane-sim: " << e.what() << '\n';
+    return kCannotRun;
+  }
+  httplib::Server server;
+  Site site(*device, options);
+  int port = -1;
+  server.set_payload_max_length(kLargestBody);
+  server.set_keep_alive_timeout(1);  // keeps the server's end prompt
+  server.set_pre_routing_handler([&](const auto& request, auto& response) {
+    return site.fromOurPage(request, response, port) ? httplib::Server::HandlerResponse::Unhandled
+                                                     : httplib::Server::HandlerResponse::Handled;
+  });
+  server.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
+    if (response.body.empty()) refuse(response, response.status, problem(request, response.status));
+  });
+  site.route(server);
+  port = bind(server, options.port);
+  if (port < 0) {
+    std::cerr << "quorvane-sim: cannot listen on " << kLoopback << ":" << options.port
+              << " (taken by another program, or not allowed)\n";
+    device->stop();
+    device->run();
+    return kCannotRun;
+  }
+  std::cout << "serving on http://" << kLoopback << ":" << port << "/" << std::endl;
+  StopSignals signals([&] { device->stop(); });
+  std::thread listener([&] {
+    server.listen_after_bind();
+    device->stop();
+  });
+  const int status = device->run();
+  server.stop();
+  listener.join();
+  return status;
+}
+
+}  // namespace qv::sim
