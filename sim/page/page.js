@@ -260,8 +260,11 @@ $("screen").addEventListener("click", (event) => {
 
 // The home row, the clock and the files.
 
-function launch(app) {
-  return app === "Settings" ? step("settings_pane: open") : step(`launch: ${app}`);
+// The camera screen kicks off its preview as it first appears.
+async function launch(app) {
+  if (app === "Settings") return step("settings_pane: open");
+  const starting = page.view.apps[app] !== "running";
+  if ((await step(`launch: ${app}`)) && app === "Camera" && starting) await step("start_preview");
 }
 
 for (const row of document.querySelectorAll("#home-row tr")) {
