@@ -77,7 +77,7 @@ std::optional<long long> wholeNumber(const httplib::Request& request, const char
 // The routes of the page and of its requests.
 class Site {
  public:
-  Site(ServedDevice& device, const ServeOptions& options) : device_(device), options_(options) {}
+  explicit Site(ServedDevice& device) : device_(device) {}
 
   void route(httplib::Server& server) {
     for (const PageFile& file : pageFiles()) {
@@ -192,7 +192,6 @@ class Site {
   }
 
   ServedDevice& device_;
-  const ServeOptions& options_;
   Pages pages_;
 };
 
@@ -268,7 +267,7 @@ int runServe(const ServeOptions& options, const host::Catalog& catalog) {
     return kCannotRun;
   }
   httplib::Server server;
-  Site site(*device, options);
+  Site site(*device);
   int port = -1;
   server.set_payload_max_length(kLargestBody);
   server.set_keep_alive_timeout(1);  // keeps the server's end prompt
@@ -278,6 +277,15 @@ int runServe(const ServeOptions& options, const host::Catalog& catalog) {
   });
   server.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
     if (response.body.empty()) refuse(response, response.status, problem(request, response.status));
+  });
+  server.set_exception_handler([](const auto&, auto& response, std::exception_ptr raised) {
+    try {
+      std::rethrow_exception(raised);
+    } catch (const std::exception& e) {
+      refuse(response, 500, std::string("the device could not take the request: ") + e.what());
+    } catch (...) {
+      refuse(response, 500, "the device could not take the request");
+    }
   });
   site.route(server);
   port = bind(server, options.port);

@@ -17,7 +17,8 @@
 
 namespace qv::sim {
 
-// A request waiting for the device's thread; `done` answers whether it ran.
+// A request waiting for the device's thread; `done` answers whether it ran, or carries what it
+// raised.
 struct ServedDevice::Job {
   std::function<void()> work;
   std::promise<bool> done;
@@ -115,8 +116,12 @@ int ServedDevice::run() {
       const std::shared_ptr<Job> job = jobs_.front();
       jobs_.pop_front();
       lock.unlock();
-      job->work();
-      job->done.set_value(true);
+      try {
+        job->work();
+        job->done.set_value(true);
+      } catch (const std::exception&) {  // the request's answer says what
+        job->done.set_exception(std::current_exception());
+      }
       lock.lock();
     }
     if (realtime_ && !stopping_) {

@@ -59,7 +59,8 @@ class ServedDevice {
   // From any thread.
   void stop();
 
-  // From the server's threads; each waits for the device's thread.
+  // From the server's threads; each waits for the device's thread, and raises what the device
+  // raised.
   // One step of the scenario language, as a line of a scenario file writes it.
   Outcome step(const std::string& line);
   // A file the page chose: a clip goes to the album under `name`, a settings file replaces the
