@@ -46,6 +46,8 @@ std::string unknownSystem(const host::Catalog& catalog, const std::string& versi
 constexpr double kLongestClip = 600;
 // A recording is written frame by frame when it stops: at 240 fps, a minute takes a while.
 constexpr double kLongestRecording = 60;
+// Screen points a tap may name: whether one is on the screen is the device's to say.
+constexpr double kFarthestPoint = 100'000;
 
 // A step's fields, from its map or from the one value of its short form.
 struct Fields {
@@ -107,6 +109,16 @@ bool defaultsFlag(const Fields& fields) {
                      "defaults value should be true or false, not " + toText(value));
   }
   return *flag;
+}
+
+// tap and double_tap: {x: X, y: Y} in screen points.
+Action tapStep(const Fields& f, unsigned taps) {
+  const std::string& step = f.name;
+  const double x = f.yaml.number(f["x"], step + " x", -kFarthestPoint, kFarthestPoint);
+  const double y = f.yaml.number(f["y"], step + " y", -kFarthestPoint, kFarthestPoint);
+  return AppStep{f.app(), "tap",
+                 ValueMap{{"x", x}, {"y", y}, {"taps", static_cast<long long>(taps)}},
+                 step + " at (" + toText(x) + ", " + toText(y) + ")"};
 }
 
 // settings_pane: open | close | {scroll_to: ROW} | {toggle: ROW} | {type: {ROW: TEXT}}.
@@ -198,6 +210,16 @@ const std::vector<StepKind>& stepKinds() {
          return Snapshot{app, name};
        },
        "snapshot [: NAME]               write the app's screen (or Settings) as NAME.png"},
+      {"tap",
+       {"x", "y", "app"},
+       {"x", "y"},
+       [](const Fields& f) { return tapStep(f, 1); },
+       "tap: {x: X, y: Y}               a finger's tap at that point of the screen (points)"},
+      {"double_tap",
+       {"x", "y", "app"},
+       {"x", "y"},
+       [](const Fields& f) { return tapStep(f, 2); },
+       "double_tap: {x: X, y: Y}        a double tap there"},
       {"tap_indicator",
        {"app"},
        {},
@@ -219,7 +241,7 @@ const std::vector<StepKind>& stepKinds() {
          const std::string text = typedText(f);
          return AppStep{f.app(), "type", text, "type " + toText(Value(text))};
        },
-       "type: TEXT                      the alert's text field now holds TEXT"},
+       "type: TEXT                      the field being edited (the alert's) now holds TEXT"},
       {"press_alert",
        {"button", "app"},
        {"button"},

@@ -100,7 +100,7 @@ TEST_F(Touches, TapsLandOnTheFrontmostTouchableViewAndReachItsAncestors) {
   EXPECT_EQ(taps(1), "single below ");
   Ref<> cover = makeView(root, CGRectMake(0, 0, 320, 200));
   EXPECT_EQ(taps(1), "below ") << "the cover takes it";
-  EXPECT_EQ(tap(root, CGPointMake(50, 50), 1), cover.get());
+  EXPECT_EQ(tap(root, CGPointMake(50, 50), 1).landedOn.get(), cover.get());
   send(cover, "setUserInteractionEnabled:"_sel, BOOL{NO});
   EXPECT_EQ(taps(1), "single below ");
   send(cover, "setUserInteractionEnabled:"_sel, BOOL{YES});
@@ -108,7 +108,7 @@ TEST_F(Touches, TapsLandOnTheFrontmostTouchableViewAndReachItsAncestors) {
   EXPECT_EQ(taps(1), "single below ");
   send(view, "setAlpha:"_sel, CGFloat{0});
   EXPECT_EQ(taps(1), "below ");
-  EXPECT_EQ(tap(root, CGPointMake(500, 50), 1), nil) << "outside the root";
+  EXPECT_EQ(tap(root, CGPointMake(500, 50), 1).landedOn.get(), nil) << "outside the root";
 }
 
 TEST_F(Touches, PointsCrossTransformedViews) {
@@ -121,7 +121,7 @@ TEST_F(Touches, PointsCrossTransformedViews) {
       send<CGPoint>(inner, "convertPoint:fromView:"_sel, CGPointMake(-10, 0), root.get());
   EXPECT_EQ(back.x, 0);
   EXPECT_EQ(back.y, 0);
-  EXPECT_EQ(tapView(inner, 1), inner.get()) << "its centre lands on it";
+  EXPECT_EQ(tapView(inner, 1).landedOn.get(), inner.get()) << "its centre lands on it";
 }
 
 }  // namespace
