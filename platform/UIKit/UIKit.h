@@ -86,8 +86,8 @@ id firstResponder();
 CGRect frameInRoot(id view);
 
 // Where a double tap is recognized: the frames in the root's space of the views under `root`
-// (itself included) that are shown and take touches, and have an enabled tap recognizer of two
-// or more taps or are inside one that has.
+// (itself included) that are shown and take touches, have an enabled tap recognizer of two or
+// more taps or are inside one that has, and are not covered at their centre by a view in front.
 std::vector<CGRect> doubleTapAreas(id root);
 
 // The alerts on screen, in the order they were shown (the last one in front).

@@ -143,13 +143,28 @@ bool takesDoubleTaps(id view) {
   return false;
 }
 
-void collectDoubleTapAreas(id view, bool within, std::vector<CGRect>& areas) {
+bool isWithin(id view, id ancestor) {
+  for (id v = view; v != nil; v = viewState(v).superview) {
+    if (v == ancestor) return true;
+  }
+  return false;
+}
+
+// `owner`: the view whose recognizer takes the double taps of `view`, or nil. A view covered at
+// its centre by one in front of it is left out: the double tap would not reach it.
+void collectDoubleTapAreas(id root, id view, id owner, std::vector<CGRect>& areas) {
   const ViewState& s = viewState(view);
   if (s.hidden || !s.userInteractionEnabled || s.alpha < kTouchableAlpha) return;
-  within = within || takesDoubleTaps(view);
-  if (within) areas.push_back(frameInRoot(view));
+  if (owner == nil && takesDoubleTaps(view)) owner = view;
+  if (owner != nil) {
+    const CGRect frame = frameInRoot(view);
+    const CGPoint centre = CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame));
+    if (isWithin(send<id>(root, "hitTest:withEvent:"_sel, centre, id{nil}), owner)) {
+      areas.push_back(frame);
+    }
+  }
   for (const Ref<>& child : std::vector<Ref<>>(s.subviews)) {
-    collectDoubleTapAreas(child, within, areas);
+    collectDoubleTapAreas(root, child, owner, areas);
   }
 }
 
@@ -190,12 +205,7 @@ std::string describeView(id view) {
 }
 
 void resignFirstResponderWithin(id view) {
-  for (id v = currentFirstResponder(); v != nil; v = viewState(v).superview) {
-    if (v == view) {
-      currentFirstResponder() = nil;
-      return;
-    }
-  }
+  if (isWithin(currentFirstResponder(), view)) currentFirstResponder() = nil;
 }
 
 id firstResponder() {
@@ -220,7 +230,7 @@ CGRect frameInRoot(id view) {
 std::vector<CGRect> doubleTapAreas(id root) {
   runPendingPasses();
   std::vector<CGRect> areas;
-  if (root != nil) collectDoubleTapAreas(root, false, areas);
+  if (root != nil) collectDoubleTapAreas(root, root, nil, areas);
   return areas;
 }
 
