@@ -16,6 +16,9 @@
 namespace qv::sim::app {
 namespace {
 
+// Devices draw at 1, 2 or 3 pixels per point; 4 leaves room and keeps images small enough.
+constexpr double kLargestScale = 4;
+
 // A step's own argument, as the supervisor sends it beside the step's label.
 Value stepArgument(const Value& argument) {
   const Value* inner = argument.find("argument");
@@ -111,12 +114,20 @@ std::string stopPreview() {
   });
 }
 
-std::string snapshot(const Value& path) {
+// The file's path, or {file: PATH, scale: N} for N pixels per point.
+std::string snapshot(const Value& argument) {
   id window = host::appWindow();
   if (window == nil) return "snapshot: the app has no window";
+  const Value* path = argument.map() != nullptr ? argument.find("file") : &argument;
+  const Value* scale = argument.find("scale");
+  const std::string file = path != nullptr && path->text() != nullptr ? *path->text() : "";
+  const double factor = scale != nullptr ? scale->number() : 1;
+  if (!(factor >= 1 && factor <= kLargestScale)) {
+    return "snapshot: the scale is from 1 to " + toText(Value(kLargestScale)) + ", not " +
+           (scale != nullptr ? toText(*scale) : "");
+  }
   ui::runPendingPasses();
-  const std::string file = path.text() != nullptr ? *path.text() : "";
-  return ui::writeSnapshot(window, file) ? "" : "snapshot: cannot write " + file;
+  return ui::writeSnapshot(window, file, factor) ? "" : "snapshot: cannot write " + file;
 }
 
 }  // namespace

@@ -302,10 +302,11 @@ void drawNavigationBar(CGContextRef context, const std::string& title, double wi
 
 }  // namespace
 
-Bitmap drawPane(const PaneView& view) {
+Bitmap drawPane(const PaneView& view, double scale) {
   const double width = view.screen.width;
-  Bitmap image(static_cast<int>(width), static_cast<int>(view.screen.height));
+  Bitmap image(static_cast<int>(width * scale), static_cast<int>(view.screen.height * scale));
   CGContextRef context = image.context();
+  CGContextScaleCTM(context, scale, scale);
   cairo_t* cairo = cairoOf(context);
   fillRect(cairo, CGRectMake(0, 0, width, view.screen.height), kTableBackground);
   const Table table(*view.list, width);

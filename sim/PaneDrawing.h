@@ -20,6 +20,7 @@ struct PaneView {
   CGSize screen{};
 };
 
-Bitmap drawPane(const PaneView& view);
+// At `scale` pixels per point (2 for a high-density display).
+Bitmap drawPane(const PaneView& view, double scale = 1);
 
 }  // namespace qv::sim

@@ -123,7 +123,7 @@ Value SettingsScreen::shown() const {
   return open_ ? Value(rowValues()) : Value();
 }
 
-std::string SettingsScreen::snapshot(const std::string& file) const {
+std::string SettingsScreen::snapshot(const std::string& file, double scale) const {
   if (!open_) return "the Settings screen is not open (settings_pane: open shows it)";
   const PaneView view{&*list_, rowValues(), visible_, screen_};
   // Drawn in a process of its own: Pango loads fonts on a thread of its own, and the supervisor,
@@ -131,7 +131,7 @@ std::string SettingsScreen::snapshot(const std::string& file) const {
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid < 0) return "snapshot: cannot fork: " + std::string(std::strerror(errno));
-  if (pid == 0) ::_exit(drawPane(view).writePNG(file) ? 0 : 1);
+  if (pid == 0) ::_exit(drawPane(view, scale).writePNG(file) ? 0 : 1);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }

@@ -49,8 +49,8 @@ class SettingsScreen {
   // none while the screen is not open.
   Value shown() const;
 
-  // Writes the screen as it looks now as a PNG.
-  std::string snapshot(const std::string& file) const;
+  // Writes the screen as it looks now as a PNG, at `scale` pixels per point.
+  std::string snapshot(const std::string& file, double scale = 1) const;
 
  private:
   // The row of that key or label, scrolled into view; of that kind, when one is given.
