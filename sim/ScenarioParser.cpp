@@ -121,7 +121,8 @@ Action tapStep(const Fields& f, unsigned taps) {
                  step + " at (" + toText(x) + ", " + toText(y) + ")"};
 }
 
-// settings_pane: open | close | {scroll_to: ROW} | {toggle: ROW} | {type: {ROW: TEXT}}.
+// settings_pane: open | close | {scroll_to: ROW} | {toggle: ROW} | {type: {ROW: TEXT}} |
+// {type: TEXT} (into the field being edited).
 PaneStep paneStep(const Fields& f) {
   if (f.given.size() != 1) {
     f.yaml.fail(f.step, "settings_pane takes one of open, close, scroll_to, toggle or type");
@@ -141,10 +142,11 @@ PaneStep paneStep(const Fields& f) {
     const std::string row = f.yaml.text(node, "settings_pane " + field + " row");
     return {field == "toggle" ? PaneStep::Kind::Toggle : PaneStep::Kind::ScrollTo, row, ""};
   }
+  if (node.IsScalar()) return {PaneStep::Kind::Type, "", node.Scalar()};
   if (!node.IsMap() || node.size() != 1 || !node.begin()->second.IsScalar()) {
     f.yaml.fail(node,
                 "settings_pane type takes one row and its text, such as "
-                "{type: {MogulFramerate: \"120\"}}");
+                "{type: {MogulFramerate: \"120\"}}, or the text for the field being edited");
   }
   return {PaneStep::Kind::Type, f.yaml.text(node.begin()->first, "settings_pane type row"),
           node.begin()->second.Scalar()};
@@ -270,8 +272,9 @@ const std::vector<StepKind>& stepKinds() {
        {},
        [](const Fields& f) -> Action { return paneStep(f); },
        "settings_pane: open|close       show the Settings screen with the pane, or leave it\n"
-       "  settings_pane: {toggle: ROW} | {type: {ROW: TEXT}} | {scroll_to: ROW}\n" +
-           std::string(34, ' ') + "flip a switch or type into a field (by key or label)"},
+       "  settings_pane: {toggle: ROW} | {type: {ROW: TEXT}} | {type: TEXT} | {scroll_to: ROW}\n" +
+           std::string(34, ' ') +
+           "flip a switch or type into a field (by key or label, or the one being edited)"},
       {"open_clip",
        {"clip", "app"},
        {"clip"},
