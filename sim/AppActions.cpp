@@ -3,7 +3,9 @@
 #include <functional>
 #include <sstream>
 
+#include "host/ios8/PhotosActions.h"
 #include "host/ios8/PhotosApp.h"
+#include "host/ios8/PhotosUI.h"
 #include "platform/UIKit/Snapshot.h"
 #include "platform/UIKit/UIKit.h"
 #include "sim/AppSide.h"
@@ -59,9 +61,16 @@ std::string tap(const Value& argument) {
     size << screen.size.width << " x " << screen.size.height;
     return step + ": " + pointText(point) + " is outside the screen (" + size.str() + " points)";
   }
+  // What the playback observable keeps follows the clip the tap opened or played.
   id clip = host::openVideoView();
+  const bool playing = clip != nil && host::isVideoPlaying(clip);
   tapAt(step, point, step == "double_tap" ? 2 : 1);
-  if (host::openVideoView() != clip) mediaState().playback.reset();
+  id shown = host::openVideoView();
+  if (shown != clip) {
+    mediaState().playback.reset();
+  } else if (shown != nil && !playing && host::isVideoPlaying(shown)) {
+    mediaState().playback = host::playbackPlanOf(send<id>(shown, "videoCameraImage"_sel));
+  }
   return "";
 }
 
