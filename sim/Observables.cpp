@@ -31,7 +31,8 @@ std::vector<Observable> makeTable() {
           "malformed when it is not a dictionary property list"),
       row("settings_pane", Scope::Device, Shape::Rows,
           "the Settings screen's rows by key: true or false for a switch, the text of a text "
-          "field; none when the screen is not open"),
+          "field, and editing: the key of the text field a tap picked; none when the screen is "
+          "not open"),
       row("album", Scope::Device, Shape::Lines, "the files in the album, in name order"),
       row("library", Scope::Record, Shape::Text,
           "the library the loader mapped into the app (QuorvaneiOS8), or none"),
