@@ -113,7 +113,7 @@ void BM_IndicatorTap(benchmark::State& state) {
   qv::AutoreleasePool pool;
   id indicator = indicatorOf(tapped.bar);
   for (auto _ : state) {
-    id landed = qv::ui::tapView(indicator, 1);
+    id landed = qv::ui::tapView(indicator, 1).landedOn;
     benchmark::DoNotOptimize(landed);
   }
   if (taps == 0) state.SkipWithError("the tap reached no recognizer");

@@ -261,6 +261,8 @@ ValueMap observe(const ValueList& keys, int channelFd) {
       {"indicator", &indicatorState},
       {"alert", &alertState},
       {"debug_controls", &debugControlsState},
+      {"first_responder", &firstResponderState},
+      {"double_tap_areas", &doubleTapAreas},
       {"missing_classes", &missingClasses},
   };
   std::optional<std::pair<Value, Value>> screen;  // HUDs and notices, looked at once

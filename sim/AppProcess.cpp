@@ -82,6 +82,9 @@ void installSeams(AppChannel& channel) {
   setDarwinPostHandler(
       [&channel](const std::string& name) { channel.send(FrameWriter(Message::Post).text(name)); });
   setSystemHandler([&channel](const std::string& command) { return channel.system(command); });
+  app::setStepEventSink([&channel](const std::string& kind, const std::string& text) {
+    channel.send(FrameWriter(Message::StepEvent).text(kind).text(text));
+  });
 }
 
 void answerDone(AppChannel& channel, const Value& result = {}) {

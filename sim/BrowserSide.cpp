@@ -10,6 +10,7 @@
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
+#include "sim/AppSide.h"
 #include "sim/MediaSide.h"
 
 namespace qv::sim::app {
@@ -42,10 +43,15 @@ id barButtonTitled(const std::string& title) {
   return nil;
 }
 
+// Where the bar shows the button, the press is a tap on it; a button of an item under the top
+// one is pressed as its item would press it.
 std::string pressBar(const std::string& title) {
-  if (host::presentedPhotoBrowser() == nil) return "press_bar: no clip is open (open_clip first)";
+  id browser = host::presentedPhotoBrowser();
+  if (browser == nil) return "press_bar: no clip is open (open_clip first)";
   id button = barButtonTitled(title);
   if (button == nil) return "press_bar: the bar has no button " + title;
+  id shown = controlLabelled(send<id>(browser, "navigationBar"_sel), title);
+  if (reachable(shown)) return tapOnto("press_bar", shown, 1, "the button " + title);
   return ui::pressBarButton(button) ? "" : "press_bar: " + title + " does nothing";
 }
 
@@ -59,8 +65,7 @@ std::string pressSheet(const std::string& title) {
   if (sheet == nil) return "press_sheet: no action sheet is up";
   for (NSInteger i = 0; i < send<NSInteger>(sheet, "numberOfButtons"_sel); ++i) {
     if (utf8(send<id>(sheet, "buttonTitleAtIndex:"_sel, i)) == title) {
-      ui::pressActionSheetButton(sheet, i);
-      return "";
+      return tapOnto("press_sheet", controlLabelled(sheet, title), 1, "the button " + title);
     }
   }
   return "press_sheet: the sheet has no button " + title;

@@ -4,6 +4,7 @@
 
 #include "host/ios7/CameraView.h"
 #include "platform/UIKit/UIKit.h"
+#include "sim/AppSide.h"
 #include "sim/AppState.h"
 
 namespace qv::sim::app {
@@ -57,6 +58,21 @@ id firstField(id alert) {
   return send<id>(alert, "textFieldAtIndex:"_sel, NSInteger{0});
 }
 
+// The dial's label for a mode, as the bottom bar names its control.
+const char* dialLabel(long mode) {
+  static const char* const kLabels[] = {"PHOTO", "VIDEO", "SLO-MO"};
+  return mode >= 0 && mode < 3 ? kLabels[mode] : "";
+}
+
+// A tap on the mode's label where the dial shows it (the current mode and its neighbours; a tap
+// on the current one sets it again).
+bool tapDial(id screen, long mode) {
+  id label = controlLabelled(send<id>(screen, "_bottomBar"_sel), dialLabel(mode));
+  if (!reachable(label)) return false;
+  tapAtCentre("camera_mode", label, 1);
+  return true;
+}
+
 }  // namespace
 
 id cameraScreen() {
@@ -71,30 +87,33 @@ id cameraScreen() {
 std::string setCameraScreenMode(long mode) {
   id screen = cameraScreen();
   if (screen == nil) return "camera_mode: " + kNoCameraScreen;
-  send(screen, "setCameraMode:"_sel, mode);
+  // Where the dial does not show the mode's label (two labels away, hidden while recording, or
+  // gone with its bar), the mode is set as a swipe of the dial sets it.
+  if (!tapDial(screen, mode)) send(screen, "setCameraMode:"_sel, mode);
   return "";
 }
 
 std::string tapIndicator(unsigned taps) {
-  const std::string step = taps == 2 ? "double_tap_indicator: " : "tap_indicator: ";
-  if (cameraScreen() == nil) return step + kNoCameraScreen;
+  const std::string step = taps == 2 ? "double_tap_indicator" : "tap_indicator";
+  if (cameraScreen() == nil) return step + ": " + kNoCameraScreen;
   id target = indicator();
-  if (target == nil) return step + "the camera screen has no slow-motion indicator";
+  if (target == nil) return step + ": the camera screen has no slow-motion indicator";
   ui::runPendingPasses();
-  if (send<BOOL>(target, "isHidden"_sel)) return step + "the slow-motion indicator is hidden";
-  id landed = ui::tapView(target, taps);
-  if (landed == nil || !send<BOOL>(landed, "isDescendantOfView:"_sel, target)) {
-    return step + "the tap landed on " + (landed != nil ? object_getClassName(landed) : "nothing") +
-           ", in front of the indicator";
-  }
-  return "";
+  if (send<BOOL>(target, "isHidden"_sel)) return step + ": the slow-motion indicator is hidden";
+  return tapOnto(step, target, taps, "the indicator");
 }
 
+// Into the field being edited; the alert's field is tapped first where none is.
 std::string typeIntoAlert(const Value& text) {
-  id alert = frontAlert();
-  if (alert == nil) return "type: no alert is on screen";
-  id field = firstField(alert);
-  if (field == nil) return "type: the alert has no text field";
+  id field = ui::firstResponder();
+  if (!responds(field, "setText:"_sel)) {
+    id alert = frontAlert();
+    if (alert == nil) return "type: no alert is on screen";
+    field = firstField(alert);
+    if (field == nil) return "type: the alert has no text field";
+    const std::string problem = tapOnto("type", field, 1, "the field");
+    if (!problem.empty()) return problem;
+  }
   send(field, "setText:"_sel, makeString(text.text() != nullptr ? *text.text() : "").get());
   return "";
 }
@@ -105,10 +124,8 @@ std::string pressAlertButton(const Value& title) {
   const std::string wanted = title.text() != nullptr ? *title.text() : "";
   const auto count = send<NSInteger>(alert, "numberOfButtons"_sel);
   for (NSInteger i = 0; i < count; ++i) {
-    if (utf8(send<id>(alert, "buttonTitleAtIndex:"_sel, i)) == wanted) {
-      ui::pressAlertButton(alert, i);
-      return "";
-    }
+    if (utf8(send<id>(alert, "buttonTitleAtIndex:"_sel, i)) != wanted) continue;
+    return tapOnto("press_alert", controlLabelled(alert, wanted), 1, "the button '" + wanted + "'");
   }
   return "press_alert: the alert has no button '" + wanted + "' (buttons: " + buttonTitles(alert) +
          ")";
@@ -133,6 +150,23 @@ Value debugControlsState() {
   ValueList lines;
   for (const std::string& line : host::slalomDebugLines()) lines.emplace_back(line);
   return ValueMap{{"hidden", send<BOOL>(panel, "isHidden"_sel) != NO}, {"lines", lines}};
+}
+
+Value firstResponderState() {
+  id field = ui::firstResponder();
+  if (field == nil) return {};
+  const CGRect frame = ui::frameInRoot(field);
+  return ValueMap{
+      {"text", textOf(send<id>(field, "text"_sel))},
+      {"frame", ValueList{frame.origin.x, frame.origin.y, frame.size.width, frame.size.height}}};
+}
+
+Value doubleTapAreas() {
+  ValueList areas;
+  for (const CGRect& frame : ui::doubleTapAreas(host::appWindow())) {
+    areas.push_back(ValueList{frame.origin.x, frame.origin.y, frame.size.width, frame.size.height});
+  }
+  return areas;
 }
 
 Value alertState() {

@@ -1,5 +1,6 @@
-// The app side of the camera screen's steps and observable state: the slow-motion indicator,
-// its taps, and the alert in front with its text field and buttons.
+// The app side of the camera screen's steps and observable state: the mode dial, the
+// slow-motion indicator, its taps, the alert in front with its text field and buttons, and where
+// the screen takes typing and double taps.
 #pragma once
 
 #include <objc/runtime.h>
@@ -26,5 +27,10 @@ Value alertState();
 
 // The iOS 7 camera's debug controls as {hidden, lines}; none before it showed them.
 Value debugControlsState();
+
+// The text field being edited as {text, frame} (frame in screen points), none without one; the
+// frames of the window's views where a double tap is recognized.
+Value firstResponderState();
+Value doubleTapAreas();
 
 }  // namespace qv::sim::app

@@ -213,6 +213,11 @@ std::optional<Answer> Device::take(AppRecord& app, FrameReader& frame) {
     case Message::Diagnostic:
       trace(app, "debug", frame.text());
       return std::nullopt;
+    case Message::StepEvent: {
+      const std::string kind = frame.text();
+      trace(app, kind, frame.text());
+      return std::nullopt;
+    }
     case Message::Post: {
       const std::string name = frame.text();
       trace(app, "post", "posted " + name);

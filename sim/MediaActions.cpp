@@ -8,6 +8,7 @@
 #include "host/ios8/PhotosUI.h"
 #include "host/ios8/VideoRecording.h"
 #include "platform/Foundation/Foundation.h"
+#include "sim/AppSide.h"
 #include "sim/AppState.h"
 #include "sim/MediaSide.h"
 #include "sim/MediaState.h"
@@ -94,9 +95,25 @@ std::string editSlowMotion(const Value& argument) {
   });
 }
 
+bool isOpen(const std::string& file) {
+  id asset = send<id>(host::openVideoView(), "videoCameraImage"_sel);
+  return asset != nil && utf8(send<id>(asset, "filename"_sel)) == file;
+}
+
+// A tap on the clip's tile where the album shows it. Where it does not (under an open clip, in
+// Camera's roll) or the tap opened nothing, the clip opens as the tile would open it, which says
+// why it could not.
 std::string openClip(const Value& argument) {
   const Value name = inner(argument);
-  const std::string problem = host::openClip(name.text() != nullptr ? *name.text() : "");
+  const std::string file = name.text() != nullptr ? *name.text() : "";
+  id tile = controlLabelled(host::appWindow(), file);
+  bool tapped = false;
+  if (reachable(tile)) {
+    const std::string missed = tapOnto("open_clip", tile, 1, "the tile of " + file);
+    if (!missed.empty()) return missed;
+    tapped = isOpen(file);
+  }
+  const std::string problem = tapped ? "" : host::openClip(file);
   if (problem.empty()) mediaState().playback.reset();
   return problem.empty() ? problem : "open_clip: " + problem;
 }

@@ -31,7 +31,8 @@ std::vector<Observable> makeTable() {
           "malformed when it is not a dictionary property list"),
       row("settings_pane", Scope::Device, Shape::Rows,
           "the Settings screen's rows by key: true or false for a switch, the text of a text "
-          "field; none when the screen is not open"),
+          "field, and editing: the key of the text field a tap picked; none when the screen is "
+          "not open"),
       row("album", Scope::Device, Shape::Lines, "the files in the album, in name order"),
       row("library", Scope::Record, Shape::Text,
           "the library the loader mapped into the app (QuorvaneiOS8), or none"),
@@ -70,6 +71,13 @@ std::vector<Observable> makeTable() {
           "the alert in front: title, message, buttons (by index), text and placeholder of its "
           "first field, tag; none without one",
           {"title", "message", "buttons", "text", "placeholder", "tag"}),
+      row("first_responder", Scope::Live, Shape::Fields,
+          "the text field being edited (the alert's, once it shows): text, frame ([x, y, width, "
+          "height] in screen points); none without one",
+          {"text", "frame"}),
+      row("double_tap_areas", Scope::Live, Shape::Frames,
+          "the frames ([x, y, width, height] in screen points) of the front window's views under "
+          "which a double tap is recognized"),
       row("debug_controls", Scope::Live, Shape::Fields,
           "the iOS 7 camera's debug slow-motion controls (shown in slow motion when the app's "
           "PLDebugCowbell default reads YES): hidden, and lines (title, capture rate, active "
@@ -179,6 +187,14 @@ Problem recordsProblem(const Observable& observable, const Value& expected) {
   return {};
 }
 
+// A list of lists of `size` numbers each.
+bool isListOfNumberLists(const Value& expected, std::size_t size) {
+  return allOf(expected, [size](const Value& item) {
+    return allOf(item, [](const Value& number) { return number.isNumber(); }) &&
+           item.list()->size() == size;
+  });
+}
+
 // A map of the observable's fields, each a plain value or a list of them.
 std::string mapProblem(const Value& expected, bool appKeys);
 
@@ -235,13 +251,9 @@ Problem problemOf(const Observable& observable, const Value& expected) {
     case Shape::Duration:
       return isText(expected, kDuration) ? "" : "a duration such as 1/120";
     case Shape::Ranges:
-      return allOf(expected,
-                   [](const Value& range) {
-                     return allOf(range, [](const Value& end) { return end.isNumber(); }) &&
-                            range.list()->size() == 2;
-                   })
-                 ? ""
-                 : "a list of [lowest, highest] frame rates";
+      return isListOfNumberLists(expected, 2) ? "" : "a list of [lowest, highest] frame rates";
+    case Shape::Frames:
+      return isListOfNumberLists(expected, 4) ? "" : "a list of [x, y, width, height] frames";
     case Shape::Records:
       return recordsProblem(observable, expected);
     case Shape::Fields:

@@ -26,6 +26,7 @@ enum class Shape {
   Size,       // "1280x720"
   Duration,   // "1/120" (value/timescale)
   Ranges,     // a list of [lowest, highest] frame rates
+  Frames,     // a list of [x, y, width, height] rectangles
   Records,    // a list of maps whose keys are among `fields`
   Fields,     // one map whose keys are among `fields`
   Rows,       // a map of the settings pane's keys to what their rows show

@@ -300,17 +300,36 @@ void drawNavigationBar(CGContextRef context, const std::string& title, double wi
            CGRectMake(26, middle - text::lineHeight(font(kLabelSize)) / 2, 80, kRowHeight));
 }
 
+// How far the table is scrolled: to show the visible row, or not at all.
+double scrollOffset(const Table& table, const PaneView& view) {
+  const double visibleHeight = view.screen.height - kBarHeight;
+  return view.visible.empty() ? 0 : table.offsetShowing(view.visible, visibleHeight);
+}
+
 }  // namespace
 
-Bitmap drawPane(const PaneView& view) {
+const Specifier* rowAt(const PaneView& view, CGPoint point) {
+  if (point.y < kBarHeight || point.y >= view.screen.height) return nullptr;
+  const Table table(*view.list, view.screen.width);
+  const CGPoint inTable = CGPointMake(point.x, point.y - kBarHeight + scrollOffset(table, view));
+  for (const Block& block : table.blocks()) {
+    if (block.kind == Block::Kind::Row && CGRectContainsPoint(block.frame, inTable)) {
+      return block.item;
+    }
+  }
+  return nullptr;
+}
+
+Bitmap drawPane(const PaneView& view, double scale) {
   const double width = view.screen.width;
-  Bitmap image(static_cast<int>(width), static_cast<int>(view.screen.height));
+  Bitmap image(static_cast<int>(width * scale), static_cast<int>(view.screen.height * scale));
   CGContextRef context = image.context();
+  CGContextScaleCTM(context, scale, scale);
   cairo_t* cairo = cairoOf(context);
   fillRect(cairo, CGRectMake(0, 0, width, view.screen.height), kTableBackground);
   const Table table(*view.list, width);
   const double visibleHeight = view.screen.height - kBarHeight;
-  const double offset = view.visible.empty() ? 0 : table.offsetShowing(view.visible, visibleHeight);
+  const double offset = scrollOffset(table, view);
   CGContextSaveGState(context);
   CGContextClipToRect(context, CGRectMake(0, kBarHeight, width, visibleHeight));
   CGContextTranslateCTM(context, 0, kBarHeight - offset);

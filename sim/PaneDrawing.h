@@ -20,6 +20,11 @@ struct PaneView {
   CGSize screen{};
 };
 
-Bitmap drawPane(const PaneView& view);
+// At `scale` pixels per point (2 for a high-density display).
+Bitmap drawPane(const PaneView& view, double scale = 1);
+
+// The row drawn under a point of the screen (points), where the table shows it; null for none
+// (the bar, a header, a footer, the space below the table).
+const Specifier* rowAt(const PaneView& view, CGPoint point);
 
 }  // namespace qv::sim

@@ -2,8 +2,8 @@
 // a 32-bit length, a message type and its fields.
 //
 // The supervisor sends one command at a time and reads until its answer (Started, Done, Failed
-// or Crashed). While a command runs, the app sends events: Log, Post, and System, after which it
-// waits for SystemResult.
+// or Crashed). While a command runs, the app sends events: Log, Post, Diagnostic, StepEvent, and
+// System, after which it waits for SystemResult.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,7 @@ enum class Message : std::uint8_t {
   Failed,        // message: the command could not be done; the app goes on
   Crashed,       // message: the app ends
   Diagnostic,    // line: what a library the platform uses said, for the trace alone
+  StepEvent,     // kind, text: what the step being taken did (where a tap landed)
 };
 
 class ProtocolError : public std::runtime_error {

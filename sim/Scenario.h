@@ -98,10 +98,12 @@ struct StoreDefault {
 // A touch on the Settings screen: open or close it, scroll a row into view, flip a switch, or
 // type into a text field (the text replaces what it held). Rows are named by key or label.
 struct PaneStep {
-  enum class Kind { Open, Close, ScrollTo, Toggle, Type };
+  enum class Kind { Open, Close, ScrollTo, Toggle, Type, Tap };
   Kind kind;
   std::string row;
   std::string text;  // Type
+  double x = 0, y = 0;  // Tap: the point of the screen
+  unsigned taps = 1;    // Tap: 2 for a double tap
 };
 
 // A clip put into the album while the apps run, as syncing a video does.

@@ -48,6 +48,8 @@ std::string unknownSystem(const host::Catalog& catalog, const std::string& versi
 constexpr double kLongestClip = 600;
 // A recording is written frame by frame when it stops: at 240 fps, a minute takes a while.
 constexpr double kLongestRecording = 60;
+// Screen points a tap may name: whether one is on the screen is the device's to say.
+constexpr double kFarthestPoint = 100'000;
 
 // A step's fields, from its map or from the one value of its short form.
 struct Fields {
@@ -111,7 +113,22 @@ bool defaultsFlag(const Fields& fields) {
   return *flag;
 }
 
-// settings_pane: open | close | {scroll_to: ROW} | {toggle: ROW} | {type: {ROW: TEXT}}.
+// tap and double_tap: {x: X, y: Y} in screen points.
+Action tapStep(const Fields& f, unsigned taps) {
+  const std::string& step = f.name;
+  const double x = f.yaml.number(f["x"], step + " x", -kFarthestPoint, kFarthestPoint);
+  const double y = f.yaml.number(f["y"], step + " y", -kFarthestPoint, kFarthestPoint);
+  // The Settings screen is the supervisor's own, not an app's.
+  if (f.has("app") && f.yaml.text(f["app"], step + " app") == kSettingsScreen) {
+    return PaneStep{PaneStep::Kind::Tap, "", "", x, y, taps};
+  }
+  return AppStep{f.app(), "tap",
+                 ValueMap{{"x", x}, {"y", y}, {"taps", static_cast<long long>(taps)}},
+                 step + " at (" + toText(x) + ", " + toText(y) + ")"};
+}
+
+// settings_pane: open | close | {scroll_to: ROW} | {toggle: ROW} | {type: {ROW: TEXT}} |
+// {type: TEXT} (into the field being edited).
 PaneStep paneStep(const Fields& f) {
   if (f.given.size() != 1) {
     f.yaml.fail(f.step, "settings_pane takes one of open, close, scroll_to, toggle or type");
@@ -131,10 +148,11 @@ PaneStep paneStep(const Fields& f) {
     const std::string row = f.yaml.text(node, "settings_pane " + field + " row");
     return {field == "toggle" ? PaneStep::Kind::Toggle : PaneStep::Kind::ScrollTo, row, ""};
   }
+  if (node.IsScalar()) return {PaneStep::Kind::Type, "", node.Scalar()};
   if (!node.IsMap() || node.size() != 1 || !node.begin()->second.IsScalar()) {
     f.yaml.fail(node,
                 "settings_pane type takes one row and its text, such as "
-                "{type: {MogulFramerate: \"120\"}}");
+                "{type: {MogulFramerate: \"120\"}}, or the text for the field being edited");
   }
   return {PaneStep::Kind::Type, f.yaml.text(node.begin()->first, "settings_pane type row"),
           node.begin()->second.Scalar()};
@@ -200,6 +218,16 @@ const std::vector<StepKind>& stepKinds() {
          return Snapshot{app, name};
        },
        "snapshot [: NAME]               write the app's screen (or Settings) as NAME.png"},
+      {"tap",
+       {"x", "y", "app"},
+       {"x", "y"},
+       [](const Fields& f) { return tapStep(f, 1); },
+       "tap: {x: X, y: Y}               a finger's tap at that point of the screen (points)"},
+      {"double_tap",
+       {"x", "y", "app"},
+       {"x", "y"},
+       [](const Fields& f) { return tapStep(f, 2); },
+       "double_tap: {x: X, y: Y}        a double tap there"},
       {"tap_indicator",
        {"app"},
        {},
@@ -221,7 +249,7 @@ const std::vector<StepKind>& stepKinds() {
          const std::string text = typedText(f);
          return AppStep{f.app(), "type", text, "type " + toText(Value(text))};
        },
-       "type: TEXT                      the alert's text field now holds TEXT"},
+       "type: TEXT                      the field being edited (the alert's) now holds TEXT"},
       {"press_alert",
        {"button", "app"},
        {"button"},
@@ -250,8 +278,9 @@ const std::vector<StepKind>& stepKinds() {
        {},
        [](const Fields& f) -> Action { return paneStep(f); },
        "settings_pane: open|close       show the Settings screen with the pane, or leave it\n"
-       "  settings_pane: {toggle: ROW} | {type: {ROW: TEXT}} | {scroll_to: ROW}\n" +
-           std::string(34, ' ') + "flip a switch or type into a field (by key or label)"},
+       "  settings_pane: {toggle: ROW} | {type: {ROW: TEXT}} | {type: TEXT} | {scroll_to: ROW}\n" +
+           std::string(34, ' ') +
+           "flip a switch or type into a field (by key or label, or the one being edited)"},
       {"open_clip",
        {"clip", "app"},
        {"clip"},

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <stdexcept>
 
 #include "platform/Foundation/Foundation.h"
@@ -56,6 +57,7 @@ std::string SettingsScreen::open(std::string& done) {
   if (!list_) return "the settings pane cannot open: " + unreadable_;
   open_ = true;
   visible_.clear();
+  editing_.clear();
   std::size_t rows = 0;
   for (const Specifier& item : list_->items) rows += item.cell != Specifier::Cell::Group;
   done = "opened the Settings screen: " + list_->title + ", " + std::to_string(rows) + " settings";
@@ -99,8 +101,11 @@ std::string SettingsScreen::toggle(const std::string& row, PaneChange& change) {
 
 std::string SettingsScreen::type(const std::string& row, const std::string& text,
                                  PaneChange& change) {
+  if (row.empty() && open_ && editing_.empty()) {
+    return "no text field of the settings pane is being edited (tap one first)";
+  }
   const Specifier* found = nullptr;
-  const std::string problem = find(row, Specifier::Cell::EditText, found);
+  const std::string problem = find(row.empty() ? editing_ : row, Specifier::Cell::EditText, found);
   if (!problem.empty()) return problem;
   change = {found->key, text, "typed " + toText(Value(text)) + " into " + named(*found)};
   return "";
@@ -120,10 +125,36 @@ ValueMap SettingsScreen::rowValues() const {
 }
 
 Value SettingsScreen::shown() const {
-  return open_ ? Value(rowValues()) : Value();
+  if (!open_) return {};
+  ValueMap rows = rowValues();
+  if (!editing_.empty()) rows.emplace_back("editing", editing_);
+  return rows;
 }
 
-std::string SettingsScreen::snapshot(const std::string& file) const {
+std::string SettingsScreen::tap(CGPoint point, PaneChange& change, std::string& done) {
+  if (!open_) return "the Settings screen is not open (settings_pane: open shows it)";
+  std::ostringstream where;
+  where << "(" << point.x << ", " << point.y << ")";
+  if (!CGRectContainsPoint(CGRectMake(0, 0, screen_.width, screen_.height), point)) {
+    return "tap: " + where.str() + " is outside the screen (" + std::to_string(int(screen_.width)) +
+           " x " + std::to_string(int(screen_.height)) + " points)";
+  }
+  const Specifier* row = rowAt({&*list_, rowValues(), visible_, screen_}, point);
+  if (row == nullptr) {
+    done = "tap at " + where.str() + " landed on no row: nothing changed";
+    return "";
+  }
+  if (row->cell == Specifier::Cell::Switch) {
+    editing_.clear();
+    return toggle(row->key, change);
+  }
+  editing_ = row->key;
+  visible_ = row->key;
+  done = "tap at " + where.str() + " landed on " + named(*row) + ": editing it";
+  return "";
+}
+
+std::string SettingsScreen::snapshot(const std::string& file, double scale) const {
   if (!open_) return "the Settings screen is not open (settings_pane: open shows it)";
   const PaneView view{&*list_, rowValues(), visible_, screen_};
   // Drawn in a process of its own: Pango loads fonts on a thread of its own, and the supervisor,
@@ -131,7 +162,7 @@ std::string SettingsScreen::snapshot(const std::string& file) const {
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid < 0) return "snapshot: cannot fork: " + std::string(std::strerror(errno));
-  if (pid == 0) ::_exit(drawPane(view).writePNG(file) ? 0 : 1);
+  if (pid == 0) ::_exit(drawPane(view, scale).writePNG(file) ? 0 : 1);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }

@@ -43,14 +43,21 @@ class SettingsScreen {
   void close() { open_ = false; }
   std::string scrollTo(const std::string& row);
   std::string toggle(const std::string& row, PaneChange& change);
+  // An empty row types into the text field being edited.
   std::string type(const std::string& row, const std::string& text, PaneChange& change);
 
-  // What each row shows, by key in the list's order (a boolean for a switch, else the text);
-  // none while the screen is not open.
+  // A finger at a point of the screen (points): a switch's row flips as toggle does, a text
+  // field's row becomes the one being edited, anything else changes nothing; `done` says what
+  // the tap landed on when it set no value. A point off the screen is a problem.
+  std::string tap(CGPoint point, PaneChange& change, std::string& done);
+
+  // What each row shows, by key in the list's order (a boolean for a switch, else the text),
+  // then "editing" with the key of the text field being edited, when one is; none while the
+  // screen is not open.
   Value shown() const;
 
-  // Writes the screen as it looks now as a PNG.
-  std::string snapshot(const std::string& file) const;
+  // Writes the screen as it looks now as a PNG, at `scale` pixels per point.
+  std::string snapshot(const std::string& file, double scale = 1) const;
 
  private:
   // The row of that key or label, scrolled into view; of that kind, when one is given.
@@ -64,6 +71,7 @@ class SettingsScreen {
   std::string unreadable_;  // why there is no list
   bool open_ = false;
   std::string visible_;  // the key of the row last scrolled to, or touched
+  std::string editing_;  // the key of the text field being edited; empty: none
 };
 
 }  // namespace qv::sim

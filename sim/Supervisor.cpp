@@ -32,7 +32,11 @@ std::string describePane(const PaneStep& step) {
     case PaneStep::Kind::Toggle:
       return "settings_pane toggle " + step.row;
     case PaneStep::Kind::Type:
-      return "settings_pane type " + toText(Value(step.text)) + " into " + step.row;
+      return "settings_pane type " + toText(Value(step.text)) + " into " +
+             (step.row.empty() ? "the field being edited" : step.row);
+    case PaneStep::Kind::Tap:
+      return std::string(step.taps == 2 ? "double_tap" : "tap") + " at (" + toText(step.x) +
+             ", " + toText(step.y) + ") on Settings";
   }
   return "settings_pane";
 }
@@ -156,7 +160,7 @@ class Runner {
   }
 
   std::string drawScreen(const std::string& screen, const std::string& file, int scale) {
-    if (screen == kSettingsScreen) return pane_.snapshot(file);
+    if (screen == kSettingsScreen) return pane_.snapshot(file, scale);
     return device_.act(screen, "snapshot", ValueMap{{"file", file}, {"scale", scale}});
   }
 
@@ -251,10 +255,20 @@ class Runner {
       case PaneStep::Kind::Type:
         problem = pane_.type(step.row, step.text, change);
         break;
+      case PaneStep::Kind::Tap:
+        problem = pane_.tap(CGPointMake(step.x, step.y), change, done);
+        break;
     }
     if (!problem.empty()) return problem;
     if (!done.empty()) trace_.event(device_.now(), "settings", "pane", done);
-    return change.key.empty() ? "" : setFromPane(change);
+    problem = change.key.empty() ? "" : setFromPane(change);
+    // The second tap of a double tap lands on what the first one left.
+    if (step.kind == PaneStep::Kind::Tap && step.taps == 2 && problem.empty()) {
+      PaneStep second = step;
+      second.taps = 1;
+      return paneStep(second);
+    }
+    return problem;
   }
 
   // Settings writes the key, then posts the pane's notification.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "host/ios8/ControllerCore.h"
 #include "host/ios8/ScreenDrawing.h"
@@ -20,6 +21,7 @@ constexpr double kIndicatorInset = 55;  // from the bar's right edge to the indi
 constexpr double kIndicatorTop = 20;
 constexpr double kDialY = 70;
 constexpr double kDialSpacing = 85;
+constexpr double kDialLabelHeight = 20;  // clear of the indicator above the dial
 constexpr double kShutterY = 112;
 constexpr double kShutterRadius = 30;
 constexpr double kBothRates = 240;  // a camera reaching it switches between 120 and 240
@@ -68,7 +70,26 @@ struct BarState {
   Ref<> indicator;
   long mode = kCameraModePhoto;
   bool dialHidden = false;
+  std::vector<Ref<>> dialControls;  // over the labels, in the dial's order
+  Ref<> shutterControl;
 };
+
+// The mode dial in its order on screen.
+constexpr std::array<std::pair<long, const char*>, 3> kDial{
+    {{kCameraModeSlowMotion, "SLO-MO"}, {kCameraModeVideo, "VIDEO"}, {kCameraModePhoto, "PHOTO"}}};
+
+std::size_t dialPosition(long mode) {
+  for (std::size_t i = 0; i < kDial.size(); ++i) {
+    if (kDial[i].first == mode) return i;
+  }
+  return 0;
+}
+
+// A label's offset from the middle of the dial, where the current mode is: -1, 0 or 1 when
+// it shows.
+double dialOffset(std::size_t position, long mode) {
+  return static_cast<double>(position) - static_cast<double>(dialPosition(mode));
+}
 
 BarState& barOf(id bar) {
   return stateOf<BarState>(bar);
@@ -94,24 +115,62 @@ void layoutForVerticalOrientation(id self, SEL) {
                   kIndicatorSide));
 }
 
+Ref<> makeControl(id bar, SEL action, const char* label) {
+  Ref<> control = adopt(send<id>(send<id>(objc_getClass("UIControl"), "alloc"_sel),
+                                 "initWithFrame:"_sel, CGRectZero));
+  send(control.get(), "addTarget:action:forControlEvents:"_sel, bar, action,
+       NSUInteger{UIControlEventTouchUpInside});
+  send(control.get(), "setAccessibilityLabel:"_sel, makeString(label).get());
+  send(bar, "addSubview:"_sel, control.get());
+  return control;
+}
+
+// The dial's labels and the shutter take touches where they are drawn.
+void placeControls(id self) {
+  BarState& bar = barOf(self);
+  if (bar.dialControls.empty()) {
+    for (std::size_t i = 0; i < kDial.size(); ++i) {
+      bar.dialControls.push_back(makeControl(self, "_modeDialTapped:"_sel, kDial[i].second));
+      send(bar.dialControls.back().get(), "setTag:"_sel, NSInteger{kDial[i].first});
+    }
+    bar.shutterControl = makeControl(self, "_shutterButtonTapped:"_sel, "Shutter");
+  }
+  const double midX = CGRectGetMidX(send<CGRect>(self, "bounds"_sel));
+  for (std::size_t i = 0; i < kDial.size(); ++i) {
+    const double offset = dialOffset(i, bar.mode);
+    send(bar.dialControls[i].get(), "setHidden:"_sel,
+         BOOL{bar.dialHidden || offset < -1 || offset > 1});
+    send(bar.dialControls[i].get(), "setFrame:"_sel,
+         CGRectMake(midX + offset * kDialSpacing - kDialSpacing / 2, kDialY - kDialLabelHeight / 2,
+                    kDialSpacing, kDialLabelHeight));
+  }
+  send(bar.shutterControl.get(), "setFrame:"_sel,
+       CGRectMake(midX - kShutterRadius, kShutterY - kShutterRadius, 2 * kShutterRadius,
+                  2 * kShutterRadius));
+}
+
 void layoutBar(id self, SEL) {
   send(self, "_layoutForVerticalOrientation"_sel);
+  placeControls(self);
+}
+
+// The camera view switches modes as the user turns the dial.
+void modeDialTapped(id self, SEL, id control) {
+  send(send<id>(self, "superview"_sel), "setCameraMode:"_sel,
+       long{send<NSInteger>(control, "tag"_sel)});
+}
+
+void shutterButtonTapped(id self, SEL, id) {
+  send(send<id>(self, "superview"_sel), "_shutterButtonClicked"_sel);
 }
 
 // The mode dial in its order on screen, the current mode in the middle.
 void drawDial(const BarState& bar, double midX) {
-  static const std::array<std::pair<long, const char*>, 3> kDial{{{kCameraModeSlowMotion, "SLO-MO"},
-                                                                  {kCameraModeVideo, "VIDEO"},
-                                                                  {kCameraModePhoto, "PHOTO"}}};
-  std::size_t current = 0;
   for (std::size_t i = 0; i < kDial.size(); ++i) {
-    if (kDial[i].first == bar.mode) current = i;
-  }
-  for (std::size_t i = 0; i < kDial.size(); ++i) {
-    const double offset = static_cast<double>(i) - static_cast<double>(current);
+    const double offset = dialOffset(i, bar.mode);
     if (offset < -1 || offset > 1) continue;  // only the neighbours show
     const double x = midX + offset * kDialSpacing;
-    const bool chosen = i == current;
+    const bool chosen = offset == 0;
     drawCentredText(kDial[i].second, systemFont(13, chosen),
                     chosen ? cameraYellow() : rgbColor(1, 1, 1), CGPointMake(x, kDialY));
   }
@@ -203,6 +262,7 @@ void slalomIndicatorTapped(id self, SEL, id) {
 void setControlsShown(id self, bool shown) {
   if (id bar = cameraOf(self).bottomBar) {
     barOf(bar).dialHidden = !shown;
+    send(bar, "setNeedsLayout"_sel);
     send(bar, "setNeedsDisplay"_sel);
   }
   send(indicatorOf(self), "setHidden:"_sel,
@@ -226,6 +286,16 @@ void videoCaptureStopped(id self, SEL, id) {
 
 long cameraMode(id self, SEL) {
   return cameraOf(self).mode;
+}
+
+// In video and slow motion the shutter starts recording, and stops it the next time; a camera
+// whose controller does not record does nothing.
+void shutterButtonClicked(id self, SEL) {
+  const long mode = cameraOf(self).mode;
+  id controller = captureController();
+  if (mode == kCameraModePhoto || !responds(controller, "startVideoCapture"_sel)) return;
+  const bool capturing = send<BOOL>(controller, "isCapturingVideo"_sel);
+  send(controller, capturing ? "stopVideoCapture"_sel : "startVideoCapture"_sel);
 }
 
 void setCameraMode(id self, SEL, long mode) {
@@ -274,6 +344,8 @@ void registerBottomBar() {
                        .method("setSlalomIndicatorView:", &setSlalomIndicatorView)
                        .method("_layoutForVerticalOrientation", &layoutForVerticalOrientation)
                        .method("layoutSubviews", &layoutBar)
+                       .method("_modeDialTapped:", &modeDialTapped)
+                       .method("_shutterButtonTapped:", &shutterButtonTapped)
                        .method("drawRect:", &drawBar)
                        .registerClass();
 }
@@ -282,6 +354,7 @@ void applyCameraMode(id self, long mode) {
   cameraOf(self).mode = mode;
   if (id bar = cameraOf(self).bottomBar) {
     barOf(bar).mode = mode;
+    send(bar, "setNeedsLayout"_sel);
     send(bar, "setNeedsDisplay"_sel);
   }
   send(captureController(), "setCameraMode:device:"_sel, mode, long{0});
@@ -311,6 +384,7 @@ ClassBuilder cameraViewBuilder(const char* name) {
       .method("initWithFrame:", &initCameraView)
       .method("_bottomBar", &bottomBar)
       .method("cameraMode", &cameraMode)
+      .method("_shutterButtonClicked", &shutterButtonClicked)
       .method("_showControlsForCapturingVideoAnimated:", &showControlsForCapturingVideo)
       .method("_hideControlsForCapturingVideoAnimated:", &hideControlsForCapturingVideo)
       .method("cameraControllerDidStartVideoCapture:", &videoCaptureStarted)

@@ -105,6 +105,24 @@ void addBanners(id albumView) {
   }
 }
 
+// A tile in front of everything the album shows of it, banner included, opens its clip.
+void addTileControls(id controller) {
+  id view = send<id>(controller, "view"_sel);
+  const std::vector<id> assets = libraryAssets();
+  for (std::size_t i = 0; i < assets.size(); ++i) {
+    Ref<> tile = adopt(send<id>(send<id>(objc_getClass("UIControl"), "alloc"_sel),
+                                "initWithFrame:"_sel, tileFrame(i)));
+    send(tile.get(), "setAccessibilityLabel:"_sel, send<id>(assets[i], "filename"_sel));
+    send(tile.get(), "addTarget:action:forControlEvents:"_sel, controller, "_tileTapped:"_sel,
+         NSUInteger{UIControlEventTouchUpInside});
+    send(view, "addSubview:"_sel, tile.get());
+  }
+}
+
+void tileTapped(id, SEL, id tile) {
+  openClip(utf8(send<id>(tile, "accessibilityLabel"_sel)));
+}
+
 void viewDidLoad(id self, SEL) {
   id view = send<id>(self, "view"_sel);
   if (objc_getClass("PUVideoBannerView") != Nil) addBanners(view);
@@ -131,6 +149,7 @@ void launchPhotosApp(HostGeneration generation) {
         .registerClass();
     ClassBuilder(names.controller, objc_getClass("UIViewController"))
         .method("viewDidLoad", &viewDidLoad)
+        .method("_tileTapped:", &tileTapped)
         .registerClass();
   }
   Ref<> controller = make(objc_getClass(names.controller));
@@ -139,6 +158,7 @@ void launchPhotosApp(HostGeneration generation) {
   Ref<> albumView = adopt(send<id>(send<id>(objc_getClass(names.view), "alloc"_sel),
                                    "initWithFrame:"_sel, send<CGRect>(view, "bounds"_sel)));
   send(view, "insertSubview:atIndex:"_sel, albumView.get(), 0L);
+  addTileControls(controller);
   screen().root = controller;
 }
 

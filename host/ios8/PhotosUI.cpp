@@ -7,6 +7,7 @@
 
 #include "host/ios8/MediaClasses.h"
 #include "host/ios8/PhotoLibrary.h"
+#include "host/ios8/PhotosActions.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/AVFoundation/Media.h"
 #include "platform/AVFoundation/VideoPictures.h"
@@ -19,6 +20,7 @@ namespace {
 
 constexpr CGFloat kBannerHeight = 24;
 constexpr CGFloat kEditorHeight = 44;
+constexpr CGFloat kPlayButtonSide = 64;
 
 // Images.
 
@@ -125,6 +127,7 @@ struct Player {
 
 struct VideoViewState {
   Ref<> banner;
+  Ref<> playButton;
   Player player;
 };
 
@@ -193,9 +196,38 @@ BOOL shouldShowSlalomEditor(id self, SEL) {
          send<int>(videoCameraImage(self, nullptr), "kindSubtype"_sel) == kSlowMotionSubtype;
 }
 
+// The play button in the middle of the picture takes the taps that play the clip.
+void addPlayButton(id self) {
+  Ref<> button = adopt(send<id>(send<id>(objc_getClass("UIControl"), "alloc"_sel),
+                                "initWithFrame:"_sel, CGRectZero));
+  send(button.get(), "setAccessibilityLabel:"_sel, "Play"_ns);
+  send(button.get(), "addTarget:action:forControlEvents:"_sel, self, "_playButtonTapped:"_sel,
+       NSUInteger{UIControlEventTouchUpInside});
+  send(self, "addSubview:"_sel, button.get());
+  stateOf<VideoViewState>(self).playButton = button;
+}
+
+CGRect pictureArea(CGRect bounds);
+
+CGRect playButtonFrame(CGRect bounds) {
+  const CGRect area = pictureArea(bounds);
+  return CGRectMake(CGRectGetMidX(area) - kPlayButtonSide / 2,
+                    CGRectGetMidY(area) - kPlayButtonSide / 2, kPlayButtonSide, kPlayButtonSide);
+}
+
+void layoutVideoView(id self, SEL) {
+  send(stateOf<VideoViewState>(self).playButton.get(), "setFrame:"_sel,
+       playButtonFrame(send<CGRect>(self, "bounds"_sel)));
+}
+
+void playButtonTapped(id self, SEL, id) {
+  if (send<BOOL>(self, "_mediaIsPlayable"_sel)) playVideo(self);
+}
+
 id initVideoView(id self, SEL, CGRect frame) {
   self = sendSuper<id>(self, objc_getClass("PLVideoView"), "initWithFrame:"_sel, frame);
   if (self == nil) return nil;
+  addPlayButton(self);
   if (objc_getClass("PUVideoBannerView") == Nil) return self;  // iOS 7: no Photos UI banner
   Ref<> banner =
       adopt(send<id>(send<id>(objc_getClass("PUVideoBannerView"), "alloc"_sel),
@@ -244,6 +276,27 @@ CGRect pictureArea(CGRect bounds) {
                     std::max(0.0, bounds.size.height - kBannerHeight - kEditorHeight));
 }
 
+// A white ring around a triangle pointing right, over the paused picture.
+void drawPlayButton(CGContextRef context, CGRect frame) {
+  const CGRect ring = CGRectInset(frame, 8, 8);
+  CGContextSetRGBFillColor(context, 0, 0, 0, 0.35);
+  CGContextFillEllipseInRect(context, ring);
+  CGContextSetRGBStrokeColor(context, 1, 1, 1, 1);
+  CGContextSetLineWidth(context, 2);
+  CGContextBeginPath(context);
+  CGContextAddEllipseInRect(context, ring);
+  CGContextStrokePath(context);
+  const CGFloat x = CGRectGetMidX(ring);
+  const CGFloat y = CGRectGetMidY(ring);
+  CGContextSetRGBFillColor(context, 1, 1, 1, 1);
+  CGContextBeginPath(context);
+  CGContextMoveToPoint(context, x - 7, y - 11);
+  CGContextAddLineToPoint(context, x + 12, y);
+  CGContextAddLineToPoint(context, x - 7, y + 11);
+  CGContextClosePath(context);
+  CGContextFillPath(context);
+}
+
 // The clip's frame at the playhead, as large as fits between the banner and the editor; the
 // platform's unplayable look for a clip that does not decode.
 void drawVideoView(id self, SEL, CGRect) {
@@ -258,6 +311,9 @@ void drawVideoView(id self, SEL, CGRect) {
     media::drawUnplayable(context, area);
   }
   if (send<BOOL>(self, "_shouldShowSlalomEditor"_sel)) drawEditor(self, bounds);
+  if (!isVideoPlaying(self) && send<BOOL>(self, "_mediaIsPlayable"_sel)) {
+    drawPlayButton(context, playButtonFrame(bounds));
+  }
 }
 
 // PhotosUI came with iOS 8: its image category and the banner.
@@ -335,6 +391,8 @@ void registerPhotosUI(HostGeneration generation) {
       .method("_canAccessVideo", &canAccessVideo)
       .method("_mediaIsPlayable", &mediaIsPlayable)
       .method("_mediaIsVideo", &mediaIsVideo)
+      .method("layoutSubviews", &layoutVideoView)
+      .method("_playButtonTapped:", &playButtonTapped)
       .method("drawRect:", &drawVideoView)
       .registerClass();
 }

@@ -51,6 +51,26 @@ bool press(id panel, bool shown, std::size_t count, NSInteger index, SEL clicked
   return true;
 }
 
+void placeButtonControls(id panel, PanelState& state, const std::vector<ButtonFrame>& buttons) {
+  auto& controls = state.buttonControls;
+  while (controls.size() > buttons.size()) {
+    send(controls.back(), "removeFromSuperview"_sel);
+    controls.pop_back();
+  }
+  while (controls.size() < buttons.size()) {
+    controls.push_back(
+        adopt(send<id>(send<id>(controlClass(), "alloc"_sel), "initWithFrame:"_sel, CGRectZero)));
+    send(controls.back(), "addTarget:action:forControlEvents:"_sel, panel, "_buttonTapped:"_sel,
+         UIControlEvents{UIControlEventTouchUpInside});
+    send(panel, "addSubview:"_sel, controls.back().get());
+  }
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    send(controls[i], "setFrame:"_sel, buttons[i].frame);
+    send(controls[i], "setTag:"_sel, buttons[i].index);
+    send(controls[i], "setAccessibilityLabel:"_sel, titleAt(state.buttonTitles, buttons[i].index));
+  }
+}
+
 id initPanelWithFrame(id self, Class panelClass, CGRect frame) {
   self = sendSuper<id>(self, panelClass, "initWithFrame:"_sel, frame);
   if (self == nil) return nil;

@@ -30,14 +30,26 @@ bool press(id panel, bool shown, std::size_t count, NSInteger index, SEL clicked
            Dismissal dismiss);
 
 // What both panels keep: a title, a delegate they do not retain, the button titles by index,
-// the cancel button's index (-1: none) and whether the panel is on screen.
+// the cancel button's index (-1: none), whether the panel is on screen, and the controls that
+// take the touches on its buttons.
 struct PanelState {
   Ref<> title;
   id delegate = nil;  // not retained
   std::vector<Ref<>> buttonTitles;
   NSInteger cancelButtonIndex = -1;
   bool visible = false;
+  std::vector<Ref<>> buttonControls;
 };
+
+// A button's index and where the panel draws it, in the panel's space.
+struct ButtonFrame {
+  NSInteger index;
+  CGRect frame;
+};
+
+// Puts one control (named by its title) over each button where the panel draws it, sending
+// _buttonTapped: to the panel; the panel presses the button of the control's tag.
+void placeButtonControls(id panel, PanelState& state, const std::vector<ButtonFrame>& buttons);
 
 // The methods both panels answer alike, for a panel whose state is `State` (a PanelState).
 template <typename State>
@@ -46,6 +58,7 @@ struct Methods {
 
   static NSInteger addButtonWithTitle(id self, SEL, id title) {
     of(self).buttonTitles.push_back(adopt(send<id>(title, "copy"_sel)));
+    send(self, "setNeedsLayout"_sel);
     send(self, "setNeedsDisplay"_sel);
     return static_cast<NSInteger>(of(self).buttonTitles.size()) - 1;
   }

@@ -56,15 +56,17 @@ int side(double length) {
 
 }  // namespace
 
-Bitmap snapshot(id view) {
+Bitmap snapshot(id view, double scale) {
   const CGRect bounds = view != nil ? viewState(view).bounds : CGRectZero;
-  Bitmap image(side(bounds.size.width), side(bounds.size.height));
-  if (view != nil) render(view, image.context());
+  Bitmap image(side(bounds.size.width * scale), side(bounds.size.height * scale));
+  if (view == nil) return image;
+  CGContextScaleCTM(image.context(), scale, scale);
+  render(view, image.context());
   return image;
 }
 
-bool writeSnapshot(id view, const std::string& path) {
-  return snapshot(view).writePNG(path);
+bool writeSnapshot(id view, const std::string& path, double scale) {
+  return snapshot(view, scale).writePNG(path);
 }
 
 }  // namespace qv::ui

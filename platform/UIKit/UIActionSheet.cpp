@@ -106,6 +106,21 @@ void drawRect(id self, SEL, CGRect) {
   }
 }
 
+void layoutSubviews(id self, SEL) {
+  const SheetLayout layout = layoutOf(self);
+  std::vector<panel::ButtonFrame> buttons;
+  for (std::size_t i = 0; i < layout.buttons.size(); ++i) {
+    buttons.push_back({static_cast<NSInteger>(i), layout.buttons[i]});
+  }
+  panel::placeButtonControls(self, state(self), buttons);
+}
+
+bool pressButton(id sheet, NSInteger index);
+
+void buttonTapped(id self, SEL, id control) {
+  pressButton(self, send<NSInteger>(control, "tag"_sel));
+}
+
 NSInteger destructiveButtonIndex(id self, SEL) {
   return state(self).destructiveButtonIndex;
 }
@@ -153,6 +168,8 @@ Class sheetClass() {
                                 "otherButtonTitles:",
                                 toIMP(&initWithTitle), "@@:@@@@@"))
           .method("destructiveButtonIndex", &destructiveButtonIndex)
+          .method("layoutSubviews", &layoutSubviews)
+          .method("_buttonTapped:", &buttonTapped)
           .method("showInView:", &showInView)
           .method("dismissWithClickedButtonIndex:animated:", &dismiss)
           .method("drawRect:", &drawRect)
@@ -168,6 +185,11 @@ bool isShownSheet(id view) {
   return isKindOf(view, sheetClass()) && state(view).visible;
 }
 
+bool pressButton(id sheet, NSInteger index) {
+  return panel::press(sheet, state(sheet).visible, state(sheet).buttonTitles.size(), index,
+                      "actionSheet:clickedButtonAtIndex:"_sel, &dismiss);
+}
+
 }  // namespace
 
 std::vector<id> visibleActionSheets() {
@@ -175,9 +197,7 @@ std::vector<id> visibleActionSheets() {
 }
 
 bool pressActionSheetButton(id sheet, NSInteger index) {
-  if (!isKindOf(sheet, sheetClass())) return false;
-  return panel::press(sheet, state(sheet).visible, state(sheet).buttonTitles.size(), index,
-                      "actionSheet:clickedButtonAtIndex:"_sel, &dismiss);
+  return isKindOf(sheet, sheetClass()) && pressButton(sheet, index);
 }
 
 }  // namespace qv::ui

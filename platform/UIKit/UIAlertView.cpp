@@ -47,10 +47,7 @@ Class alertClass();
 
 // Where everything goes, in the alert's own space (the window's bounds).
 struct AlertLayout {
-  struct Button {
-    NSInteger index;
-    CGRect frame;
-  };
+  using Button = panel::ButtonFrame;
   CGRect panel = CGRectZero;
   CGRect title = CGRectZero;
   CGRect message = CGRectZero;
@@ -169,12 +166,20 @@ void layoutSubviews(id self, SEL) {
   for (std::size_t i = 0; i < layout.fields.size(); ++i) {
     send(state(self).textFields[i], "setFrame:"_sel, layout.fields[i]);
   }
+  panel::placeButtonControls(self, state(self), layout.buttons);
+}
+
+bool pressButton(id alert, NSInteger index);
+
+void buttonTapped(id self, SEL, id control) {
+  pressButton(self, send<NSInteger>(control, "tag"_sel));
 }
 
 // Buttons and fields.
 
 void setCancelButtonIndex(id self, SEL, NSInteger index) {
   state(self).cancelButtonIndex = index;
+  send(self, "setNeedsLayout"_sel);
   send(self, "setNeedsDisplay"_sel);
 }
 
@@ -237,6 +242,10 @@ void show(id self, SEL) {
   if (window == nil) return;  // nowhere to show it
   panel::present(self, state(self), window, "willPresentAlertView:"_sel,
                  "didPresentAlertView:"_sel);
+  // As on the device, the first field is ready for typing.
+  if (!state(self).textFields.empty()) {
+    send<BOOL>(state(self).textFields.front(), "becomeFirstResponder"_sel);
+  }
 }
 
 void dismiss(id self, SEL, NSInteger index, BOOL) {
@@ -297,6 +306,7 @@ Class alertClass() {
           .method("show", &show)
           .method("dismissWithClickedButtonIndex:animated:", &dismiss)
           .method("layoutSubviews", &layoutSubviews)
+          .method("_buttonTapped:", &buttonTapped)
           .method("drawRect:", &drawRect)
           .registerClass();
   return cls;
@@ -310,6 +320,11 @@ bool isShownAlert(id view) {
   return isKindOf(view, alertClass()) && state(view).visible;
 }
 
+bool pressButton(id alert, NSInteger index) {
+  return panel::press(alert, state(alert).visible, state(alert).buttonTitles.size(), index,
+                      "alertView:clickedButtonAtIndex:"_sel, &dismiss);
+}
+
 }  // namespace
 
 std::vector<id> visibleAlerts() {
@@ -317,9 +332,7 @@ std::vector<id> visibleAlerts() {
 }
 
 bool pressAlertButton(id alert, NSInteger index) {
-  if (!isKindOf(alert, alertClass())) return false;
-  return panel::press(alert, state(alert).visible, state(alert).buttonTitles.size(), index,
-                      "alertView:clickedButtonAtIndex:"_sel, &dismiss);
+  return isKindOf(alert, alertClass()) && pressButton(alert, index);
 }
 
 }  // namespace qv::ui

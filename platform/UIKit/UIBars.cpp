@@ -2,7 +2,7 @@
 // pair (the target is not retained); a UINavigationItem holds its title and its left and right
 // bar button items; a UINavigationBar is a view that holds its navigation items in order and
 // draws the top one: the title in the middle, the left button at the left, the right button at
-// the right.
+// the right, each under a control that takes its touches.
 #include <string_view>
 #include <vector>
 
@@ -88,6 +88,7 @@ id barItem(id self, SEL) {
 template <Ref<> NavigationItemState::*Side>
 void setBarItemAnimated(id self, SEL, id item, BOOL) {
   navigationItem(self).*Side = Ref<>(item);
+  send(navigationItem(self).bar, "setNeedsLayout"_sel);
   send(navigationItem(self).bar, "setNeedsDisplay"_sel);
 }
 
@@ -117,6 +118,8 @@ Class navigationItemClass() {
 
 struct BarState {
   std::vector<Ref<>> items;
+  Ref<> leftControl;  // over the top item's buttons
+  Ref<> rightControl;
 };
 
 BarState& bar(id self) {
@@ -130,6 +133,7 @@ void setItemsAnimated(id self, SEL, id items, BOOL) {
     bar(self).items.emplace_back(item);
     navigationItem(item).bar = self;
   }
+  send(self, "setNeedsLayout"_sel);
   send(self, "setNeedsDisplay"_sel);
 }
 
@@ -141,6 +145,7 @@ void pushNavigationItem(id self, SEL, id item, BOOL) {
   if (item == nil) return;
   bar(self).items.emplace_back(item);
   navigationItem(item).bar = self;
+  send(self, "setNeedsLayout"_sel);
   send(self, "setNeedsDisplay"_sel);
 }
 
@@ -184,6 +189,48 @@ void drawBar(id self, SEL, CGRect) {
   drawButton(context, navigationItem(top).right, bounds, text::Alignment::right);
 }
 
+// Where a button's title is drawn, with the bar's margin around it, the bar's height.
+CGRect buttonArea(id item, CGRect bounds, bool right) {
+  const double width =
+      text::lineSize(utf8(stateOf<ItemState>(item).title), kBarButtonFont).width + 2 * kBarSide;
+  return CGRectMake(right ? bounds.size.width - width : 0, 0, width, bounds.size.height);
+}
+
+// The control over the top item's button on one side; none without a button there.
+void placeButtonControl(id self, Ref<> BarState::*side, id item, bool right) {
+  Ref<>& control = bar(self).*side;
+  if (item == nil) {
+    send(control, "removeFromSuperview"_sel);
+    control = Ref<>();
+    return;
+  }
+  if (!control) {
+    control =
+        adopt(send<id>(send<id>(controlClass(), "alloc"_sel), "initWithFrame:"_sel, CGRectZero));
+    send(control, "addTarget:action:forControlEvents:"_sel, self, "_buttonTapped:"_sel,
+         UIControlEvents{UIControlEventTouchUpInside});
+    send(self, "addSubview:"_sel, control.get());
+  }
+  send(control, "setFrame:"_sel, buttonArea(item, viewState(self).bounds, right));
+  send(control, "setAccessibilityLabel:"_sel, stateOf<ItemState>(item).title.get());
+}
+
+void layoutBar(id self, SEL) {
+  id top = topItem(self, nullptr);
+  placeButtonControl(self, &BarState::leftControl, top ? navigationItem(top).left.get() : nil,
+                     false);
+  placeButtonControl(self, &BarState::rightControl, top ? navigationItem(top).right.get() : nil,
+                     true);
+}
+
+void buttonTapped(id self, SEL, id control) {
+  id top = topItem(self, nullptr);
+  if (top == nil) return;
+  id item = control == bar(self).leftControl.get() ? navigationItem(top).left.get()
+                                                   : navigationItem(top).right.get();
+  pressBarButton(item);
+}
+
 Class navigationBarClass() {
   static const Class cls = ClassBuilder("UINavigationBar", viewClass())
                                .state<BarState>("_barState")
@@ -193,6 +240,8 @@ Class navigationBarClass() {
                                .method("pushNavigationItem:animated:", &pushNavigationItem)
                                .method("topItem", &topItem)
                                .method("dealloc", &deallocBar)
+                               .method("layoutSubviews", &layoutBar)
+                               .method("_buttonTapped:", &buttonTapped)
                                .method("drawRect:", &drawBar)
                                .registerClass();
   return cls;

@@ -3,6 +3,7 @@
 // UIGestureRecognizerTarget objects, each with the ivars "_target" (not retained) and "_action".
 // Taps reach tap recognizers as a whole gesture, failure requirements included (deliverTaps).
 #include <algorithm>
+#include <string>
 
 #include "platform/Foundation/Classes.h"
 #include "platform/UIKit/UIKitPrivate.h"
@@ -184,11 +185,20 @@ bool recognizes(id recognizer, const std::vector<Ref<>>& reached, unsigned taps,
   return !blocked;
 }
 
+// "UITapGestureRecognizer (2 taps)", or the class alone for another kind.
+std::string describeRecognizer(id recognizer) {
+  std::string name = object_getClassName(recognizer);
+  if (!isKindOf(recognizer, tapClass())) return name;
+  const NSUInteger taps = state(recognizer).tapsRequired;
+  return name + " (" + std::to_string(taps) + (taps == 1 ? " tap)" : " taps)");
+}
+
 }  // namespace
 
-void deliverTaps(const std::vector<Ref<>>& reached, unsigned taps) {
+bool deliverTaps(const std::vector<Ref<>>& reached, unsigned taps) {
   // A recognizer without a requirement acts as soon as its taps are in; one that must wait for
   // another to fail acts once the gesture is over and that one has failed.
+  bool recognized = false;
   std::vector<id> waiting;
   for (unsigned tap = 1; tap <= taps; ++tap) {
     for (const Ref<>& recognizer : reached) {
@@ -199,13 +209,18 @@ void deliverTaps(const std::vector<Ref<>>& reached, unsigned taps) {
         waiting.push_back(recognizer);
       } else {
         recognize(recognizer);
+        recognized = true;
       }
     }
   }
   for (id recognizer : waiting) {
     std::vector<id> asking;
-    if (recognizes(recognizer, reached, taps, asking)) recognize(recognizer);
+    if (recognizes(recognizer, reached, taps, asking)) {
+      recognize(recognizer);
+      recognized = true;
+    }
   }
+  return recognized;
 }
 
 std::vector<SEL> actionsOf(id recognizer) {
@@ -225,6 +240,8 @@ void recognize(id recognizer) {
     actions.emplace_back(Ref<>(targetOf(entry)), actionOf(entry));
   }
   for (const auto& [target, action] : actions) {
+    noteTouchTaken(describeView(state(recognizer).view) + "'s " + describeRecognizer(recognizer) +
+                   " sent " + sel_getName(action) + " to " + object_getClassName(target.get()));
     invoke(objc_msg_lookup(target, action), target.get(), action, recognizer);
   }
   state(recognizer).state = UIGestureRecognizerStatePossible;

@@ -52,14 +52,43 @@ void recognize(id gestureRecognizer);
 // The actions of the recognizer's targets, in the order they were added.
 std::vector<SEL> actionsOf(id gestureRecognizer);
 
+// What a tap did: the view it landed on (nil when nothing under the point takes touches) and
+// what took it, in order: a recognizer's or a control's action ("UIControl \"Set\" sent
+// _buttonTapped: to UIAlertView"), a view that became first responder. Nothing took it when
+// `taken` is empty.
+struct TapOutcome {
+  Ref<> landedOn;
+  std::vector<std::string> taken;
+};
+
 // The simulator's taps: a gesture of `taps` taps (1 a tap, 2 a double tap) at a point of the
-// root view (a window), landing on the view that hitTest:withEvent: finds. The tap recognizers
-// of that view and of its ancestors take part; each one recognizes as its taps come in, or,
-// when it must wait for another to fail, once the gesture is over and that one has failed (the
-// time a recognizer waits for more taps is part of the gesture). Answers the view it landed on.
-id tap(id root, CGPoint point, unsigned taps);
+// root view (a window), landing on the view that hitTest:withEvent: finds (hidden views,
+// views without user interaction, nearly transparent ones and disabled controls take none).
+// The tap recognizers of that view and of its ancestors take part; each one recognizes as its
+// taps come in, or, when it must wait for another to fail, once the gesture is over and that
+// one has failed (the time a recognizer waits for more taps is part of the gesture). When none
+// recognizes, each tap ends with touchesEnded:withEvent: sent to the view, which passes it up
+// the responder chain to a control that acts: it becomes first responder if it can (a text
+// field) and sends its actions for UIControlEventTouchUpInside. Pending passes run first.
+TapOutcome tap(id root, CGPoint point, unsigned taps);
 // The same at the centre of a view, in its root's space.
-id tapView(id view, unsigned taps);
+TapOutcome tapView(id view, unsigned taps);
+
+// A view as a tap's outcome names it: its class, and its accessibility label in quotes;
+// "nothing" for nil.
+std::string describeView(id view);
+
+// The view that is first responder (a text field being edited), or nil.
+id firstResponder();
+
+// The view's bounds in its root's space (the window's points for a view on screen): the box
+// around them where a transform turns them.
+CGRect frameInRoot(id view);
+
+// Where a double tap is recognized: the frames in the root's space of the views under `root`
+// (itself included) that are shown and take touches, have an enabled tap recognizer of two or
+// more taps or are inside one that has, and are not covered at their centre by a view in front.
+std::vector<CGRect> doubleTapAreas(id root);
 
 // The alerts on screen, in the order they were shown (the last one in front).
 std::vector<id> visibleAlerts();

@@ -114,3 +114,6 @@ enum : NSInteger {
   UIUserInterfaceIdiomPhone = 0,
   UIUserInterfaceIdiomPad,
 };
+
+using UIControlEvents = NSUInteger;
+enum : UIControlEvents { UIControlEventTouchUpInside = 1 << 6 };

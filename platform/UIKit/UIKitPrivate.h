@@ -1,6 +1,7 @@
 // What UIKit's classes share among themselves (private to the framework).
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "platform/UIKit/TextLayout.h"
@@ -14,6 +15,7 @@ Class colorClass();
 Class fontClass();
 Class labelClass();
 Class activityIndicatorClass();
+Class controlClass();
 
 // An animation's record on one property: from, to, over [start, start + duration].
 template <typename T>
@@ -33,6 +35,7 @@ struct ViewState {
   std::vector<Ref<>> subviews;  // back to front
   std::vector<Ref<>> gestureRecognizers;
   Ref<> backgroundColor;
+  Ref<> accessibilityLabel;  // names the view in the simulator's trace of a tap
   double alpha = 1;
   bool hidden = false;
   bool opaque = true;
@@ -52,8 +55,18 @@ struct ViewState {
 ViewState& viewState(id view);
 
 // Tap delivery (UIGestureRecognizer.cpp): a gesture of `taps` taps to the recognizers the
-// touches reach, in the order given.
-void deliverTaps(const std::vector<Ref<>>& reached, unsigned taps);
+// touches reach, in the order given. True when one of them recognized it.
+bool deliverTaps(const std::vector<Ref<>>& reached, unsigned taps);
+
+// Whether a control takes touches (UIControl.cpp); true for any other view.
+bool isEnabledControl(id view);
+
+// During a tap, what took it, as the trace of the tap names it (ViewTouches.cpp): a control
+// that sent an action, a view that became first responder.
+void noteTouchTaken(std::string what);
+
+// The view that is first responder is leaving the view tree or going away (ViewTouches.cpp).
+void resignFirstResponderWithin(id view);
 
 // Pass scheduling (ViewPasses.cpp).
 void markNeedsLayout(id view);

@@ -1,6 +1,7 @@
-// UITextField: one line of editable text with a placeholder, drawn in its font and alignment
-// inside an optional border. The keyboard is not modelled: the keyboard type is kept for those
-// who ask, and text arrives through setText: (the simulator's typing).
+// UITextField: a control holding one line of editable text with a placeholder, drawn in its
+// font and alignment inside an optional border. A tap makes it first responder, the field being
+// edited. The keyboard is not modelled: the keyboard type is kept for those who ask, and text
+// arrives through setText: (the simulator's typing).
 #include <string>
 
 #include "platform/UIKit/UIKitPrivate.h"
@@ -129,8 +130,12 @@ id initWithFrame(id self, SEL, CGRect frame) {
   return self;
 }
 
+BOOL yes(id, SEL) {
+  return YES;
+}
+
 Class fieldClass() {
-  static const Class cls = ClassBuilder("UITextField", viewClass())
+  static const Class cls = ClassBuilder("UITextField", controlClass())
                                .state<FieldState>("_fieldState")
                                .method("initWithFrame:", &initWithFrame)
                                .method("text", &text)
@@ -149,6 +154,7 @@ Class fieldClass() {
                                .method("setBorderStyle:", &setInteger<&FieldState::borderStyle>)
                                .method("isSecureTextEntry", &isSecure)
                                .method("setSecureTextEntry:", &setSecure)
+                               .method("canBecomeFirstResponder", &yes)
                                .method("drawRect:", &drawRect)
                                .registerClass();
   return cls;

@@ -189,6 +189,12 @@ void setBackgroundColor(id self, SEL, id color) {
   state(self).backgroundColor = Ref<>(color);
   send(self, "setNeedsDisplay"_sel);
 }
+id accessibilityLabel(id self, SEL) {
+  return state(self).accessibilityLabel;
+}
+void setAccessibilityLabel(id self, SEL, id label) {
+  state(self).accessibilityLabel = adopt(send<id>(label, "copy"_sel));
+}
 
 // The tree.
 
@@ -272,6 +278,7 @@ void removeFromSuperview(id self, SEL) {
   id parent = state(self).superview;
   if (parent == nil) return;
   Ref<> held(self);  // the hooks below still reach the view after its parent lets go
+  resignFirstResponderWithin(self);
   send(parent, "willRemoveSubview:"_sel, self);
   send(self, "willMoveToSuperview:"_sel, nil);
   detach(self);
@@ -357,6 +364,7 @@ id init(id self, SEL) {
 }
 
 void dealloc(id self, SEL) {
+  resignFirstResponderWithin(self);
   forgetPendingPasses(self);
   forgetObservations(self);
   for (const Ref<>& child : state(self).subviews) state(child).superview = nil;
@@ -413,6 +421,8 @@ Class viewClass() {
         .method("viewWithTag:", &viewWithTag)
         .method("backgroundColor", &backgroundColor)
         .method("setBackgroundColor:", &setBackgroundColor)
+        .method("accessibilityLabel", &accessibilityLabel)
+        .method("setAccessibilityLabel:", &setAccessibilityLabel)
         .method("superview", &superview)
         .method("subviews", &subviews)
         .method("window", &window)

@@ -1,6 +1,9 @@
 // What an app process does for the supervisor, in forked children: methods taken away to model
-// other system builds, and the notices it reports with the time they have left.
+// other system builds, the notices it reports with the time they have left, and snapshots at a
+// display's density.
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include "host/AppWindow.h"
 #include "host/Removals.h"
@@ -100,6 +103,33 @@ TEST(AppSide, AHUDThatNothingHidesHasNoTimeLeft) {
     EXPECT_EQ(toText(noticesAndHUDs()),
               "{notices: [], huds: [{mode: spinner, label: \"Saving Slo-mo...\", details: none, "
               "time_left: none}]}");
+  });
+}
+
+// The width and height a PNG file's header gives, as "W x H".
+std::string pngSize(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char header[24] = {};
+  in.read(reinterpret_cast<char*>(header), sizeof header);
+  const auto at = [&](int offset) {
+    return (header[offset] << 24) | (header[offset + 1] << 16) | (header[offset + 2] << 8) |
+           header[offset + 3];
+  };
+  return std::to_string(at(16)) + " x " + std::to_string(at(20));
+}
+
+TEST(AppSide, ASnapshotIsTakenAtTheScaleAsked) {
+  test::runForked([] {
+    host::applyScreen(host::Idiom::Phone);
+    host::openAppWindow(make(objc_getClass("UIViewController")));
+    const std::string one = ::testing::TempDir() + "/app-side-1x.png";
+    const std::string two = ::testing::TempDir() + "/app-side-2x.png";
+    EXPECT_EQ(app::perform("snapshot", one), "");
+    EXPECT_EQ(pngSize(one), "320 x 568");
+    EXPECT_EQ(app::perform("snapshot", ValueMap{{"file", two}, {"scale", 2LL}}), "");
+    EXPECT_EQ(pngSize(two), "640 x 1136");
+    EXPECT_EQ(app::perform("snapshot", ValueMap{{"file", two}, {"scale", 0LL}}),
+              "snapshot: the scale is from 1 to 4, not 0");
   });
 }
 

@@ -115,12 +115,11 @@ steps: [launch: Camera]
 TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
   const std::string head = "device: iPhone 6\nsteps:\n";
   EXPECT_EQ(errorOf(head + "  - launch: Camera\n  - jump: 3\n"),
-            "s.yaml:4: unknown step 'jump' (steps: add_clip, camera_mode, defaults, "
-            "double_tap_indicator, "
-            "edit_slow_motion, expect, export, fail_next, hold_remakes, launch, open_clip, play, "
-            "press_alert, press_bar, press_sheet, publish, quit, record, release_remakes, seek, "
-            "settings, settings_pane, snapshot, start_preview, stop_preview, tap_indicator, type, "
-            "wait)");
+            "s.yaml:4: unknown step 'jump' (steps: add_clip, camera_mode, defaults, double_tap, "
+            "double_tap_indicator, edit_slow_motion, expect, export, fail_next, hold_remakes, "
+            "launch, open_clip, play, press_alert, press_bar, press_sheet, publish, quit, record, "
+            "release_remakes, seek, settings, settings_pane, snapshot, start_preview, "
+            "stop_preview, tap, tap_indicator, type, wait)");
   EXPECT_EQ(errorOf(head + "  - camera_mode: {app: Camera}\n"),
             "s.yaml:3: missing field 'mode' in camera_mode");
   EXPECT_EQ(errorOf(head + "  - defaults: {key: PLDebugCowbell, value: 1}\n"),

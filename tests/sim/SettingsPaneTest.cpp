@@ -1,5 +1,6 @@
 // The settings pane's file, written in each of its forms and read back as the libraries read it;
-// its specifier list; and the device's folder with the built libraries at their install paths.
+// its specifier list; taps on the Settings screen; and the device's folder with the built
+// libraries at their install paths.
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
@@ -12,6 +13,7 @@
 #include "platform/System/FileSystem.h"
 #include "sim/Sandbox.h"
 #include "sim/SettingsPane.h"
+#include "sim/SettingsScreen.h"
 #include "sim/SpecifierList.h"
 
 namespace qv::sim {
@@ -116,6 +118,46 @@ TEST_F(SettingsPaneTest, APaneChangeKeepsEveryOtherValueOfTheFile) {
   EXPECT_EQ(plist_get_node_type(plist_dict_get_item(root, "seen")), PLIST_DATE);
   EXPECT_EQ(plist_get_node_type(plist_dict_get_item(root, "blob")), PLIST_DATA);
   plist_free(root);
+}
+
+// A switch's row flips under a tap; a text field's row becomes the one typing goes to.
+TEST_F(SettingsPaneTest, ATapFlipsASwitchOrPicksTheFieldToTypeInto) {
+  const std::filesystem::path list = sandbox_.hostPath(kPaneSpecifiersPath);
+  std::filesystem::create_directories(list.parent_path());
+  const auto item = [](const char* cell, const char* key, const char* label) {
+    return std::string("<dict><key>cell</key><string>") + cell + "</string><key>key</key><string>" +
+           key + "</string><key>label</key><string>" + label +
+           "</string><key>default</key><string>1</string></dict>";
+  };
+  std::ofstream(list) << "<plist><dict><key>title</key><string>Halvenor</string><key>items</key>"
+                         "<array><dict><key>cell</key><string>PSGroupCell</string></dict>" +
+                             item("PSSwitchCell", "EnableSlalom", "Enabled") +
+                             item("PSEditTextCell", "MogulFramerate", "Rate") +
+                             "</array></dict></plist>";
+  SettingsScreen screen(sandbox_, CGSizeMake(320, 568));
+  PaneChange change;
+  std::string done;
+  EXPECT_EQ(screen.tap(CGPointMake(160, 120), change, done),
+            "the Settings screen is not open (settings_pane: open shows it)");
+  screen.open(done);
+  // Under the bar (64) and the untitled group's header (35): the switch, then the field.
+  EXPECT_EQ(screen.tap(CGPointMake(160, 120), change, done), "");
+  EXPECT_EQ(change.key, "EnableSlalom");
+  EXPECT_EQ(toText(change.value), "true") << "it showed off";
+  EXPECT_EQ(screen.type("", "240", change),
+            "no text field of the settings pane is being edited (tap one first)");
+  change = {};
+  EXPECT_EQ(screen.tap(CGPointMake(160, 160), change, done), "");
+  EXPECT_EQ(change.key, "") << "a field sets nothing until typed into";
+  EXPECT_EQ(done, "tap at (160, 160) landed on Rate (MogulFramerate): editing it");
+  EXPECT_EQ(toText(screen.shown()),
+            "{EnableSlalom: false, MogulFramerate: \"1\", editing: MogulFramerate}");
+  EXPECT_EQ(screen.type("", "240", change), "");
+  EXPECT_EQ(change.key, "MogulFramerate");
+  EXPECT_EQ(screen.tap(CGPointMake(160, 400), change, done), "");
+  EXPECT_EQ(done, "tap at (160, 400) landed on no row: nothing changed");
+  EXPECT_EQ(screen.tap(CGPointMake(160, 600), change, done),
+            "tap: (160, 600) is outside the screen (320 x 568 points)");
 }
 
 TEST(SpecifierList, AListThePaneCannotShowIsRefusedSayingWhere) {

@@ -102,7 +102,8 @@ TEST_F(Alerts, APressCallsTheDelegateThenDismissesAndTheAlertCanShowAgain) {
   send(alert, "show"_sel);
   EXPECT_EQ(visibleAlerts(), std::vector<id>{alert.get()}) << "shown once";
   EXPECT_EQ(send<id>(alert, "superview"_sel), window.get());
-  EXPECT_EQ(tap(window, CGPointMake(10, 10), 1), alert.get()) << "it takes every touch";
+  EXPECT_EQ(tap(window, CGPointMake(10, 10), 1).landedOn.get(), alert.get())
+      << "it takes every touch";
   send(send<id>(alert, "textFieldAtIndex:"_sel, NSInteger{0}), "setText:"_sel, "500"_ns);
   EXPECT_FALSE(pressAlertButton(alert, 2));
   EXPECT_TRUE(pressAlertButton(alert, 1));

@@ -1,8 +1,10 @@
-// Where taps land and which recognizers they reach, failure requirements included; points
-// between views' spaces.
+// Where taps land and which recognizers they reach, failure requirements included; controls up
+// the responder chain, the first responder, where double taps are taken; points between views'
+// spaces.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/UIKit/UIKit.h"
 #include "platform/objc/AutoreleasePool.h"
@@ -21,19 +23,23 @@ void twice(id, SEL, id) {
 void below(id, SEL, id) {
   trace += "below ";
 }
+void pressed(id, SEL, id) {
+  trace += "pressed ";
+}
 
 Class targetClass() {
   static const Class cls = ClassBuilder("TouchTarget", NSObjectClass())
                                .method("single:", &single)
                                .method("double:", &twice)
                                .method("below:", &below)
+                               .method("pressed:", &pressed)
                                .registerClass();
   return cls;
 }
 
-Ref<> makeView(id parent, CGRect frame) {
+Ref<> makeView(id parent, CGRect frame, const char* className = "UIView") {
   Ref<> view =
-      adopt(send<id>(send<id>(objc_getClass("UIView"), "alloc"_sel), "initWithFrame:"_sel, frame));
+      adopt(send<id>(send<id>(objc_getClass(className), "alloc"_sel), "initWithFrame:"_sel, frame));
   send(parent, "addSubview:"_sel, view.get());
   return view;
 }
@@ -100,7 +106,7 @@ TEST_F(Touches, TapsLandOnTheFrontmostTouchableViewAndReachItsAncestors) {
   EXPECT_EQ(taps(1), "single below ");
   Ref<> cover = makeView(root, CGRectMake(0, 0, 320, 200));
   EXPECT_EQ(taps(1), "below ") << "the cover takes it";
-  EXPECT_EQ(tap(root, CGPointMake(50, 50), 1), cover.get());
+  EXPECT_EQ(tap(root, CGPointMake(50, 50), 1).landedOn.get(), cover.get());
   send(cover, "setUserInteractionEnabled:"_sel, BOOL{NO});
   EXPECT_EQ(taps(1), "single below ");
   send(cover, "setUserInteractionEnabled:"_sel, BOOL{YES});
@@ -108,7 +114,59 @@ TEST_F(Touches, TapsLandOnTheFrontmostTouchableViewAndReachItsAncestors) {
   EXPECT_EQ(taps(1), "single below ");
   send(view, "setAlpha:"_sel, CGFloat{0});
   EXPECT_EQ(taps(1), "below ");
-  EXPECT_EQ(tap(root, CGPointMake(500, 50), 1), nil) << "outside the root";
+  EXPECT_EQ(tap(root, CGPointMake(500, 50), 1).landedOn.get(), nil) << "outside the root";
+}
+
+TEST_F(Touches, AControlActsOnATapThatReachesItUpTheResponderChain) {
+  Ref<> control = makeView(view, CGRectMake(0, 0, 100, 100), "UIControl");
+  send(control, "addTarget:action:forControlEvents:"_sel, target.get(), "pressed:"_sel,
+       NSUInteger{UIControlEventTouchUpInside});
+  Ref<> label = makeView(control, CGRectMake(0, 0, 100, 100));
+  EXPECT_EQ(taps(1), "pressed ") << "from the view inside it";
+  EXPECT_EQ(taps(2), "pressed pressed ");
+  const TapOutcome outcome = tap(root, CGPointMake(50, 50), 1);
+  EXPECT_EQ(outcome.landedOn.get(), label.get());
+  ASSERT_EQ(outcome.taken.size(), 1u);
+  EXPECT_EQ(outcome.taken[0], "UIControl sent pressed: to TouchTarget");
+
+  send(control, "setEnabled:"_sel, BOOL{NO});
+  EXPECT_EQ(taps(1), "") << "a disabled control and what it holds take no touches";
+  EXPECT_EQ(tap(root, CGPointMake(50, 50), 1).landedOn.get(), view.get());
+  EXPECT_TRUE(tap(root, CGPointMake(50, 50), 1).taken.empty()) << "nothing took it";
+
+  send(control, "setEnabled:"_sel, BOOL{YES});
+  tapRecognizer(root, "below:"_sel, 1);
+  EXPECT_EQ(taps(1), "below ") << "a recognizer that recognizes cancels the touches";
+}
+
+TEST_F(Touches, ATappedTextFieldIsFirstResponderUntilItLeavesTheTree) {
+  Ref<> field = makeView(view, CGRectMake(10, 10, 80, 30), "UITextField");
+  EXPECT_EQ(firstResponder(), nil);
+  EXPECT_EQ(tap(root, CGPointMake(50, 25), 1).taken,
+            std::vector<std::string>{"UITextField became first responder"});
+  EXPECT_EQ(firstResponder(), field.get());
+  EXPECT_FALSE(send<BOOL>(view, "becomeFirstResponder"_sel)) << "a plain view cannot";
+  send(view, "removeFromSuperview"_sel);
+  EXPECT_EQ(firstResponder(), nil) << "its ancestor left the tree";
+}
+
+TEST_F(Touches, DoubleTapsAreTakenUnderAnEnabledRecognizerWhereNothingCoversIt) {
+  Ref<> inner = makeView(view, CGRectMake(10, 10, 20, 20));
+  Ref<> doubleTap = tapRecognizer(view, "double:"_sel, 2);
+  tapRecognizer(root, "single:"_sel, 1);
+  const auto areas = [&] {
+    std::string text;
+    for (const CGRect& r : doubleTapAreas(root)) {
+      text += std::to_string(int(r.origin.x)) + "," + std::to_string(int(r.size.width)) + " ";
+    }
+    return text;
+  };
+  EXPECT_EQ(areas(), "0,100 10,20 ");
+  send(doubleTap, "setEnabled:"_sel, BOOL{NO});
+  EXPECT_EQ(areas(), "");
+  send(doubleTap, "setEnabled:"_sel, BOOL{YES});
+  makeView(root, CGRectMake(0, 0, 100, 100));
+  EXPECT_EQ(areas(), "") << "covered";
 }
 
 TEST_F(Touches, PointsCrossTransformedViews) {
@@ -121,7 +179,7 @@ TEST_F(Touches, PointsCrossTransformedViews) {
       send<CGPoint>(inner, "convertPoint:fromView:"_sel, CGPointMake(-10, 0), root.get());
   EXPECT_EQ(back.x, 0);
   EXPECT_EQ(back.y, 0);
-  EXPECT_EQ(tapView(inner, 1), inner.get()) << "its centre lands on it";
+  EXPECT_EQ(tapView(inner, 1).landedOn.get(), inner.get()) << "its centre lands on it";
 }
 
 }  // namespace

@@ -31,7 +31,14 @@ class Served:
         # The trace goes on on standard output; a reader keeps the pipe from filling.
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
-        self.page = self.get_json("/api/hello", page=False)["page"]
+        self._page = None
+
+    @property
+    def page(self):
+        """The name of the page these requests come from: the first page to say hello drives."""
+        if self._page is None:
+            self._page = self.get_json("/api/hello", page=False)["page"]
+        return self._page
 
     def _wait_for_address(self):
         for line in self.process.stdout:
