@@ -7,7 +7,7 @@ packages=(
   build-essential g++ cmake ninja-build pkg-config git
   libobjc-12-dev
   libplist-dev
-  libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-symbola fonts-noto-color-emoji
+  libcairo2-dev libpng-dev libpango1.0-dev fonts-dejavu-core fonts-symbola fonts-noto-color-emoji
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   ffmpeg
   libcli11-dev libyaml-cpp-dev

@@ -123,7 +123,8 @@ std::string stopPreview() {
   });
 }
 
-// The file's path, or {file: PATH, scale: N} for N pixels per point.
+// The file's path, or {file: PATH, scale: N, quick: BOOL} for N pixels per point, written
+// quickly for a screen shown live.
 std::string snapshot(const Value& argument) {
   id window = host::appWindow();
   if (window == nil) return "snapshot: the app has no window";
@@ -135,8 +136,12 @@ std::string snapshot(const Value& argument) {
     return "snapshot: the scale is from 1 to " + toText(Value(kLargestScale)) + ", not " +
            (scale != nullptr ? toText(*scale) : "");
   }
+  const Value* quick = argument.find("quick");
+  const bool* quickly = quick != nullptr ? std::get_if<bool>(&quick->data) : nullptr;
+  const auto writing =
+      quickly != nullptr && *quickly ? ui::PngWriting::Quick : ui::PngWriting::Small;
   ui::runPendingPasses();
-  return ui::writeSnapshot(window, file, factor) ? "" : "snapshot: cannot write " + file;
+  return ui::writeSnapshot(window, file, factor, writing) ? "" : "snapshot: cannot write " + file;
 }
 
 }  // namespace

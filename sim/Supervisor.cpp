@@ -35,8 +35,8 @@ std::string describePane(const PaneStep& step) {
       return "settings_pane type " + toText(Value(step.text)) + " into " +
              (step.row.empty() ? "the field being edited" : step.row);
     case PaneStep::Kind::Tap:
-      return std::string(step.taps == 2 ? "double_tap" : "tap") + " at (" + toText(step.x) +
-             ", " + toText(step.y) + ") on Settings";
+      return std::string(step.taps == 2 ? "double_tap" : "tap") + " at (" + toText(step.x) + ", " +
+             toText(step.y) + ") on Settings";
   }
   return "settings_pane";
 }
@@ -161,7 +161,8 @@ class Runner {
 
   std::string drawScreen(const std::string& screen, const std::string& file, int scale) {
     if (screen == kSettingsScreen) return pane_.snapshot(file, scale);
-    return device_.act(screen, "snapshot", ValueMap{{"file", file}, {"scale", scale}});
+    return device_.act(screen, "snapshot",
+                       ValueMap{{"file", file}, {"scale", scale}, {"quick", true}});
   }
 
   void advance(double seconds) {

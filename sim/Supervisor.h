@@ -50,7 +50,7 @@ class Session {
   ValueMap lookAll(const std::string& app);
 
   // Draws a screen (an app's window, or the Settings screen) into a PNG file at `scale` pixels a
-  // point, outside the trace; answers why it could not.
+  // point, written for speed over size, outside the trace; answers why it could not.
   std::string drawScreen(const std::string& screen, const std::string& file, int scale);
 
   // Lets virtual time pass outside any step, as a clock paced by the wall clock does.

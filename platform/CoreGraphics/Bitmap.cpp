@@ -1,6 +1,9 @@
 #include "platform/CoreGraphics/Bitmap.h"
 
+#include <png.h>
+
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <utility>
 
@@ -53,6 +56,30 @@ bool Bitmap::writePNG(const std::string& path) const {
   if (surface_ == nullptr) return false;
   cairo_surface_flush(surface_.get());
   return cairo_surface_write_to_png(surface_.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+bool Bitmap::writeQuickPNG(const std::string& path) {
+  if (surface_ == nullptr) return false;
+  // On black, as a display shows it: every pixel opaque, so cairo's premultiplied words are
+  // the straight ones libpng takes.
+  cairo_t* cr = cairo_create(surface_.get());
+  cairo_set_operator(cr, CAIRO_OPERATOR_DEST_OVER);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface_.get());
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width_);
+  image.height = static_cast<png_uint_32>(height_);
+  // cairo's words are native-endian ARGB.
+  image.format = std::endian::native == std::endian::little ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
+  image.flags = PNG_IMAGE_FLAG_FAST;
+  const bool written =
+      png_image_write_to_file(&image, path.c_str(), 0, cairo_image_surface_get_data(surface_.get()),
+                              cairo_image_surface_get_stride(surface_.get()), nullptr) != 0;
+  png_image_free(&image);
+  return written;
 }
 
 bool pixelsClose(const Pixel& a, const Pixel& b, int tolerance) {

@@ -65,8 +65,9 @@ Bitmap snapshot(id view, double scale) {
   return image;
 }
 
-bool writeSnapshot(id view, const std::string& path, double scale) {
-  return snapshot(view, scale).writePNG(path);
+bool writeSnapshot(id view, const std::string& path, double scale, PngWriting writing) {
+  Bitmap image = snapshot(view, scale);
+  return writing == PngWriting::Quick ? image.writeQuickPNG(path) : image.writePNG(path);
 }
 
 }  // namespace qv::ui

@@ -16,7 +16,11 @@ namespace qv::ui {
 
 Bitmap snapshot(id view, double scale = 1);
 
+// How a snapshot's PNG is written: small, to be kept, or quick, to be shown at once.
+enum class PngWriting { Small, Quick };
+
 // Writes the snapshot as PNG; false when it cannot be written.
-bool writeSnapshot(id view, const std::string& path, double scale = 1);
+bool writeSnapshot(id view, const std::string& path, double scale = 1,
+                   PngWriting writing = PngWriting::Small);
 
 }  // namespace qv::ui

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "platform/CoreGraphics/Bitmap.h"
@@ -198,6 +201,26 @@ TEST(Bitmap, WritesAPNGAndRefusesAnImpossiblePath) {
   EXPECT_TRUE(bitmap.writePNG(path));
   EXPECT_FALSE(bitmap.writePNG("/nonexistent-dir/x.png"));
   EXPECT_EQ(bitmap.pixel(-1, 0), kClear);
+}
+
+// The quick writer hands libpng cairo's words as they are: the channels must come back in
+// their places, and what is not opaque comes back laid on black.
+TEST(Bitmap, AQuickPNGReadsBackAsTheScreenShowsIt) {
+  Bitmap bitmap(3, 1);
+  CGContextSetRGBFillColor(bitmap.context(), 1, 0.5, 0, 1);
+  CGContextFillRect(bitmap.context(), CGRectMake(0, 0, 1, 1));
+  CGContextSetRGBFillColor(bitmap.context(), 0, 0, 1, 0.5);
+  CGContextFillRect(bitmap.context(), CGRectMake(1, 0, 1, 1));
+  const std::string path = ::testing::TempDir() + "/quick-bitmap-test.png";
+  ASSERT_TRUE(bitmap.writeQuickPNG(path));
+  EXPECT_FALSE(bitmap.writeQuickPNG("/nonexistent-dir/x.png"));
+  cairo_surface_t* read = cairo_image_surface_create_from_png(path.c_str());
+  ASSERT_EQ(cairo_surface_status(read), CAIRO_STATUS_SUCCESS);
+  const auto* words = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(read));
+  EXPECT_EQ(words[0], 0xFFFF8000u);
+  EXPECT_TRUE(words[1] == 0xFF000080u || words[1] == 0xFF00007Fu) << std::hex << words[1];
+  EXPECT_EQ(words[2], 0xFF000000u);
+  cairo_surface_destroy(read);
 }
 
 }  // namespace

@@ -14,7 +14,9 @@ SIM = os.environ.get("QUORVANE_SIM", "quorvane-sim")
 
 
 class Served:
-    def __init__(self, *options):
+    def __init__(self, *options, drive=True):
+        """`drive`: the test's requests drive the device from the start; else the first page to
+        say hello (a browser's) does."""
         self.root = tempfile.mkdtemp(prefix="quorvane-serve-")
         self.process = subprocess.Popen(
             [SIM, "serve", "--port", "0", "--root", self.root, *options],
@@ -32,12 +34,17 @@ class Served:
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
         self._page = None
+        if drive:
+            self.say_hello()
+
+    def say_hello(self):
+        """Opens the page these requests come from: the first page to say hello drives."""
+        self._page = self.get_json("/api/hello", page=False)["page"]
 
     @property
     def page(self):
-        """The name of the page these requests come from: the first page to say hello drives."""
         if self._page is None:
-            self._page = self.get_json("/api/hello", page=False)["page"]
+            self.say_hello()
         return self._page
 
     def _wait_for_address(self):

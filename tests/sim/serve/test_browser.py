@@ -122,7 +122,7 @@ class Page:
 
 class InTheBrowser(unittest.TestCase):
     def setUp(self):
-        self.served = Served()
+        self.served = Served(drive=False)
         self.downloads = tempfile.mkdtemp(prefix="quorvane-downloads-")
         self.driver = browser(self.downloads)
         self.addCleanup(self.served.stop)
