@@ -34,6 +34,7 @@ constexpr Rgb kSeparator{200 / 255., 199 / 255., 204 / 255.};
 constexpr Rgb kNoteText{109 / 255., 109 / 255., 114 / 255.};
 constexpr Rgb kValueText{142 / 255., 142 / 255., 147 / 255.};
 constexpr Rgb kTint{0, 122 / 255., 1};
+constexpr double kCaretWidth = 2;
 constexpr Rgb kSwitchOn{76 / 255., 217 / 255., 100 / 255.};
 constexpr Rgb kSwitchOffLine{229 / 255., 229 / 255., 234 / 255.};
 constexpr Rgb kWhite{1, 1, 1};
@@ -237,15 +238,21 @@ void drawRow(CGContextRef context, const Block& block, const PaneView& view) {
                    kSwitchWidth, kSwitchHeight);
     drawSwitch(cairo, track, on);
     labelRight = track.origin.x - 8;
-  } else if (shown != nullptr && shown->text() != nullptr && !shown->text()->empty()) {
+  } else if (shown != nullptr && shown->text() != nullptr) {
+    // The field being edited shows its text in black with the caret after it.
+    const bool editing = block.item->key == view.editing;
     const text::Font valueFont = font(kLabelSize);
+    const double caret = editing ? kCaretWidth + 1 : 0;
     const double valueWidth =
-        std::min(text::lineSize(*shown->text(), valueFont).width, (width - 2 * kInset) / 2);
+        std::min(text::lineSize(*shown->text(), valueFont).width, (width - 2 * kInset) / 2 - caret);
     const double y = top + (kRowHeight - text::lineHeight(valueFont)) / 2;
-    drawText(context, *shown->text(), valueFont, kValueText,
-             CGRectMake(width - kInset - valueWidth, y, valueWidth, kRowHeight),
-             text::Alignment::right);
-    labelRight = width - kInset - valueWidth - 12;
+    const double right = width - kInset - caret;
+    drawText(context, *shown->text(), valueFont, editing ? kBlack : kValueText,
+             CGRectMake(right - valueWidth, y, valueWidth, kRowHeight), text::Alignment::right);
+    if (editing) {
+      fillRect(cairo, CGRectMake(right + 1, y, kCaretWidth, text::lineHeight(valueFont)), kTint);
+    }
+    labelRight = right - valueWidth - 12;
   }
   const double labelWidth = std::max(0.0, labelRight - kInset);
   const text::Font labelType = labelFont(block.item->label, labelWidth);

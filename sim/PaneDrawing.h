@@ -18,6 +18,7 @@ struct PaneView {
   ValueMap shown;       // each row's key and what it shows: a boolean for a switch, else text
   std::string visible;  // the key of a row the table is scrolled to show; empty: the top
   CGSize screen{};
+  std::string editing;  // the key of the text field being edited; empty: none
 };
 
 // At `scale` pixels per point (2 for a high-density display).

@@ -139,7 +139,7 @@ std::string SettingsScreen::tap(CGPoint point, PaneChange& change, std::string& 
     return "tap: " + where.str() + " is outside the screen (" + std::to_string(int(screen_.width)) +
            " x " + std::to_string(int(screen_.height)) + " points)";
   }
-  const Specifier* row = rowAt({&*list_, rowValues(), visible_, screen_}, point);
+  const Specifier* row = rowAt({&*list_, rowValues(), visible_, screen_, editing_}, point);
   if (row == nullptr) {
     done = "tap at " + where.str() + " landed on no row: nothing changed";
     return "";
@@ -156,7 +156,7 @@ std::string SettingsScreen::tap(CGPoint point, PaneChange& change, std::string& 
 
 std::string SettingsScreen::snapshot(const std::string& file, double scale) const {
   if (!open_) return "the Settings screen is not open (settings_pane: open shows it)";
-  const PaneView view{&*list_, rowValues(), visible_, screen_};
+  const PaneView view{&*list_, rowValues(), visible_, screen_, editing_};
   // Drawn in a process of its own: Pango loads fonts on a thread of its own, and the supervisor,
   // which forks every app, must never hand an app a font map half loaded.
   std::fflush(nullptr);

@@ -6,6 +6,7 @@
 
 #include "host/App.h"
 #include "host/AppWindow.h"
+#include "host/ios8/PhotoLibrary.h"
 #include "platform/AVFoundation/Media.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/System/FileSystem.h"
@@ -296,6 +297,7 @@ class Runner {
     } catch (const std::runtime_error& e) {
       return std::string("add_clip: ") + e.what();
     }
+    device_.post(host::kAlbumChangedNotification);
     return "";
   }
 

@@ -31,6 +31,9 @@
 
 namespace qv::host {
 
+// Posted (as a Darwin notification) when a clip is synced into the album while the apps run.
+inline constexpr const char* kAlbumChangedNotification = "com.apple.photos.album-changed";
+
 inline constexpr const char* kAlbumFolder = "/var/mobile/Media/DCIM/100APPLE";
 inline constexpr const char* kLibraryStore = "/var/mobile/Media/PhotoData/Photos.plist";
 

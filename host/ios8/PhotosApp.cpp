@@ -7,6 +7,7 @@
 #include "host/ios8/PhotoLibrary.h"
 #include "host/ios8/PhotosUI.h"
 #include "platform/AVFoundation/VideoPictures.h"
+#include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
 
@@ -20,6 +21,7 @@ constexpr CGFloat kTop = 64;  // under the title
 struct PhotosScreen {
   id root = nil;  // the window owns the controller and its view
   Ref<> videoView;
+  std::vector<Ref<>> albumItems;  // the banners and tiles of the album's clips
 };
 
 PhotosScreen& screen() {
@@ -92,40 +94,53 @@ void drawAlbum(id self, SEL, CGRect) {
   }
 }
 
-void addBanners(id albumView) {
-  const std::vector<id> assets = libraryAssets();
-  for (std::size_t i = 0; i < assets.size(); ++i) {
-    const CGRect tile = tileFrame(i);
-    Ref<> banner = adopt(send<id>(
-        send<id>(objc_getClass("PUVideoBannerView"), "alloc"_sel), "initWithFrame:"_sel,
-        CGRectMake(tile.origin.x, tile.origin.y + tile.size.height - 22, tile.size.width, 22)));
-    send(banner.get(), "setVideoSubtype:"_sel, long{send<int>(assets[i], "kindSubtype"_sel)});
-    send(banner.get(), "setVideoDuration:"_sel, send<double>(assets[i], "duration"_sel));
-    send(albumView, "addSubview:"_sel, banner.get());
-  }
+id makeBanner(id asset, CGRect tile) {
+  id banner = send<id>(
+      send<id>(objc_getClass("PUVideoBannerView"), "alloc"_sel), "initWithFrame:"_sel,
+      CGRectMake(tile.origin.x, tile.origin.y + tile.size.height - 22, tile.size.width, 22));
+  send(banner, "setVideoSubtype:"_sel, long{send<int>(asset, "kindSubtype"_sel)});
+  send(banner, "setVideoDuration:"_sel, send<double>(asset, "duration"_sel));
+  return banner;
 }
 
 // A tile in front of everything the album shows of it, banner included, opens its clip.
-void addTileControls(id controller) {
-  id view = send<id>(controller, "view"_sel);
+id makeTile(id controller, id asset, CGRect tile) {
+  id control =
+      send<id>(send<id>(objc_getClass("UIControl"), "alloc"_sel), "initWithFrame:"_sel, tile);
+  send(control, "setAccessibilityLabel:"_sel, send<id>(asset, "filename"_sel));
+  send(control, "addTarget:action:forControlEvents:"_sel, controller, "_tileTapped:"_sel,
+       NSUInteger{UIControlEventTouchUpInside});
+  return control;
+}
+
+// The banners and tiles of the library's clips, made again: just above the album view, so that
+// an open clip's view stays in front of them.
+void placeAlbumItems(id controller) {
+  PhotosScreen& photos = screen();
+  for (const Ref<>& item : photos.albumItems) send(item.get(), "removeFromSuperview"_sel);
+  photos.albumItems.clear();
   const std::vector<id> assets = libraryAssets();
+  const bool banners = objc_getClass("PUVideoBannerView") != Nil;
   for (std::size_t i = 0; i < assets.size(); ++i) {
-    Ref<> tile = adopt(send<id>(send<id>(objc_getClass("UIControl"), "alloc"_sel),
-                                "initWithFrame:"_sel, tileFrame(i)));
-    send(tile.get(), "setAccessibilityLabel:"_sel, send<id>(assets[i], "filename"_sel));
-    send(tile.get(), "addTarget:action:forControlEvents:"_sel, controller, "_tileTapped:"_sel,
-         NSUInteger{UIControlEventTouchUpInside});
-    send(view, "addSubview:"_sel, tile.get());
+    if (banners) photos.albumItems.push_back(adopt(makeBanner(assets[i], tileFrame(i))));
   }
+  for (std::size_t i = 0; i < assets.size(); ++i) {
+    photos.albumItems.push_back(adopt(makeTile(controller, assets[i], tileFrame(i))));
+  }
+  id view = send<id>(controller, "view"_sel);
+  NSInteger index = 1;  // the album view is at 0
+  for (const Ref<>& item : photos.albumItems) {
+    send(view, "insertSubview:atIndex:"_sel, item.get(), index++);
+  }
+}
+
+// A clip synced onto the device while the app runs: the library imports it, the album shows it.
+void albumChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
+  if (screen().root != nil) placeAlbumItems(screen().root);
 }
 
 void tileTapped(id, SEL, id tile) {
   openClip(utf8(send<id>(tile, "accessibilityLabel"_sel)));
-}
-
-void viewDidLoad(id self, SEL) {
-  id view = send<id>(self, "view"_sel);
-  if (objc_getClass("PUVideoBannerView") != Nil) addBanners(view);
 }
 
 // The album's classes: the Photos UI's from iOS 8 on, the photo library's own on iOS 7.
@@ -148,7 +163,6 @@ void launchPhotosApp(HostGeneration generation) {
         .method("drawRect:", &drawAlbum)
         .registerClass();
     ClassBuilder(names.controller, objc_getClass("UIViewController"))
-        .method("viewDidLoad", &viewDidLoad)
         .method("_tileTapped:", &tileTapped)
         .registerClass();
   }
@@ -158,8 +172,12 @@ void launchPhotosApp(HostGeneration generation) {
   Ref<> albumView = adopt(send<id>(send<id>(objc_getClass(names.view), "alloc"_sel),
                                    "initWithFrame:"_sel, send<CGRect>(view, "bounds"_sel)));
   send(view, "insertSubview:atIndex:"_sel, albumView.get(), 0L);
-  addTileControls(controller);
   screen().root = controller;
+  placeAlbumItems(controller);
+  static const Ref<> name = makeString(kAlbumChangedNotification);
+  CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr,
+                                  &albumChanged, reinterpret_cast<CFStringRef>(name.get()), nullptr,
+                                  CFNotificationSuspensionBehaviorDeliverImmediately);
 }
 
 std::string openClip(const std::string& fileName) {

@@ -32,7 +32,8 @@ SAVE_SLO_MO = (258, 42)
 CLICKS_TIMED = 50
 
 
-def browser(downloads):
+def browser(downloads, scale=2):
+    """Headless Chromium on a high-density display (`scale` pixels a CSS pixel)."""
     options = webdriver.ChromeOptions()
     for argument in (
         "--headless=new",
@@ -40,7 +41,7 @@ def browser(downloads):
         "--disable-gpu",
         "--disable-dev-shm-usage",
         "--window-size=1280,1000",
-        "--force-device-scale-factor=2",
+        f"--force-device-scale-factor={scale}",
     ):
         options.add_argument(argument)
     options.add_experimental_option(
