@@ -126,7 +126,7 @@ class InTheBrowser(unittest.TestCase):
         self.served = Served(drive=False)
         self.downloads = tempfile.mkdtemp(prefix="quorvane-downloads-")
         self.driver = browser(self.downloads)
-        self.addCleanup(self.served.stop)
+        self.addCleanup(lambda: self.assertEqual(self.served.stop(), 0, self.served.trace()))
         self.addCleanup(self.driver.quit)
         self.page = Page(self.driver, self.served.url)
 
