@@ -101,7 +101,7 @@ struct PaneStep {
   enum class Kind { Open, Close, ScrollTo, Toggle, Type, Tap };
   Kind kind;
   std::string row;
-  std::string text;  // Type
+  std::string text;     // Type
   double x = 0, y = 0;  // Tap: the point of the screen
   unsigned taps = 1;    // Tap: 2 for a double tap
 };

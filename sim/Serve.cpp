@@ -23,6 +23,8 @@ constexpr std::chrono::seconds kDriverLease{6};
 // A clip as large as the album takes, and the request line and headers around it.
 constexpr std::size_t kLargestBody = (std::size_t{200} << 20) + (1 << 16);
 constexpr const char* kPageHeader = "X-Quorvane-Page";
+// A step is a line; the body limit above is for clips.
+constexpr std::size_t kLongestStep = 64 << 10;
 
 // The pages open on the device: the one that drives it, and those that only watch.
 class Pages {
@@ -92,6 +94,9 @@ class Site {
                [this](const auto& request, auto& response) { screen(request, response); });
     server.Get("/api/scenario", [this](const auto&, auto& response) { scenario(response); });
     server.Post("/api/step", [this](const auto& request, auto& response) {
+      if (request.body.size() > kLongestStep) {
+        return refuse(response, 413, "a step is one line of a scenario file, not a file");
+      }
       if (driving(request, response)) answer(device_.step(request.body), response);
     });
     server.Post("/api/realtime", [this](const auto& request, auto& response) {

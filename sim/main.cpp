@@ -62,14 +62,19 @@ struct DeviceFlags {
   void addTo(CLI::App& command) {
     command.add_option("--snapshots", options.snapshots,
                        "write snapshots into this folder (default: snapshots in the root)");
+    addFilesTo(command);
+    command.add_flag("--realtime", options.realtime, "pace virtual time with the wall clock");
+    command.add_option("--report", report,
+                       "write the trace and the snapshots as one HTML page to this file");
+  }
+
+  // The device's file system and the library it maps: what serve takes too.
+  void addFilesTo(CLI::App& command) {
     command.add_option("--root", options.root,
                        "the device's file system: this folder, kept "
                        "(default: a new temporary folder, kept)");
-    command.add_flag("--realtime", options.realtime, "pace virtual time with the wall clock");
     command.add_option("--library", library, "map this library whatever the system: ios7 or ios8")
         ->check(CLI::IsMember({"ios7", "ios8"}));
-    command.add_option("--report", report,
-                       "write the trace and the snapshots as one HTML page to this file");
   }
 
   RunOptions resolved() const {
@@ -79,6 +84,13 @@ struct DeviceFlags {
     return resolved;
   }
 };
+
+// The catalog's device that a session of the shell or serve starts.
+void addDeviceChoice(CLI::App& command, std::string& device, std::string& system) {
+  command.add_option("--device", device, "a device of the catalog")->capture_default_str();
+  command.add_option("--system", system,
+                     "a system version of the catalog for the device to run (\"8.1\")");
+}
 
 // A scenario file that cannot be read still gets its page, so that a report left from an
 // earlier run is not taken for this one's.
@@ -141,10 +153,7 @@ int main(int argc, char** argv) {
   shellFlags.options.libraryFolder = QUORVANE_LIBRARY_DIR;
   CLI::App* shell = app.add_subcommand(
       "shell", "an interactive session: type steps one a line, each taken at once");
-  shell->add_option("--device", shellOptions.device, "a device of the catalog")
-      ->capture_default_str();
-  shell->add_option("--system", shellOptions.system,
-                    "a system version of the catalog for the device to run (\"8.1\")");
+  addDeviceChoice(*shell, shellOptions.device, shellOptions.system);
   shellFlags.addTo(*shell);
   shell->footer(
       "\nEach line is one step of the scenario language (launch: Camera, expect: {preview: "
@@ -153,19 +162,12 @@ int main(int argc, char** argv) {
       "input is not a terminal. docs/scenarios.md has the whole language.\n");
 
   ServeOptions serveOptions;
-  serveOptions.run.libraryFolder = QUORVANE_LIBRARY_DIR;
-  std::string serveLibrary;
+  DeviceFlags serveFlags;
+  serveFlags.options.libraryFolder = QUORVANE_LIBRARY_DIR;
   CLI::App* serve = app.add_subcommand(
       "serve", "the device in a web page on this machine: click to tap, type, watch the trace");
-  serve->add_option("--device", serveOptions.device, "a device of the catalog")
-      ->capture_default_str();
-  serve->add_option("--system", serveOptions.system,
-                    "a system version of the catalog for the device to run (\"8.1\")");
-  serve->add_option("--library", serveLibrary, "map this library whatever the system: ios7 or ios8")
-      ->check(CLI::IsMember({"ios7", "ios8"}));
-  serve->add_option("--root", serveOptions.run.root,
-                    "the device's file system: this folder, kept "
-                    "(default: a new temporary folder, kept)");
+  addDeviceChoice(*serve, serveOptions.device, serveOptions.system);
+  serveFlags.addFilesTo(*serve);
   serve->add_option("--port", serveOptions.port, "the port on 127.0.0.1; 0 takes a free one")
       ->capture_default_str()
       ->check(CLI::Range(0, 65535));
@@ -217,8 +219,7 @@ int main(int argc, char** argv) {
     return runMonkey(monkeyOptions, *catalog, std::cout);
   }
   if (serve->parsed()) {
-    if (serveLibrary == "ios7") serveOptions.run.library = qv::host::LibraryChoice::iOS7;
-    if (serveLibrary == "ios8") serveOptions.run.library = qv::host::LibraryChoice::iOS8;
+    serveOptions.run = serveFlags.resolved();
     return runServe(serveOptions, *catalog);
   }
   if (shell->parsed()) {

@@ -85,6 +85,9 @@ class Refusals(unittest.TestCase):
             413,
             "a settings file is at most 1 MiB",
         )
+        self.assertRefused(
+            self.served.step("wait: " + "1" * (1 << 20)), 413, "a step is one line"
+        )
         self.assertNothingChanged()
 
     def test_requests_that_cannot_be_taken(self):
@@ -112,6 +115,7 @@ class Refusals(unittest.TestCase):
 
     def test_a_second_page_only_watches(self):
         served = self.served
+        served.view()  # the driving page asks for news, as its page does every two seconds
         watcher = served.get_json("/api/hello", page=False)["page"]
         as_watcher = {"X-Quorvane-Page": watcher}
         self.assertRefused(
