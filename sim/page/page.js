@@ -32,6 +32,7 @@ function say(text, problem) {
 }
 
 async function post(path, body, contentType) {
+  if (!page.view || !page.view.driver) return false; // a watching page changes nothing
   const response = await fetch(path, {
     method: "POST",
     headers: headers({ "Content-Type": contentType || "text/plain; charset=utf-8" }),
