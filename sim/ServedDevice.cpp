@@ -260,9 +260,10 @@ void ServedDevice::publish() {
     const std::lock_guard<std::mutex> lock(viewMutex_);
     const bool screenChanged =
         (screen == nullptr) != (screen_ == nullptr) || (screen != nullptr && *screen != *screen_);
+    if (!screenChanged && json == stateJson_) return;
     if (screenChanged) ++screenVersion_;
-    if (!screenChanged && json == viewJson_) return;
     screen_ = screen;
+    stateJson_ = json;
     viewJson_ = json + ", \"screen_version\": " + std::to_string(screenVersion_);
     ++version_;
   }

@@ -113,6 +113,7 @@ class ServedDevice {
   std::mutex viewMutex_;
   std::condition_variable viewChanged_;
   long version_ = 0;
+  std::string stateJson_;  // the view's members but the screen's version, to tell a change
   std::string viewJson_;
   std::shared_ptr<const std::string> screen_;
   long screenVersion_ = 0;
