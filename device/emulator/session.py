@@ -111,6 +111,7 @@ class Session:
         self.machine.count_instructions(loaded.base, loaded.end)
         run_constructors(self.machine, loaded)
         self.constructor_instructions = self.machine.instructions
+        self.constructor_imports = set(self.world.touched)
         self.world.drain()
 
     # --- Steps --------------------------------------------------------------------------
