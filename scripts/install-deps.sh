@@ -19,6 +19,8 @@ packages=(
   # The device build: arm64 iOS dylibs from clang-14, lld-14 and libc++ 14's headers; npm brings
   # the Darwin C headers (device/sysroot).
   clang-14 lld-14 llvm-14 libc++-14-dev libc++abi-14-dev npm python3-yaml libblocksruntime-dev
+  # The device libraries run on an emulated CPU, and a faulting instruction is named.
+  python3-unicorn python3-capstone
   # `quorvane-sim serve`: its HTTP library, and the real browser its tests drive.
   libcpp-httplib-dev chromium chromium-driver python3-selenium
 )
