@@ -66,10 +66,10 @@ class Host:
             target = base if (name, selector) in shape.inherited else cls
             target = target.meta if is_class else target
             imp = self.machine.trap(f"stock {target.label()}[{selector}]",
-                                    self._stock(selector, types))
+                                    self._stock(target, selector, types))
             self.runtime.add_method(target, selector, imp, types)
 
-    def _stock(self, selector, types):
+    def _stock(self, cls, selector, types):
         result_type, table_arguments = split_encoding(types)
 
         def enter():
@@ -78,7 +78,9 @@ class Host:
                 _NAMES_OF_ENCODINGS.get(t, "object") for t in table_arguments[2:]]
             encodings = ["@", ":"] + [self.abi.value_types[n] for n in names]
             arguments = self.abi.read_arguments(encodings)[2:]
-            self.world.events.add(original=selector, args=[
+            owner = step.class_name if step else cls.name
+            kind = "+" if cls.is_meta else "-"
+            self.world.events.add(original=f"{kind}[{owner} {selector}]", args=[
                 self.typed(name, value) for name, value in zip(names, arguments)])
             if step and "make_time" in step.stock:
                 self._make_time(*step.stock["make_time"])
@@ -92,13 +94,14 @@ class Host:
         made = self.machine.call(self.world.import_trap("_CMTimeMake"), [value, timescale],
                                  ["q", "i"], CMTIME)
         no_high = self.machine.read(self.noHigh, 1)[0] != 0 if self.noHigh else None
-        self.world.events.add(made_time=list(made), noHigh=no_high)
+        self.world.events.add(made_time={"time": list(made)}, noHigh=no_high)
 
     def _stock_gestalt(self):
         question = self.abi.read_arguments(["@"])[0]
         self.world.events.add(original="MGGetBoolAnswer",
                               args=[{"string": self.world.text_of(question)}])
-        answer = self.step.stock.get("answers") if self.step else None
+        asked = self.step and self.step.selector == "MGGetBoolAnswer"
+        answer = self.step.stock.get("answers") if asked else None
         self.abi.write_result("B", self.value(answer, "B"))
 
     noHigh = 0  # the library's exported flag, once it is mapped
@@ -183,7 +186,7 @@ class Host:
                 return {"string": self.world.text_of(value)}
             label = self.world.labels.get(value)
             cls = self.runtime.class_of(value)
-            return {"object": label if label else f"a {cls.name}"}
+            return {"object": label if label else f"an unnamed {cls.name}"}
         if name == "time":
             return {"time": list(value)}
         if name == "float":
