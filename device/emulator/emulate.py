@@ -22,6 +22,7 @@ import yaml
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import damage  # noqa: E402
+import pane  # noqa: E402
 from abi import ARCHITECTURES  # noqa: E402
 from image import Image, ImageError, thin  # noqa: E402
 from machine import EmulationError  # noqa: E402
@@ -138,6 +139,23 @@ class Runner:
                 print(f"damaged copy reported: {label}: {difference}")
 
 
+def check_pane(files, failures):
+    """The settings pane's executable, when the package has one, on each of its architectures."""
+    data = files.get(pane.PANE_FOLDER + "HalvenorSettings")
+    if data is None:
+        return
+    for architecture in damage.architectures_of(data, ARCHITECTURES.values()):
+        label = f"HalvenorSettings ({architecture.name})"
+        try:
+            image = Image(thin(data, architecture.cputype, label), label)
+            found = pane.check(architecture, image, files)
+        except (EmulationError, ImageError) as error:
+            found = [str(error)]
+        failures += [f"{label}: {failure}" for failure in found]
+        if not found:
+            print(f"{label}: its controller reads, writes and announces the settings as it must")
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("deb")
@@ -163,6 +181,7 @@ def main(argv):
         for architecture in damage.architectures_of(data, ARCHITECTURES.values()):
             runner.check(architecture, data, library)
             runner.check_damaged(architecture, data, library)
+    check_pane(files, runner.failures)
     for label, instructions, imports in runner.figures:
         print(f"{label}: the constructor executed {instructions:,} instructions and touched "
               f"{len(imports)} imports: {', '.join(name[1:] for name in imports)}")

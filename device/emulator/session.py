@@ -25,6 +25,7 @@ class SandboxFiles:
 
     def __init__(self, root):
         self.root = root
+        os.makedirs(self.path(os.path.dirname(SETTINGS_PATH)), exist_ok=True)  # as on a device
 
     def path(self, device_path):
         return os.path.join(self.root, device_path.lstrip("/"))

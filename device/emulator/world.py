@@ -7,6 +7,7 @@ Each import is named here with what it does; an import that is not is bound to a
 the run with its name when it is called, and an imported data symbol that is not is refused when
 the image is bound.
 """
+import os
 import plistlib
 import re
 import struct
@@ -174,6 +175,8 @@ class World:
         self._number_methods(self.NSNumber)
         self.NSDictionary = rt.define_class("NSDictionary", self.NSObject)
         self._dictionary_methods(self.NSDictionary)
+        self.NSMutableDictionary = rt.define_class("NSMutableDictionary", self.NSDictionary)
+        self._mutable_dictionary_methods(self.NSMutableDictionary)
         self.NSArray = rt.define_class("NSArray", self.NSObject)
         self._array_methods(self.NSArray)
         self.NSData = rt.define_class("NSData", self.NSObject)
@@ -257,7 +260,54 @@ class World:
         except (OSError, ValueError, OverflowError, ExpatError):
             # Missing, unreadable or malformed: Foundation answers nil.
             return 0
-        return self.object_from_plist(value) if isinstance(value, dict) else 0
+        if not isinstance(value, dict):
+            return 0
+        return self.runtime.new_object(self.runtime.class_at(cls), {
+            key: self.object_from_plist(item) for key, item in value.items()})
+
+    def _mutable_dictionary_methods(self, cls):
+        rt = self.runtime
+
+        def init(receiver):
+            rt.objects[receiver] = {}
+            return receiver
+
+        def store(receiver, value, key):
+            if value == 0 or not self.is_string(key):
+                raise EmulationError("setObject:forKey: with a nil value or a key that is no "
+                                     "string raises on a device")
+            rt.value_of(receiver)[self.text_of(key)] = value
+        rt.implement(cls, "init", "@@:", init)
+        rt.implement(cls, "setObject:forKey:", "v@:@@", store)
+        rt.implement(cls, "removeObjectForKey:", "v@:@",
+                     lambda receiver, key: rt.value_of(receiver).pop(self.text_of(key), None))
+        rt.implement(cls, "writeToFile:atomically:", "B@:@B", self._write_dictionary)
+
+    def _write_dictionary(self, receiver, path, atomically):
+        """As Foundation writes a dictionary: an XML property list, through a temporary file
+        renamed over the old one when asked to be atomic."""
+        path = self.text_of(path)
+        self.events.add(write=path, atomically=bool(atomically))
+        target = self.files.path(path)
+        raw = plistlib.dumps(self.plist_from_object(receiver), fmt=plistlib.FMT_XML)
+        written = target + ".emulated-write" if atomically else target
+        with open(written, "wb") as file:
+            file.write(raw)
+        if atomically:
+            os.replace(written, target)
+        return True
+
+    def plist_from_object(self, address):
+        if self.is_string(address):
+            return self.text_of(address)
+        value = self.runtime.value_of(address)
+        if isinstance(value, dict):
+            return {key: self.plist_from_object(item) for key, item in value.items()}
+        if isinstance(value, list):
+            return [self.plist_from_object(item) for item in value]
+        if isinstance(value, tuple):
+            return value[1]
+        raise EmulationError(f"a {self.runtime.class_of(address).name} in a property list")
 
     def _array_methods(self, cls):
         rt = self.runtime
@@ -411,6 +461,7 @@ class World:
         self.function("CFNotificationCenterGetDarwinNotifyCenter", "^v",
                       lambda: self.darwin_center)
         self.function("CFNotificationCenterAddObserver", "v^v^v^v@^vq", self._add_observer)
+        self.function("CFNotificationCenterPostNotification", "v^v@^v^vB", self._post)
         self.function("CFStringCreateWithCString", "@^v*I",
                       lambda allocator, text, encoding: self.string(
                           self.machine.read_c_string(text)))
@@ -442,6 +493,9 @@ class World:
         if self.is_string(first) and self.is_string(second):
             return self.text_of(first) == self.text_of(second)
         return False
+
+    def _post(self, center, name, sender, user_info, immediately):
+        self.events.add(post=self.text_of(name))
 
     def _add_observer(self, center, observer, callback, name, suspension_object, behaviour):
         # The fifth argument is the object (NULL); the behaviour is the sixth.
