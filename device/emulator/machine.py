@@ -118,6 +118,9 @@ class Machine:
         except EmulationError as error:
             self._fail(str(error))
             return
+        except Exception as error:  # a fault of the emulation itself, named where it happened
+            self._fail(f"{self.trap_names[index]}: {type(error).__name__}: {error}")
+            return
         if target is not None:
             uc.reg_write(self.abi.pc, target)
 
