@@ -114,7 +114,10 @@ id objectValue(const Value& value) {
   if (value.type == "null") return nil;
   if (value.type == "object") return objectForLabel(value.node.as<std::string>());
   if (value.type == "string") {
-    return qv::send<id>(qv::makeString(value.node.as<std::string>()).get(), "autorelease"_sel);
+    // The case's process is short: its strings live until it ends.
+    static std::vector<qv::Ref<>> strings;
+    strings.push_back(qv::makeString(value.node.as<std::string>()));
+    return strings.back().get();
   }
   throw CaseError("a " + value.type + " where an object is passed");
 }
