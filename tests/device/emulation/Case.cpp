@@ -66,8 +66,8 @@ Class registerClass(const std::string& name, Class superclass,
   const Class cls = qv::ClassBuilder(name.c_str(), superclass).registerClass();
   for (const HostMethod& method : methods) {
     const Class target = method.meta ? object_getClass(qv::asId(cls)) : cls;
-    class_addMethod(target, sel_registerName(method.selector.c_str()),
-                    qv::toIMP(&hostStock), method.types);
+    class_addMethod(target, sel_registerName(method.selector.c_str()), qv::toIMP(&hostStock),
+                    method.types);
   }
   return cls;
 }
@@ -102,7 +102,9 @@ void registerHost(const HookTable& table, const HostShape& shape) {
 qv::test::Plist settingValue(const YAML::Node& node) {
   const Value value = readValue(node);
   if (value.type == "bool") return qv::test::Plist(plist_new_bool(value.node.as<bool>()));
-  if (value.type == "integer") return qv::test::Plist(plist_new_uint(static_cast<std::uint64_t>(value.node.as<std::int64_t>())));
+  if (value.type == "integer")
+    return qv::test::Plist(
+        plist_new_uint(static_cast<std::uint64_t>(value.node.as<std::int64_t>())));
   if (value.type == "real") return qv::test::Plist(plist_new_real(value.node.as<double>()));
   if (value.type == "string")
     return qv::test::Plist(plist_new_string(value.node.as<std::string>().c_str()));

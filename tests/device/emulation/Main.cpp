@@ -11,14 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "capture/CaptureHooks.h"
 #include "libraries/QuorvaneiOS7.h"
 #include "libraries/QuorvaneiOS8.h"
-#include "platform/CoreMedia/CMTime.h"
-#include "platform/MobileGestalt/MobileGestalt.h"
 #include "platform/objc/AutoreleasePool.h"
 #include "tests/device/emulation/Case.h"
 #include "tests/device/emulation/Json.h"
+#include "tests/device/emulation/Recording.h"
 
 namespace quorvane::emulation {
 
@@ -32,12 +30,6 @@ const std::vector<Library> kLibraries{
 const char* kUsage =
     "usage: quorvane-emulation-reference table\n"
     "       quorvane-emulation-reference run CASES.yaml [--library NAME] [--case NAME]\n";
-
-std::string functionName(void* function) {
-  if (function == reinterpret_cast<void*>(&MGGetBoolAnswer)) return "MGGetBoolAnswer";
-  if (function == reinterpret_cast<void*>(&CMTimeMake)) return "CMTimeMake";
-  return "an unnamed function";
-}
 
 const char* kindName(HookKind kind) {
   switch (kind) {

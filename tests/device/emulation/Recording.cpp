@@ -53,14 +53,6 @@ struct InsidePlatform {
   InsidePlatform& operator=(const InsidePlatform&) = delete;
 };
 
-std::string functionName(void* symbol) {
-  if (symbol == reinterpret_cast<void*>(&MGGetBoolAnswer)) return "MGGetBoolAnswer";
-  if (symbol == reinterpret_cast<void*>(&CMTimeMake)) return "CMTimeMake";
-  Dl_info info{};
-  if (dladdr(symbol, &info) != 0 && info.dli_sname != nullptr) return info.dli_sname;
-  return "an unnamed function";
-}
-
 std::string nameOf(Class cls) {
   return cls == Nil ? "null" : jsonString(class_getName(cls));
 }
@@ -71,6 +63,14 @@ id readDictionary(id self, SEL cmd, id path) {
 }
 
 }  // namespace
+
+std::string functionName(void* symbol) {
+  if (symbol == reinterpret_cast<void*>(&MGGetBoolAnswer)) return "MGGetBoolAnswer";
+  if (symbol == reinterpret_cast<void*>(&CMTimeMake)) return "CMTimeMake";
+  Dl_info info{};
+  if (dladdr(symbol, &info) != 0 && info.dli_sname != nullptr) return info.dli_sname;
+  return "an unnamed function";
+}
 
 void startRecording() {
   qv::setLogSink([](int level, const std::string& line) {

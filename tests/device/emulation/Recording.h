@@ -20,6 +20,9 @@ void record(const std::string& event);
 std::vector<std::string> recordedEvents();
 std::vector<std::string> recordedHudMethods();
 
+// The platform function's name: MGGetBoolAnswer, CMTimeMake, or what the dynamic linker knows.
+std::string functionName(void* function);
+
 // A method hook as MSHookMessageEx received it, or nullptr when none was made.
 struct MethodHookCall {
   IMP replacement;
