@@ -10,6 +10,7 @@
 #include "hud/RuvelProgressHUD.h"
 #include "platform/AVFoundation/AVCapture.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Foundation/UserDefaults.h"
 #include "tests/device/emulation/Calls.h"
 #include "tests/device/emulation/Json.h"
 #include "tests/device/emulation/Recording.h"
@@ -182,6 +183,8 @@ std::string runCase(const Library& library, const YAML::Node& theCase) {
   std::string error;
   try {
     const qv::test::SandboxRoot root;
+    // Every app has the platform's own classes, whatever else its host lacks.
+    qv::registerUserDefaults("com.apple.camera");
     registerHost(library.table(), readHost(theCase["host"]));
     writeSettings(root, theCase["settings"]);
     start(library);

@@ -45,13 +45,17 @@ Function platformFunction(const char* name) {
   return reinterpret_cast<Function>(found);
 }
 
-// Keeps the platform's own calls out of the events while it hooks.
-struct InsidePlatform {
-  InsidePlatform() { ++recorder().platformDepth; }
-  ~InsidePlatform() { --recorder().platformDepth; }
-  InsidePlatform(const InsidePlatform&) = delete;
-  InsidePlatform& operator=(const InsidePlatform&) = delete;
-};
+}  // namespace
+
+NotRecorded::NotRecorded() {
+  ++recorder().platformDepth;
+}
+
+NotRecorded::~NotRecorded() {
+  --recorder().platformDepth;
+}
+
+namespace {
 
 std::string nameOf(Class cls) {
   return cls == Nil ? "null" : jsonString(class_getName(cls));
@@ -125,7 +129,7 @@ void MSHookFunction(void* symbol, void* replacement, void** result) {
   const std::string name = functionName(symbol);
   if (recording()) record(JsonObject().add("hook_function", jsonString(name)).text());
   {
-    const InsidePlatform inside;
+    const NotRecorded inside;
     platformFunction<void (*)(void*, void*, void**)>("MSHookFunction")(symbol, replacement, result);
   }
   recorder().functionHooks[name] = replacement;
@@ -142,7 +146,7 @@ void MSHookMessageEx(Class cls, SEL selector, IMP replacement, IMP* result) {
                .text());
   }
   {
-    const InsidePlatform inside;
+    const NotRecorded inside;
     platformFunction<void (*)(Class, SEL, IMP, IMP*)>("MSHookMessageEx")(cls, selector, replacement,
                                                                          result);
   }

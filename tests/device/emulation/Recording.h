@@ -17,6 +17,15 @@ namespace quorvane::emulation {
 void startRecording();
 
 void record(const std::string& event);
+
+// While one lives, the hooking functions and class_addMethod record nothing: the platform's
+// and the reference's own calls are no events of the library's.
+struct NotRecorded {
+  NotRecorded();
+  ~NotRecorded();
+  NotRecorded(const NotRecorded&) = delete;
+  NotRecorded& operator=(const NotRecorded&) = delete;
+};
 std::vector<std::string> recordedEvents();
 std::vector<std::string> recordedHudMethods();
 

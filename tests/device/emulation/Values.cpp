@@ -44,6 +44,7 @@ void recordFrameDuration(id, SEL, CMTime duration) {
 
 id session() {
   static const qv::Ref<> made = [] {
+    const NotRecorded quiet;  // the reference's own class, no event of the library's
     const Class cls = qv::ClassBuilder("QuorvaneRecordingSession", qv::NSObjectClass())
                           .method("setMinVideoFrameDuration:", &recordFrameDuration)
                           .registerClass();
