@@ -85,7 +85,7 @@ Debug::NoLocking "true";
         for field in ("Origin", "Label", "Suite", "Version", "Codename", "Components",
                       "Description"):
             self.assertRegex(release, rf"(?m)^{field}: \S")
-        self.assertIn("\nArchitectures: iphoneos-arm\n", release)
+        self.assertRegex(release, r"(?m)^Architectures: iphoneos-arm$")
         for section in ("MD5Sum", "SHA256"):
             listed = release.split(f"\n{section}:\n", 1)[1].split("\n")
             names = {line.split()[-1] for line in listed if line.startswith(" ")}
