@@ -4,7 +4,8 @@
 // The methods forward to C++ (PaneSettings.cpp).
 #include "pane/PaneSettings.h"
 
-__attribute__((objc_root_class)) @interface NSObject {
+__attribute__((objc_root_class))
+@interface NSObject {
   Class isa;
 }
 @end

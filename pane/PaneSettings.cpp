@@ -9,7 +9,6 @@ namespace quorvane::pane {
 
 namespace {
 
-
 id settingsPath() {
   return "/var/mobile/Library/Preferences/com.Tovi.Halvenor.plist"_ns;
 }
@@ -40,8 +39,8 @@ void postChange() {
 
 id specifiers(id controller, id* cache) {
   if (*cache == nil) {
-    *cache = qv::retain(qv::send<id>(controller, "loadSpecifiersFromPlistName:target:"_sel,
-                                     "Qel"_ns, controller));
+    *cache = qv::retain(
+        qv::send<id>(controller, "loadSpecifiersFromPlistName:target:"_sel, "Qel"_ns, controller));
   }
   return *cache;
 }

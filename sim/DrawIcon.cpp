@@ -22,8 +22,7 @@ void drawTile(CGContextRef context) {
   CGContextAddArc(context, kSide - kCorner, kSide - kCorner, kCorner, 0, std::numbers::pi / 2, 0);
   CGContextAddArc(context, kCorner, kSide - kCorner, kCorner, std::numbers::pi / 2,
                   std::numbers::pi, 0);
-  CGContextAddArc(context, kCorner, kCorner, kCorner, std::numbers::pi, 1.5 * std::numbers::pi,
-                  0);
+  CGContextAddArc(context, kCorner, kCorner, kCorner, std::numbers::pi, 1.5 * std::numbers::pi, 0);
   CGContextClosePath(context);
   CGContextFillPath(context);
 }

@@ -390,10 +390,9 @@ class Parser {
   Scenario parse() {
     Node root = load();
     if (!root.IsMap()) yaml_.fail(root, "a scenario is a map with a device and steps");
-    yaml_.expectKeys(root,
-                     {"description", "device", "system", "pane", "settings", "clips", "remove",
-                      "steps"},
-                     "the scenario");
+    yaml_.expectKeys(
+        root, {"description", "device", "system", "pane", "settings", "clips", "remove", "steps"},
+        "the scenario");
     Scenario scenario;
     scenario.file = yaml_.file();
     if (root["description"]) scenario.description = yaml_.text(root["description"], "description");
@@ -630,8 +629,8 @@ class Parser {
   PaneKind paneKind(const Node& node) {
     const std::string kind = yaml_.text(node, "pane");
     if (kind != "bundle" && kind != "plain") {
-      yaml_.fail(node, "pane is bundle (the package's) or plain (a specifier list), not '" +
-                           kind + "'");
+      yaml_.fail(node,
+                 "pane is bundle (the package's) or plain (a specifier list), not '" + kind + "'");
     }
     return kind == "plain" ? PaneKind::Plain : PaneKind::Bundle;
   }
