@@ -222,6 +222,8 @@ TEST(ScenarioParser, SetupMistakes) {
   EXPECT_EQ(
       errorOf("device: iPhone 6\nclips: [{frame_rate: 240, duration: 600, size: 64x64}]\n" + tail),
       "s.yaml:2: a clip has at most 36000 frames");
+  EXPECT_EQ(errorOf("device: iPhone 6\npane: stock\n" + tail),
+            "s.yaml:2: pane is bundle (the package's) or plain (a specifier list), not 'stock'");
 }
 
 // A step on its own, as the shell reads a line: the same step, or the same error, as at that
