@@ -145,7 +145,7 @@ TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
             "s.yaml:1: missing field 'device' in the scenario");
   EXPECT_EQ(errorOf("device: iPhone 6\nstep: [launch: Camera]\n"),
             "s.yaml:2: unknown field 'step' in the scenario (fields: description, device, system, "
-            "settings, clips, remove, steps)");
+            "pane, settings, clips, remove, steps)");
   EXPECT_EQ(errorOf("device: iPhone 6\nsteps: [launch: Camera\n"),
             "s.yaml:3: not YAML: end of sequence flow not found");
 }
