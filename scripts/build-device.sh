@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the device package: both libraries for arm64 iOS, signed ad hoc with SHA-1 as iOS 7
-# and 8 require, laid out with the loader's filters and the settings pane, packed as
+# Builds the device package: both libraries and the settings pane's bundle for arm64 iOS, signed
+# ad hoc with SHA-1 as iOS 7 and 8 require, laid out with the loader's filters and the settings
+# pane (its icons drawn by the platform's drawing code, built for this machine), packed as
 # dist/quorvane_<version>_iphoneos-arm.deb (gzip: the device's dpkg reads nothing else), then
 # checked by scripts/verify-device.py.
 set -euo pipefail
@@ -20,7 +21,14 @@ for system in 7 8; do
   cmake --build --preset "device-ios${system}"
   cp "build/device-ios${system}/lib/QuorvaneiOS${system}.dylib" "${staging}/signed/"
 done
-"${python}" device/sign/sign.py "${staging}"/signed/*.dylib
+# The pane is built with the iOS 7 library, for the oldest system the package supports.
+cp build/device-ios7/lib/HalvenorSettings "${staging}/signed/"
+"${python}" device/sign/sign.py "${staging}"/signed/*.dylib "${staging}/signed/HalvenorSettings"
+
+cmake --preset release >/dev/null
+cmake --build --preset release --target quorvane-icon
+build/release/sim/quorvane-icon "${staging}/signed/icon.png" 1
+build/release/sim/quorvane-icon "${staging}/signed/icon@2x.png" 2
 "${python}" device/layout.py "${staging}/root" "${staging}/signed"
 dpkg-deb --root-owner-group -Zgzip -b "${staging}/root" "${package}" >/dev/null
 

@@ -19,6 +19,8 @@ packages=(
   # The device build: arm64 iOS dylibs from clang-14, lld-14 and libc++ 14's headers; npm brings
   # the Darwin C headers (device/sysroot).
   clang-14 lld-14 llvm-14 libc++-14-dev libc++abi-14-dev npm python3-yaml libblocksruntime-dev
+  # The package's APT repository: its indexes and Release (dpkg-scanpackages, apt-ftparchive).
+  dpkg-dev apt-utils bzip2
   # The device libraries run on an emulated CPU, and a faulting instruction is named.
   python3-unicorn python3-capstone
   # `quorvane-sim serve`: its HTTP library, and the real browser its tests drive.

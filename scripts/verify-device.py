@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """Checks a device package as far as it can be checked without a device: each dylib's format,
-minimum system, exports, imports, constructor and signature; the control fields; the file
-tree; the loader's filters; the settings pane. Prints one line per failure and exits 1, or
-prints each dylib's size and imports and exits 0.
+minimum system, exports, imports, constructor and signature; the settings pane's bundle (its
+executable's format, minimum system, imports and signature, Info.plist, icons, entry and
+specifiers); the control fields and maintainer scripts; the file tree; the loader's filters.
+Prints one line per failure and exits 1, or prints each Mach-O file's size and imports and
+exits 0.
 
     verify-device.py [--tbd DIR] [--maps DIR] [--systems FILE] PACKAGE.deb
 
@@ -31,7 +33,8 @@ import exports  # noqa: E402
 import layout  # noqa: E402
 import macho  # noqa: E402
 
-MINIMUM_IOS = {"QuorvaneiOS8": (8, 0, 0), "QuorvaneiOS7": (7, 0, 0)}
+MINIMUM_IOS = {"QuorvaneiOS8": (8, 0, 0), "QuorvaneiOS7": (7, 0, 0),
+               layout.PANE_NAME: (7, 0, 0)}
 BUNDLES = ["com.apple.camera", "com.apple.mobileslideshow"]
 SETTINGS_KEYS = ("EnableSlalom", "MogulFramerate", "ForceSlalom", "FakeFPS", "hideIndicator",
                  "indicatorTap", "mailMax", "rate", "volumeRamp", "aFPS")
@@ -40,7 +43,13 @@ SETTINGS_NOTIFICATION = "com.Tovi.Halvenor.prefs"
 # A filter bound this close to a published release number would hang on float rounding.
 BOUND_MARGIN = 1.0
 CONTROL_FIELDS = ("Package", "Name", "Version", "Architecture", "Depends", "Section",
-                  "Maintainer", "Author", "Description")
+                  "Maintainer", "Author", "Description", "Depiction", "Icon")
+# Substrate's first arm64 release; no library loads on iOS 9.3 or later (package/filters/);
+# cy+cpu.arm64 is the package manager's virtual package of 64-bit devices.
+DEPENDS = ("mobilesubstrate (>= 0.9.5000), preferenceloader, firmware (>= 7.0), "
+           "firmware (<< 9.3), cy+cpu.arm64")
+# The rate and the volume are decimals: their fields need a keyboard with a decimal point.
+DECIMAL_KEYS = ("rate", "volumeRamp")
 # dyld's special ordinals, as llvm-objdump names them: none is a two-level bind.
 FLAT_LOOKUPS = {"flat-namespace", "this-image", "main-executable", "weak"}
 
@@ -195,29 +204,48 @@ def imports_by_library(path):
     return ", ".join(f"{library} {count}" for library, count in sorted(counts.items()))
 
 
-def library_problems(name, data, path, tbds, maps):
+def image_problems(name, data, path, tbds, filetype):
+    """What every shipped Mach-O needs: its type, two-level lookups, its minimum system, every
+    import bound to a listed library, and the signature. (image or None, problems)."""
     try:
         image = macho.MachO(data, name)
     except macho.MachOError as error:
-        return [str(error)]
+        return None, [str(error)]
     problems = []
-    if image.filetype != macho.MH_DYLIB:
-        problems.append(f"file type {image.filetype} is not MH_DYLIB")
+    if image.filetype != filetype:
+        problems.append(f"file type {image.filetype} is not "
+                        f"{'MH_DYLIB' if filetype == macho.MH_DYLIB else 'MH_BUNDLE'}")
     if not image.flags & macho.MH_TWOLEVEL:
         problems.append("is not linked for two-level namespace lookups")
-    if image.install_name != layout.library_path(name):
-        problems.append(f"install name {image.install_name!r}, expected "
-                        f"{layout.library_path(name)!r}")
     if image.minimum_ios != MINIMUM_IOS[name]:
         shown = ".".join(map(str, image.minimum_ios or ())) or "none"
         problems.append(f"minimum iOS is {shown}, expected "
                         f"{'.'.join(map(str, MINIMUM_IOS[name][:2]))}")
-    problems += export_problems(path, name, maps)
     problems += import_problems(path, image, tbds)
-    problems += constructor_problems(image)
     problems += [f"signature: {problem}"
                  for problem in codesign.signature_problems(data, name, label=name)]
+    return image, problems
+
+
+def library_problems(name, data, path, tbds, maps):
+    image, problems = image_problems(name, data, path, tbds, macho.MH_DYLIB)
+    if image is not None:
+        if image.install_name != layout.library_path(name):
+            problems.append(f"install name {image.install_name!r}, expected "
+                            f"{layout.library_path(name)!r}")
+        problems += export_problems(path, name, maps)
+        problems += constructor_problems(image)
     return [f"{name}.dylib: {problem}" for problem in problems]
+
+
+def bundle_problems(data, path, tbds):
+    """The pane's executable: a bundle that Settings loads, exporting nothing (its class is
+    found through the runtime)."""
+    image, problems = image_problems(layout.PANE_NAME, data, path, tbds, macho.MH_BUNDLE)
+    if image is not None:
+        problems += [f"exports {symbol}: the bundle exports nothing"
+                     for symbol in sorted(exported_names(path))]
+    return [f"{layout.PANE_NAME}: {problem}" for problem in problems]
 
 
 # --- the package ------------------------------------------------------------------------------
@@ -226,10 +254,17 @@ def control_problems(deb):
     fields = {field: run(tool("dpkg-deb"), "--field", deb, field).decode().strip()
               for field in CONTROL_FIELDS}
     expected = {"Name": "Quorvane", "Version": layout.project_version(),
-                "Architecture": "iphoneos-arm", "Depends": "mobilesubstrate, preferenceloader",
-                "Section": "Tweaks"}
+                "Architecture": "iphoneos-arm", "Depends": DEPENDS, "Section": "Tweaks",
+                "Icon": "file://" + layout.PANE_BUNDLE + "/icon@2x.png"}
     problems = [f"control: {field} is {fields[field]!r}, expected {want!r}"
                 for field, want in expected.items() if fields[field] != want]
+    if not re.fullmatch(r"https?://[^\s/]+(/\S*)?/" + re.escape(layout.DEPICTION),
+                        fields["Depiction"]):
+        problems.append(f"control: Depiction {fields['Depiction']!r} is not the repository's "
+                        f"{layout.DEPICTION}")
+    for field in ("Maintainer", "Author"):
+        if fields[field] and not re.fullmatch(r"[^<>]+ <[^@<>\s]+@[^@<>\s]+>", fields[field]):
+            problems.append(f"control: {field} {fields[field]!r} is not a name <address>")
     if not re.fullmatch(r"[a-z0-9]+(\.[a-z0-9-]+)+", fields["Package"]):
         problems.append(f"control: Package {fields['Package']!r} is not a reverse-DNS name")
     problems += [f"control: {field} is empty" for field in ("Maintainer", "Author", "Description")
@@ -238,6 +273,28 @@ def control_problems(deb):
     if members != ["debian-binary", "control.tar.gz", "data.tar.gz"]:
         problems.append(f"the archive holds {' '.join(members)}: the device's dpkg reads gzip "
                         "only")
+    return problems
+
+
+def maintainer_script_problems(deb):
+    """postinst and postrm: executable shell scripts that end Camera and Photos and cannot fail
+    the package operation."""
+    archive = io.BytesIO(run(tool("dpkg-deb"), "--ctrl-tarfile", deb))
+    with tarfile.open(fileobj=archive) as control:
+        scripts = {os.path.basename(m.name): m for m in control.getmembers() if m.isfile()}
+        problems = []
+        for name in layout.MAINTAINER_SCRIPTS:
+            member = scripts.get(name)
+            if member is None:
+                problems.append(f"{name}: missing")
+                continue
+            if member.mode & 0o7777 != 0o755:
+                problems.append(f"{name}: mode {member.mode & 0o7777:o}, expected 755")
+            text = control.extractfile(member).read().decode(errors="replace")
+            if not text.startswith("#!/bin/sh\n"):
+                problems.append(f"{name}: not a /bin/sh script")
+            if "killall Camera MobileSlideShow 2>/dev/null || true" not in text:
+                problems.append(f"{name}: does not end Camera and Photos without failing")
     return problems
 
 
@@ -336,6 +393,9 @@ def _specifier_problems(item):
     elif cell == "PSEditTextCell":
         if item.get("keyboard") != "numbers" or item.get("isNumeric") is not True:
             problems.append(f"{key}: a number field needs keyboard numbers and isNumeric")
+        if (item.get("isDecimalPad") is True) != (key in DECIMAL_KEYS):
+            problems.append(f"{key}: isDecimalPad is {item.get('isDecimalPad')!r}, expected "
+                            f"{True if key in DECIMAL_KEYS else None}")
         if not isinstance(default, str) or not re.fullmatch(r"-?[0-9]+(\.[0-9]+)?", default):
             problems.append(f"{key}: default {default!r} is not a number as text")
     else:
@@ -357,18 +417,40 @@ def specifier_problems(specifiers):
                        for problem in _specifier_problems(item)]
 
 
-def pane_problems(specifiers_raw, entry_raw):
+def png_size(data):
+    """(width, height) of a PNG file, or None for anything else."""
+    if len(data) < 24 or data[:8] != b"\x89PNG\r\n\x1a\n" or data[12:16] != b"IHDR":
+        return None
+    return int.from_bytes(data[16:20], "big"), int.from_bytes(data[20:24], "big")
+
+
+def icon_problems(files):
+    problems = []
+    for path, side in layout.PANE_ICONS.items():
+        size = png_size(files.get(path, b""))
+        if size != (side, side):
+            problems.append(f"{os.path.basename(path)}: {'%dx%d' % size if size else 'no PNG'}"
+                            f", expected {side}x{side}")
+    return problems
+
+
+def pane_problems(files):
     try:
-        specifiers, entry = plistlib.loads(specifiers_raw), plistlib.loads(entry_raw)
+        specifiers, entry, info = (plistlib.loads(files.get(path, b"")) for path in (
+            layout.PANE_SPECIFIERS, layout.PANE_ENTRY, layout.PANE_INFO))
     except Exception:  # plistlib raises several kinds for a malformed file
         return ["the settings pane's plists are not valid property lists"]
     with open(layout.SPECIFIERS, "rb") as source:
         problems = ([] if specifiers == plistlib.load(source) else
                     ["Qel.plist differs from package/settings/Qel.plist"])
-    if entry != layout.pane_entry(specifiers):
-        problems.append(f"{os.path.basename(layout.PANE_ENTRY)}: not a PSLinkCell entry "
-                        "labelled " + layout.PANE_LABEL + " listing Qel.plist's specifiers")
-    return problems + specifier_problems(specifiers)
+    if entry != layout.pane_entry():
+        problems.append(f"{os.path.basename(layout.PANE_ENTRY)}: {entry!r} is not the "
+                        f"entry of the bundle {layout.PANE_NAME} ({layout.pane_entry()!r})")
+    for key in ("CFBundleExecutable", "CFBundleIdentifier", "NSPrincipalClass"):
+        if info.get(key) != layout.pane_info()[key]:
+            problems.append(f"Info.plist: {key} is {info.get(key)!r}, expected "
+                            f"{layout.pane_info()[key]!r}")
+    return problems + icon_problems(files) + specifier_problems(specifiers)
 
 
 def read_systems(path):
@@ -381,26 +463,29 @@ def verify(deb, tbd_dir, maps, systems_file, report):
     with tarfile.open(fileobj=archive) as tree:
         members = tree.getmembers()
         files = {member_path(m): tree.extractfile(m).read() for m in members if m.isfile()}
-    problems = control_problems(deb) + tree_problems(members)
+    problems = (control_problems(deb) + maintainer_script_problems(deb) +
+                tree_problems(members))
     tbds = read_tbds(tbd_dir)
+    images = {layout.library_path(name): lambda data, path, name=name: library_problems(
+        name, data, path, tbds, maps) for name in layout.LIBRARIES}
+    images[layout.PANE_EXECUTABLE] = lambda data, path: bundle_problems(data, path, tbds)
     with tempfile.TemporaryDirectory() as scratch:
-        for name in layout.LIBRARIES:
-            data = files.get(layout.library_path(name))
+        for device_path, check in images.items():
+            data = files.get(device_path)
             if data is None:
                 continue
-            path = os.path.join(scratch, f"{name}.dylib")
+            path = os.path.join(scratch, os.path.basename(device_path))
             with open(path, "wb") as out:
                 out.write(data)
-            found = library_problems(name, data, path, tbds, maps)
+            found = check(data, path)
             problems += found
             if not found:
-                report.append(f"{name}.dylib: {len(data):,} bytes; "
+                report.append(f"{os.path.basename(device_path)}: {len(data):,} bytes; "
                               f"imports {imports_by_library(path)}")
     filters = {name: files.get(f"{layout.LOADER_DIR}/{name}.plist", b"")
                for name in layout.LIBRARIES}
     problems += filter_problems(filters, read_systems(systems_file))
-    return problems + pane_problems(files.get(layout.PANE_SPECIFIERS, b""),
-                                    files.get(layout.PANE_ENTRY, b""))
+    return problems + pane_problems(files)
 
 
 def main(argv):

@@ -97,8 +97,9 @@ struct StoreDefault {
 
 // A touch on the Settings screen: open or close it, scroll a row into view, flip a switch, or
 // type into a text field (the text replaces what it held). Rows are named by key or label.
+// Flush is cfprefsd writing the values it holds for the plain pane to the file.
 struct PaneStep {
-  enum class Kind { Open, Close, ScrollTo, Toggle, Type, Tap };
+  enum class Kind { Open, Close, ScrollTo, Toggle, Type, Tap, Flush };
   Kind kind;
   std::string row;
   std::string text;     // Type
@@ -124,10 +125,15 @@ struct Step {
   std::string written;
 };
 
+// Which settings pane Settings shows: the package's bundle, which writes the file itself, or a
+// plain specifier pane, whose writes go through cfprefsd from iOS 8 on.
+enum class PaneKind { Bundle, Plain };
+
 struct Scenario {
   std::string file;
   std::string description;
   host::Device device;
+  PaneKind pane = PaneKind::Bundle;
   SettingsFile settings;
   std::vector<Clip> clips;
   std::vector<host::Removal> removals;

@@ -136,12 +136,13 @@ PaneStep paneStep(const Fields& f) {
   const auto& [field, node] = *f.given.begin();
   if (field == "screen") {
     const std::string screen = f.yaml.text(node, "settings_pane");
-    if (screen != "open" && screen != "close") {
+    if (screen != "open" && screen != "close" && screen != "flush") {
       f.yaml.fail(node,
-                  "settings_pane takes open, close, or a map with scroll_to, toggle or "
+                  "settings_pane takes open, close, flush, or a map with scroll_to, toggle or "
                   "type, not '" +
                       screen + "'");
     }
+    if (screen == "flush") return {PaneStep::Kind::Flush, "", ""};
     return {screen == "open" ? PaneStep::Kind::Open : PaneStep::Kind::Close, "", ""};
   }
   if (field != "type") {
@@ -278,6 +279,7 @@ const std::vector<StepKind>& stepKinds() {
        {},
        [](const Fields& f) -> Action { return paneStep(f); },
        "settings_pane: open|close       show the Settings screen with the pane, or leave it\n"
+       "  settings_pane: flush           cfprefsd writes what it holds (plain pane, iOS 8 on)\n"
        "  settings_pane: {toggle: ROW} | {type: {ROW: TEXT}} | {type: TEXT} | {scroll_to: ROW}\n" +
            std::string(34, ' ') +
            "flip a switch or type into a field (by key or label, or the one being edited)"},
@@ -388,14 +390,15 @@ class Parser {
   Scenario parse() {
     Node root = load();
     if (!root.IsMap()) yaml_.fail(root, "a scenario is a map with a device and steps");
-    yaml_.expectKeys(root,
-                     {"description", "device", "system", "settings", "clips", "remove", "steps"},
-                     "the scenario");
+    yaml_.expectKeys(
+        root, {"description", "device", "system", "pane", "settings", "clips", "remove", "steps"},
+        "the scenario");
     Scenario scenario;
     scenario.file = yaml_.file();
     if (root["description"]) scenario.description = yaml_.text(root["description"], "description");
     scenario.device = device(yaml_.required(root, "device", "the scenario"));
     if (root["system"]) scenario.device.system = system(root["system"]);
+    if (root["pane"]) scenario.pane = paneKind(root["pane"]);
     if (root["settings"]) scenario.settings = settings(root["settings"], "settings");
     if (root["clips"]) scenario.clips = clips(root["clips"]);
     if (root["remove"]) scenario.removals = removals(root["remove"]);
@@ -621,6 +624,15 @@ class Parser {
       all.push_back(removal);
     }
     return all;
+  }
+
+  PaneKind paneKind(const Node& node) {
+    const std::string kind = yaml_.text(node, "pane");
+    if (kind != "bundle" && kind != "plain") {
+      yaml_.fail(node,
+                 "pane is bundle (the package's) or plain (a specifier list), not '" + kind + "'");
+    }
+    return kind == "plain" ? PaneKind::Plain : PaneKind::Bundle;
   }
 
   // Steps.

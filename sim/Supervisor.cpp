@@ -38,6 +38,8 @@ std::string describePane(const PaneStep& step) {
     case PaneStep::Kind::Tap:
       return std::string(step.taps == 2 ? "double_tap" : "tap") + " at (" + toText(step.x) + ", " +
              toText(step.y) + ") on Settings";
+    case PaneStep::Kind::Flush:
+      return "settings_pane flush";
   }
   return "settings_pane";
 }
@@ -122,7 +124,11 @@ class Runner {
         device_(
             {scenario.device, scenario.removals, options.library, sandbox.root(), options.realtime},
             trace, Clock::kVirtualStart),
-        pane_(sandbox, host::screenSize(scenario.device.idiom)) {}
+        pane_(sandbox, host::screenSize(scenario.device.idiom)),
+        // From iOS 8 on, Settings hands a plain pane's writes to cfprefsd, which writes the
+        // file when it flushes; the package's bundle writes the file itself.
+        throughDaemon_(scenario.pane == PaneKind::Plain &&
+                       scenario.device.system.generation != host::HostGeneration::iOS7) {}
 
   void take(const Step& step) {
     ++steps_;
@@ -260,6 +266,8 @@ class Runner {
       case PaneStep::Kind::Tap:
         problem = pane_.tap(CGPointMake(step.x, step.y), change, done);
         break;
+      case PaneStep::Kind::Flush:
+        return flushDaemon();
     }
     if (!problem.empty()) return problem;
     if (!done.empty()) trace_.event(device_.now(), "settings", "pane", done);
@@ -273,9 +281,17 @@ class Runner {
     return problem;
   }
 
-  // Settings writes the key, then posts the pane's notification.
+  // Settings writes the key, or hands it to cfprefsd, then posts the pane's notification.
   std::string setFromPane(const PaneChange& change) {
     trace_.event(device_.now(), "settings", "pane", change.done);
+    if (throughDaemon_) {
+      held_.push_back(change);
+      trace_.event(device_.now(), "settings", "cfprefsd",
+                   "cfprefsd holds " + change.key + " " + toText(change.value) +
+                       ": the file has it when cfprefsd flushes");
+      postSettings();
+      return "";
+    }
     try {
       trace_.event(device_.now(), "settings", "settings",
                    setSettingsValue(sandbox_, change.key, change.value));
@@ -283,6 +299,23 @@ class Runner {
       return e.what();
     }
     postSettings();
+    return "";
+  }
+
+  std::string flushDaemon() {
+    if (held_.empty()) {
+      trace_.event(device_.now(), "settings", "cfprefsd", "cfprefsd holds nothing to write");
+      return "";
+    }
+    try {
+      for (const PaneChange& change : held_) {
+        trace_.event(device_.now(), "settings", "cfprefsd",
+                     "cfprefsd flushed: " + setSettingsValue(sandbox_, change.key, change.value));
+      }
+    } catch (const std::runtime_error& e) {
+      return e.what();
+    }
+    held_.clear();
     return "";
   }
 
@@ -463,6 +496,8 @@ class Runner {
   Trace& trace_;
   Device device_;
   SettingsScreen pane_;
+  bool throughDaemon_;
+  std::vector<PaneChange> held_;  // the plain pane's writes cfprefsd has not written yet
   int steps_ = 0;
   int refused_ = 0;
   int failures_ = 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Replaces each dylib's linker signature with an ad-hoc SHA-1 one that iOS 7 and 8 accept.
+"""Replaces each Mach-O file's linker signature with an ad-hoc SHA-1 one that iOS 7 and 8 accept.
 
-    sign.py DYLIB...        the identifier of each is its file name without the extension
+    sign.py MACHO...        the identifier of each is its file name without the extension
 """
 import sys
 
@@ -11,7 +11,7 @@ import macho
 
 def main(paths):
     if not paths:
-        sys.exit("usage: sign.py DYLIB...")
+        sys.exit("usage: sign.py MACHO...")
     for path in paths:
         try:
             codesign.sign_file(path)

@@ -8,8 +8,10 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import struct
 import types
 import unittest
+import zlib
 
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path[:0] = [os.path.join(REPOSITORY, "device"), os.path.join(REPOSITORY, "device", "sign")]
@@ -39,9 +41,13 @@ STUBS = {
     "libobjc": ("/usr/lib/libobjc.A.dylib", "symbols: [ _objc_getClass ]\n"
                 "    objc-classes: [ NSObject ]"),
 }
+PANE_SOURCE = """
+extern void *objc_getClass(const char *);
+void *qvPaneClass(void) { return objc_getClass("PSListController"); }
+"""
 UNLISTED = ("libz", "/usr/lib/libz.1.dylib", "symbols: [ _compress ]")
 MAP = "{\n  global:\n    qvAnswer;\n  local:\n    *;\n};\n"
-MINIMUM = {"QuorvaneiOS8": "8.0", "QuorvaneiOS7": "7.0"}
+MINIMUM = {"QuorvaneiOS8": "8.0", "QuorvaneiOS7": "7.0", layout.PANE_NAME: "7.0"}
 
 
 def require_toolchain(test):
@@ -54,6 +60,17 @@ def write(path, text):
     with open(path, "w", encoding="utf-8") as out:
         out.write(text)
     return path
+
+
+def png(side):
+    """A grey square PNG of side × side pixels."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data)))
+    rows = b"".join(b"\0" + b"\x80" * side for _ in range(side))
+    header = struct.pack(">IIBBBBB", side, side, 8, 0, 0, 0, 0)  # 8-bit grey
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows)) +
+            chunk(b"IEND", b""))
 
 
 def write_tbd(folder, name, install_name, body):
@@ -95,14 +112,35 @@ class Fixture:
                         c_file + ".o", *self.stubs, *extra_stubs, "-o", dylib], check=True)
         return dylib
 
-    def package(self, label, change=None, **build):
-        """A signed package of both libraries; change(name, path) may spoil one first."""
+    def build_pane(self, folder, kind="-bundle"):
+        """The pane's executable, exporting nothing, as the device build leaves it."""
+        os.makedirs(folder, exist_ok=True)
+        c_file = write(os.path.join(folder, "pane.c"), PANE_SOURCE)
+        subprocess.run([COMPILER, "-target", "arm64-apple-ios7.0", "-fvisibility=hidden", "-c",
+                        c_file, "-o", c_file + ".o"], check=True)
+        executable = os.path.join(folder, layout.PANE_NAME)
+        subprocess.run([LINKER, "-arch", "arm64", "-platform_version", "ios", "7.0", "7.0",
+                        kind, "-adhoc_codesign", c_file + ".o", *self.stubs, "-o", executable],
+                       check=True)
+        return executable
+
+    def package(self, label, change=None, pane_kind="-bundle", **build):
+        """A signed package of both libraries and the pane; change(name, path) may spoil one
+        of them, or an icon, first."""
         libraries = os.path.join(self.folder, label, "lib")
-        for name in layout.LIBRARIES:
-            dylib = self.build(name, libraries, **build.get(name, {}))
-            codesign.sign_file(dylib)
+        built = [(name, self.build(name, libraries, **build.get(name, {})))
+                 for name in layout.LIBRARIES]
+        built.append((layout.PANE_NAME, self.build_pane(libraries, pane_kind)))
+        for _, path in built:
+            codesign.sign_file(path)
+        for icon, side in layout.PANE_ICONS.items():
+            name = os.path.basename(icon)
+            with open(os.path.join(libraries, name), "wb") as out:
+                out.write(png(side))
+            built.append((name, out.name))
+        for name, path in built:
             if change:
-                change(name, dylib)
+                change(name, path)
         root = os.path.join(self.folder, label, "root")
         layout.lay_out(root, libraries)
         deb = os.path.join(self.folder, label, "quorvane.deb")

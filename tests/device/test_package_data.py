@@ -68,6 +68,7 @@ class PaneTest(unittest.TestCase):
         self.item(broken, "rate")["PostNotification"] = "com.Tovi.Halvenor"
         self.item(broken, "MogulFramerate")["default"] = 60
         self.item(broken, "FakeFPS")["default"] = "NO"
+        del self.item(broken, "volumeRamp")["isDecimalPad"]  # no point to type 0.15 with
         broken["items"].append({"cell": "PSSwitchCell", "key": "EnableSlalom"})
         self.assertEqual(verifier.specifier_problems(broken), [
             "Qel.plist: EnableSlalom appears 2 times",
@@ -76,6 +77,7 @@ class PaneTest(unittest.TestCase):
             "Qel.plist: FakeFPS: a switch needs a true or false default, not 'NO'",
             "Qel.plist: rate: PostNotification is 'com.Tovi.Halvenor', expected "
             "'com.Tovi.Halvenor.prefs'",
+            "Qel.plist: volumeRamp: isDecimalPad is None, expected True",
             "Qel.plist: EnableSlalom: defaults is None, expected 'com.Tovi.Halvenor'",
             "Qel.plist: EnableSlalom: PostNotification is None, expected "
             "'com.Tovi.Halvenor.prefs'",

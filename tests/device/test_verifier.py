@@ -69,6 +69,24 @@ class VerifierTest(fixture.FixtureTest):
             "the archive holds debian-binary control.tar.xz data.tar.xz: the device's dpkg "
             "reads gzip only"])
 
+    def test_a_pane_linked_as_a_dylib_a_small_icon_and_a_silent_postrm_are_caught(self):
+        def spoil(name, path):
+            if name == "icon@2x.png":
+                with open(path, "wb") as out:
+                    out.write(fixture.png(29))
+        deb = self.fixture.package("pane", change=spoil, pane_kind="-dylib")
+        root = os.path.join(self.fixture.folder, "pane", "root")
+        fixture.write(root + "/DEBIAN/postrm", "#!/bin/sh\nexit 0\n")
+        os.chmod(root + "/DEBIAN/postrm", 0o755)
+        subprocess.run(["dpkg-deb", "--root-owner-group", "-Zgzip", "-b", root, deb],
+                       check=True, capture_output=True)
+        status, lines = self.verify(deb)
+        self.assertEqual(status, 1)
+        self.assertEqual(lines, [
+            "postrm: does not end Camera and Photos without failing",
+            "HalvenorSettings: file type 6 is not MH_BUNDLE",
+            "icon@2x.png: 29x29, expected 58x58"])
+
 
 if __name__ == "__main__":
     unittest.main()

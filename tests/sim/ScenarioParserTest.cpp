@@ -145,7 +145,7 @@ TEST(ScenarioParser, EachMistakeGetsOneErrorWithFileAndLine) {
             "s.yaml:1: missing field 'device' in the scenario");
   EXPECT_EQ(errorOf("device: iPhone 6\nstep: [launch: Camera]\n"),
             "s.yaml:2: unknown field 'step' in the scenario (fields: description, device, system, "
-            "settings, clips, remove, steps)");
+            "pane, settings, clips, remove, steps)");
   EXPECT_EQ(errorOf("device: iPhone 6\nsteps: [launch: Camera\n"),
             "s.yaml:3: not YAML: end of sequence flow not found");
 }
@@ -222,6 +222,8 @@ TEST(ScenarioParser, SetupMistakes) {
   EXPECT_EQ(
       errorOf("device: iPhone 6\nclips: [{frame_rate: 240, duration: 600, size: 64x64}]\n" + tail),
       "s.yaml:2: a clip has at most 36000 frames");
+  EXPECT_EQ(errorOf("device: iPhone 6\npane: stock\n" + tail),
+            "s.yaml:2: pane is bundle (the package's) or plain (a specifier list), not 'stock'");
 }
 
 // A step on its own, as the shell reads a line: the same step, or the same error, as at that
