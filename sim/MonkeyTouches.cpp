@@ -42,8 +42,10 @@ std::string expectLine(const std::string& name, const Value& value) {
 
 std::optional<TouchPromise> TouchPromise::before(const Step& step, const Look& look) {
   if (const auto* pane = std::get_if<PaneStep>(&step.action)) {
-    if (pane->kind == PaneStep::Kind::Tap)
+    // The Settings screen takes a double tap as two taps, each saying what it did.
+    if (pane->kind == PaneStep::Kind::Tap && pane->taps == 1) {
       return TouchPromise(Kind::Tap, step.written, tapVisible(look));
+    }
     const bool writes = pane->kind == PaneStep::Kind::Toggle || pane->kind == PaneStep::Kind::Type;
     if (!writes) return std::nullopt;
     TouchPromise promise(Kind::PaneWrite, pane->row, look("settings_file", host::kCameraApp));
