@@ -9,11 +9,13 @@
 #include <sstream>
 
 #include "host/App.h"
+#include "host/AppWindow.h"
 #include "platform/AVFoundation/Media.h"
 #include "platform/dispatch/Clock.h"
 #include "sim/InstallationLines.h"
 #include "sim/MonkeyActions.h"
 #include "sim/MonkeySaves.h"
+#include "sim/MonkeyTouches.h"
 #include "sim/Sandbox.h"
 #include "sim/ScenarioParser.h"
 #include "sim/Supervisor.h"
@@ -93,6 +95,9 @@ class Episode {
     run.libraryFolder = options.libraryFolder;
     session_ = std::make_unique<Session>(scenario, run, trace_);
     for (const std::string& name : albumNames()) remember(name);
+    if (const host::Device* device = catalog.device(setup.device)) {
+      screen_ = host::screenSize(device->idiom);
+    }
   }
 
   ~Episode() { session_->finish("the episode ended"); }
@@ -110,6 +115,8 @@ class Episode {
     if (inApp != nullptr && pressesSave(*inApp)) {
       savePress_.emplace(inApp->app, openClips_[inApp->app], looker());
     }
+    touch_ = TouchPromise::before(step, looker());
+    nothingTook_ = false;
     session_->take(step);
     if (inApp != nullptr && inApp->action == "open_clip" && !stepFailed_) {
       openClips_[inApp->app] = *inApp->argument.text();
@@ -132,6 +139,9 @@ class Episode {
       if (auto broken = checkOverlays(app)) return broken;
       if (auto broken = checkSaveOverlay(app, looker())) return broken;
     }
+    if (touch_ && !stepFailed_) {
+      if (auto broken = touch_->after(looker(), nothingTook_)) return broken;
+    }
     if (savePress_ && !stepFailed_) return savePress_->check(looker());
     return std::nullopt;
   }
@@ -143,6 +153,9 @@ class Episode {
     seen.photosRunning = std::find(apps.begin(), apps.end(), host::kPhotosApp) != apps.end();
     seen.album = albumNames();
     seen.cameraOverlaid = cameraOverlaid_;
+    seen.settingsPane = look("settings_pane", host::kCameraApp);
+    seen.screenWidth = screen_.width;
+    seen.screenHeight = screen_.height;
     if (seen.cameraRunning) {
       seen.alert = look("alert", host::kCameraApp);
       seen.indicator = look("indicator", host::kCameraApp);
@@ -165,6 +178,7 @@ class Episode {
  private:
   void hear(const TraceEvent& event) {
     if (event.kind == "failure") stepFailed_ = true;
+    if (event.text.find("nothing changed") != std::string::npos) nothingTook_ = true;
     if (event.kind == "crash" && crash_.empty()) {
       crash_ = event.text;
       crashedApp_ = event.source;
@@ -361,6 +375,9 @@ class Episode {
   std::map<std::string, int> launches_;  // app to how often it was launched
   std::map<std::string, ExpectedLog> expectedLogs_;
   std::optional<SavePress> savePress_;  // the step's press of Save Slo-mo
+  std::optional<TouchPromise> touch_;   // what the step's touch promises
+  bool nothingTook_ = false;            // the trace said the step's touch changed nothing
+  CGSize screen_{320, 568};
   std::string crash_, crashedApp_;
   bool stepFailed_ = false;
   bool cameraOverlaid_ = false;
@@ -396,7 +413,9 @@ class Shrinker {
         catalog_(catalog),
         folder_(std::move(folder)) {}
 
+  // The shortest list found; shown() is the violation it breaks with.
   std::vector<std::string> shrink(std::vector<std::string> lines) {
+    shown_ = target_;
     std::size_t parts = 2;
     while (lines.size() >= 2) {
       const std::vector<std::vector<std::string>> chunks = split(lines, parts);
@@ -417,6 +436,9 @@ class Shrinker {
   }
 
   int replays() const { return replays_; }
+  // The violation as the shortest list shows it: its witness looks at that run's files (a clip
+  // recorded at another rate once a settings step is dropped), not at the first episode's.
+  const Violation& shown() const { return shown_; }
 
  private:
   static std::vector<std::vector<std::string>> split(const std::vector<std::string>& lines,
@@ -446,17 +468,22 @@ class Shrinker {
   std::optional<std::vector<std::string>> firstReproducing(
       const std::vector<std::vector<std::string>>& candidates) {
     for (const auto& candidate : candidates) {
-      if (reproduces(candidate)) return candidate;
+      if (auto violation = reproduces(candidate)) {
+        shown_ = std::move(*violation);
+        return candidate;
+      }
     }
     return std::nullopt;
   }
 
-  // Every step taken, and the same invariant broken in the same app.
-  bool reproduces(const std::vector<std::string>& lines) {
+  // Every step taken, and the same invariant broken in the same app: the violation seen.
+  std::optional<Violation> reproduces(const std::vector<std::string>& lines) {
     const Outcome outcome = replay(setup_, lines, options_, catalog_,
                                    folder_ / ("shrink-" + std::to_string(++replays_)));
-    return !outcome.stepFailed && outcome.violation && outcome.violation->kind == target_.kind &&
-           outcome.violation->app == target_.app && outcome.stepsTaken == lines.size();
+    const bool same = !outcome.stepFailed && outcome.violation &&
+                      outcome.violation->kind == target_.kind &&
+                      outcome.violation->app == target_.app && outcome.stepsTaken == lines.size();
+    return same ? outcome.violation : std::nullopt;
   }
 
   const Setup& setup_;
@@ -465,6 +492,7 @@ class Shrinker {
   const host::Catalog& catalog_;
   fs::path folder_;
   int replays_ = 0;
+  Violation shown_;
 };
 
 // The catalog's devices whose system calls for the library: the iOS 7 library on iOS 7, the
@@ -551,7 +579,8 @@ class Monkey {
          << lines.size() << " (" << lines.back() << ")\n";
     Shrinker shrinker(setup, broken, options_, catalog_, folder_);
     std::vector<std::string> shortest = shrinker.shrink(lines);
-    shortest.insert(shortest.end(), broken.witness.begin(), broken.witness.end());
+    const std::vector<std::string>& witness = shrinker.shown().witness;
+    shortest.insert(shortest.end(), witness.begin(), witness.end());
     const fs::path file = folder_ / ("monkey-seed-" + std::to_string(options_.seed) + ".yaml");
     const std::string text = comment("quorvane-sim monkey --seed " + std::to_string(options_.seed) +
                                      ": " + broken.text) +
@@ -561,9 +590,9 @@ class Monkey {
     out_ << (replaysToFailure(file) ? "monkey: quorvane-sim run fails on it as the monkey did\n"
                                     : "monkey: note: quorvane-sim run passes it; the steps above "
                                       "still break the invariant under the monkey\n");
-    out_ << "monkey: shrunk " << lines.size() << " steps to "
-         << shortest.size() - broken.witness.size() << " in " << shrinker.replays()
-         << " replays; the episode's files are in " << root.string() << "\n"
+    out_ << "monkey: shrunk " << lines.size() << " steps to " << shortest.size() - witness.size()
+         << " in " << shrinker.replays() << " replays; the episode's files are in " << root.string()
+         << "\n"
          << "monkey: the reproduction, " << file.string() << ":\n"
          << text;
     return kFailed;

@@ -1,6 +1,7 @@
 #include "sim/MonkeyActions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "sim/YamlWriting.h"
@@ -31,6 +32,9 @@ const std::vector<std::string> kPresets{
 const std::vector<std::string> kWaits{"0.2", "0.5", "1", "2", "5", "12"};
 // Recordings are written frame by frame at the camera's size: short ones keep runs quick.
 const std::vector<std::string> kRecordings{"0.1", "0.2", "0.3"};
+// What a user types into the pane's fields.
+const std::vector<std::string> kPaneTyped{"30", "60", "120", "240", "", "fast", "119.88"};
+const std::vector<std::string> kClipRates{"30", "60", "120", "240", "119.88"};
 
 struct Choice {
   int weight;
@@ -188,6 +192,78 @@ void photosChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choic
   }
 }
 
+// The Settings screen: opened now and then; once open, its switches and fields are what it is for.
+void paneChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
+  const ValueMap* rows = glance.settingsPane.map();
+  if (rows == nullptr) {
+    choices.push_back({1, [] { return std::string("settings_pane: open"); }});
+    return;
+  }
+  choices.push_back({2, [] { return std::string("settings_pane: close"); }});
+  for (const auto& [key, value] : *rows) {
+    if (std::get_if<bool>(&value.data) != nullptr) {
+      choices.push_back({2, [key] { return "settings_pane: {toggle: " + key + "}"; }});
+    } else if (value.text() != nullptr) {
+      choices.push_back({2, [key, &random] {
+                           return "settings_pane: {type: {" + key + ": " +
+                                  textScalar(pick(kPaneTyped, random)) + "}}";
+                         }});
+    }
+  }
+}
+
+std::string pointStep(const char* kind, double x, double y, const std::string& app) {
+  return std::string(kind) + ": {x: " + toText(std::round(x)) + ", y: " + toText(std::round(y)) +
+         ", app: " + app + "}";
+}
+
+// Fingers land anywhere on the screen: on controls, and as often beside them.
+void touchChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
+  std::vector<std::string> apps;
+  if (glance.cameraRunning) apps.push_back(kCamera);
+  if (glance.photosRunning) apps.push_back(kPhotos);
+  if (glance.settingsPane.map() != nullptr) apps.push_back("Settings");
+  for (const std::string& app : apps) {
+    for (const auto& [kind, weight] : {std::pair{"tap", 2}, std::pair{"double_tap", 1}}) {
+      choices.push_back({weight, [&glance, &random, kind = kind, app] {
+                           std::uniform_real_distribution<double> x(0, glance.screenWidth - 1);
+                           std::uniform_real_distribution<double> y(0, glance.screenHeight - 1);
+                           return pointStep(kind, x(random), y(random), app);
+                         }});
+    }
+  }
+}
+
+// Photos' player: the play button in the middle of the picture, and the playhead moved.
+void playerChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
+  if (!glance.photosRunning || sheetUp(glance, kPhotos) || !glance.openClip) return;
+  choices.push_back({2, [&glance, &random] {
+                       std::uniform_real_distribution<double> aim(-12, 12);
+                       return pointStep("tap", glance.screenWidth / 2 + aim(random),
+                                        glance.screenHeight / 2 + aim(random), kPhotos);
+                     }});
+  if (glance.openClipDuration > 0) {
+    choices.push_back({2, [&glance, &random] {
+                         std::uniform_real_distribution<double> second(0, glance.openClipDuration);
+                         return "seek: " + toText(std::round(second(random) * 100) / 100);
+                       }});
+  }
+}
+
+// A clip synced onto the phone, under a name the album lacks.
+void syncChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>& choices) {
+  choices.push_back(
+      {1, [&glance, &random] {
+         std::string name;
+         do {
+           name = "IMG_" + std::to_string(std::uniform_int_distribution<int>(2000, 2999)(random)) +
+                  ".MOV";
+         } while (std::find(glance.album.begin(), glance.album.end(), name) != glance.album.end());
+         return "add_clip: {name: " + name + ", frame_rate: " + pick(kClipRates, random) +
+                ", duration: 0.3, size: 160x90}";
+       }});
+}
+
 }  // namespace
 
 std::string randomSettings(MonkeyRandom& random) {
@@ -215,6 +291,10 @@ std::string chooseStep(const Glance& glance, MonkeyRandom& random) {
   cameraChoices(glance, random, choices);
   photosChoices(glance, random, choices);
   browserChoices(glance, random, choices);
+  paneChoices(glance, random, choices);
+  touchChoices(glance, random, choices);
+  playerChoices(glance, random, choices);
+  syncChoices(glance, random, choices);
   int total = 0;
   for (const Choice& choice : choices) total += choice.weight;
   int landed = std::uniform_int_distribution<int>(0, total - 1)(random);

@@ -32,6 +32,9 @@ struct Glance {
   double openClipDuration = 0;          // seconds; 0 when unknown
   bool editorOffered = false;           // Photos offers the slow-motion editor for it
   std::vector<BrowserGlance> browsers;  // each running app's open photo browser
+  Value settingsPane;                   // the pane's rows while the Settings screen is open
+  double screenWidth = 320;             // points
+  double screenHeight = 568;
 };
 
 inline bool isTrue(const Value* value) {

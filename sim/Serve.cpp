@@ -1,6 +1,7 @@
 #include "sim/Serve.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "host/AppWindow.h"
+#include "sim/ConnectionQueue.h"
 #include "sim/PageFiles.h"
 
 namespace qv::sim {
@@ -25,6 +27,13 @@ constexpr std::size_t kLargestBody = (std::size_t{200} << 20) + (1 << 16);
 constexpr const char* kPageHeader = "X-Quorvane-Page";
 // A step is a line; the body limit above is for clips.
 constexpr std::size_t kLongestStep = 64 << 10;
+// Held by the load test: 200 short requests, 50 idle connections and 20 slow senders at once.
+constexpr ConnectionLimits kLimits{};
+// Connections the kernel holds for the listener to accept: the library's own 5 drop a burst
+// of clients' first packets, which they send again only a second later.
+constexpr int kBacklog = 512;
+// A sender that pauses this long within a request has gone.
+constexpr std::chrono::seconds kReadTimeout{5};
 
 // The pages open on the device: the one that drives it, and those that only watch.
 class Pages {
@@ -44,6 +53,12 @@ class Pages {
   bool drives(const std::string& page) {
     const std::lock_guard<std::mutex> lock(mutex_);
     return !page.empty() && claim(page);
+  }
+
+  // Whether the page drives the device, without taking over.
+  bool isDriver(const std::string& page) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return !page.empty() && page == driver_;
   }
 
  private:
@@ -117,6 +132,19 @@ class Site {
     const std::string suffix = ":" + std::to_string(port);
     if (host == kLoopback + suffix || host == "localhost" + suffix) return true;
     refuse(response, 403, "this server answers pages of http://127.0.0.1" + suffix + "/ only");
+    return false;
+  }
+
+  // Past the connection cap only the driving page is served, so that its steps still answer.
+  bool withinCap(const httplib::Request& request, httplib::Response& response) {
+    if (!ConnectionQueue::refusing() || pages_.isDriver(request.get_header_value(kPageHeader))) {
+      return true;
+    }
+    refuse(response, 503,
+           "the server is busy with its " + std::to_string(kLimits.workers + kLimits.waiting) +
+               " connections; try again shortly");
+    response.set_header("Retry-After", "1");
+    response.set_header("Connection", "close");
     return false;
   }
 
@@ -255,10 +283,32 @@ std::string problem(const httplib::Request& request, int status) {
   }
 }
 
+// A body larger than any the server takes is refused from the length it announces, before the
+// server reads, and waits for, any of it.
+bool announcesTooLarge(const httplib::Request& request, httplib::Response& response) {
+  const std::string length = request.get_header_value("Content-Length");
+  unsigned long long bytes = 0;
+  const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), bytes);
+  const bool tooLarge =
+      error == std::errc::result_out_of_range || (error == std::errc() && bytes > kLargestBody);
+  if (!tooLarge) return false;
+  refuse(response, 413, problem(request, 413));
+  response.set_header("Connection", "close");
+  return true;
+}
+
 // The port taken on the loopback address, or -1.
 int bind(httplib::Server& server, int port) {
-  if (port == 0) return server.bind_to_any_port(kLoopback);
-  return server.bind_to_port(kLoopback, port) ? port : -1;
+  int listening = -1;
+  server.set_socket_options([&listening](socket_t socket) {
+    httplib::default_socket_options(socket);
+    listening = socket;
+  });
+  const int bound = port == 0 ? server.bind_to_any_port(kLoopback)
+                              : (server.bind_to_port(kLoopback, port) ? port : -1);
+  // Listening again on a listening socket sets its backlog.
+  if (bound >= 0 && ::listen(listening, kBacklog) != 0) return -1;
+  return bound;
 }
 
 }  // namespace
@@ -276,9 +326,13 @@ int runServe(const ServeOptions& options, const host::Catalog& catalog) {
   int port = -1;
   server.set_payload_max_length(kLargestBody);
   server.set_keep_alive_timeout(1);  // keeps the server's end prompt
+  server.set_read_timeout(kReadTimeout);
+  server.new_task_queue = [] { return new ConnectionQueue(kLimits); };
   server.set_pre_routing_handler([&](const auto& request, auto& response) {
-    return site.fromOurPage(request, response, port) ? httplib::Server::HandlerResponse::Unhandled
-                                                     : httplib::Server::HandlerResponse::Handled;
+    const bool taken = site.fromOurPage(request, response, port) &&
+                       site.withinCap(request, response) && !announcesTooLarge(request, response);
+    return taken ? httplib::Server::HandlerResponse::Unhandled
+                 : httplib::Server::HandlerResponse::Handled;
   });
   server.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
     if (response.body.empty()) refuse(response, response.status, problem(request, response.status));

@@ -243,7 +243,12 @@ TapOutcome tap(id root, CGPoint point, unsigned taps) {
   NotesScope scope(outcome.taken);
   // A recognizer that recognizes cancels the touches in its view: they reach no control.
   if (deliverTaps(recognizersAbove(hit), taps)) return outcome;
-  for (unsigned i = 0; i < taps; ++i) send(hit, "touchesEnded:withEvent:"_sel, id{nil}, id{nil});
+  for (unsigned i = 0; i < taps; ++i) {
+    // A view the first touch took off the screen gets no more: its control's target may be gone
+    // with it (a sheet's button, the sheet dismissed).
+    if (i > 0 && !isWithin(hit, root)) break;
+    send(hit, "touchesEnded:withEvent:"_sel, id{nil}, id{nil});
+  }
   return outcome;
 }
 

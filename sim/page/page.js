@@ -31,7 +31,17 @@ function say(text, problem) {
   $("message").classList.toggle("problem", Boolean(problem));
 }
 
-async function post(path, body, contentType) {
+// Requests that change the device go one at a time, in the order the person made them: sent
+// at once, a busy server may take "type: 240" before "type: 24" and leave the field at "24".
+let lastChange = Promise.resolve();
+
+function post(path, body, contentType) {
+  const change = lastChange.then(() => send(path, body, contentType));
+  lastChange = change.catch(() => false);
+  return change;
+}
+
+async function send(path, body, contentType) {
   if (!page.view || !page.view.driver) return false; // a watching page changes nothing
   const response = await fetch(path, {
     method: "POST",

@@ -109,16 +109,16 @@ TEST(Monkey, ARecordingOverAnAlbumFileIsCaughtWithTheClipAsItWas) {
   Finished run;
   {
     const FaultSwitch broken("reused-album-names");
-    run = monkey(folder, "3", "300", "root");
+    run = monkey(folder, "2", "300", "root");
   }
   ASSERT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_NE(run.out.find("the album's IMG_0001.MOV changed"), std::string::npos) << run.out;
-  const std::string scenario = folder.read("root/monkey-seed-3.yaml");
+  const std::string scenario = folder.read("root/monkey-seed-2.yaml");
   EXPECT_NE(scenario.find("  - open_clip: IMG_0001.MOV\n  - expect: {app: MobileSlideShow, clip: "
                           "{name: IMG_0001.MOV, frames: "),
             std::string::npos)
       << scenario;
-  expectReplays(folder, folder.at("root/monkey-seed-3.yaml"), "reused-album-names");
+  expectReplays(folder, folder.at("root/monkey-seed-2.yaml"), "reused-album-names");
 }
 
 TEST(Monkey, ASaveWhoseRemakeNeverEndsIsCaughtByItsOverlay) {
@@ -126,21 +126,21 @@ TEST(Monkey, ASaveWhoseRemakeNeverEndsIsCaughtByItsOverlay) {
   Finished run;
   {
     const FaultSwitch broken("lost-save-end");
-    run = monkey(folder, "8", "100", "root");
+    run = monkey(folder, "4", "100", "root");
   }
   ASSERT_EQ(run.status, 1) << run.out << run.err;
-  EXPECT_NE(run.out.find("monkey: seed 8: MobileSlideShow: the overlay 'Saving Slo-mo...' stays "
+  EXPECT_NE(run.out.find("monkey: seed 4: MobileSlideShow: the overlay 'Saving Slo-mo...' stays "
                          "with no save in flight after step "),
             std::string::npos)
       << run.out;
-  const std::string scenario = folder.read("root/monkey-seed-8.yaml");
+  const std::string scenario = folder.read("root/monkey-seed-4.yaml");
   // Photos, the clip, the press; then the look past every notice.
   EXPECT_LE(stepCount(scenario), 5u) << scenario;
   EXPECT_NE(scenario.find("  - press_bar: Save Slo-mo\n  - wait: 30\n"
                           "  - expect: {app: MobileSlideShow, overlay: none}\n"),
             std::string::npos)
       << scenario;
-  expectReplays(folder, folder.at("root/monkey-seed-8.yaml"), "lost-save-end");
+  expectReplays(folder, folder.at("root/monkey-seed-4.yaml"), "lost-save-end");
 }
 
 // The iOS 7 library on the iOS 7 devices, whose hosts lack other classes than the iOS 8 ones:

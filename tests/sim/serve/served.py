@@ -5,12 +5,27 @@ import json
 import os
 import re
 import signal
+import socket
 import subprocess
 import tempfile
 import threading
 import urllib.parse
 
 SIM = os.environ.get("QUORVANE_SIM", "quorvane-sim")
+
+
+def raw(port, data):
+    """Sends bytes as they are and answers the status line and the body: the whole body its
+    Content-Length announces, however the server's writes are split, else all until the end."""
+    with socket.create_connection(("127.0.0.1", port), timeout=30) as connection:
+        connection.sendall(data)
+        reader = connection.makefile("rb")
+        head = []
+        while (line := reader.readline()) not in (b"\r\n", b"\n", b""):
+            head.append(line)
+        length = re.search(rb"^content-length:\s*(\d+)", b"".join(head), re.I | re.M)
+        body = reader.read(int(length.group(1))) if length else reader.read()
+    return (head[0].decode().rstrip("\r\n") if head else ""), body
 
 
 class Served:

@@ -6,23 +6,7 @@ import socket
 import time
 import unittest
 
-from served import Served
-
-
-def raw(port, data, read_until_close=True):
-    """Sends bytes as they are and answers the status line and the body."""
-    with socket.create_connection(("127.0.0.1", port), timeout=30) as connection:
-        connection.sendall(data)
-        answer = b""
-        while read_until_close:
-            chunk = connection.recv(65536)
-            if not chunk:
-                break
-            answer += chunk
-            if b"\r\n\r\n" in answer and answer.endswith(b"\n"):
-                break
-    head, _, body = answer.partition(b"\r\n\r\n")
-    return head.split(b"\r\n")[0].decode(), body
+from served import Served, raw
 
 
 def process_alive(pid):
