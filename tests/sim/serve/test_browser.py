@@ -182,8 +182,12 @@ class InTheBrowser(unittest.TestCase):
         page = self.page
         page.click_css("[data-launch=Camera]")
         page.wait_for_state("preview", lambda v: v == "running", "the preview runs")
+        before = page.latencies()
         page.touch(DIAL_LEFT)
         page.wait_for_state("camera_mode", lambda v: v == "video", "video")
+        # The state panel can show video before that click's picture has loaded and
+        # counted: the timed clicks start once it has.
+        page.wait_for(lambda: page.latencies() > before, what="the first click's picture")
         start = page.latencies()
         for click in range(CLICKS_TIMED):
             # Video and slow motion in turn: each is the other's left or right neighbour.
