@@ -479,7 +479,6 @@ def verify(deb, tbd_dir, maps, systems_file, report):
         files = {member_path(m): tree.extractfile(m).read() for m in members if m.isfile()}
     problems = (control_problems(deb) + maintainer_script_problems(deb) +
                 tree_problems(members))
-    tbds = read_tbds(tbd_dir)
     tbds = {arch: read_tbds(tbd_dir, arch) for arch in SLICES}
     images = {layout.library_path(name): lambda data, path, arch, name=name: library_problems(
         name, data, path, tbds[arch], maps) for name in layout.LIBRARIES}
