@@ -50,7 +50,7 @@ CONTROL_FIELDS = ("Package", "Name", "Version", "Architecture", "Depends", "Sect
 # kinds of CPU are served, so no CPU is named.
 DEPENDS = ("mobilesubstrate (>= 0.9.5000), preferenceloader, firmware (>= 7.0), "
            "firmware (<< 9.3)")
-# The slices of every shipped Mach-O file, in the order the build combines them.
+# The slices of every shipped Mach-O file, in any order (lipo puts armv7 first).
 SLICES = ("arm64", "armv7")
 # The rate and the volume are decimals: their fields need a keyboard with a decimal point.
 DECIMAL_KEYS = ("rate", "volumeRamp")
@@ -440,8 +440,8 @@ def slices_of(device_path, data):
                  for arch, image in macho.slices(data, name)}
     except macho.MachOError as error:
         return {}, [str(error)]
-    if tuple(found) != SLICES:
-        return found, [f"{name}: slices {', '.join(found) or 'none'}, expected "
+    if sorted(found) != sorted(SLICES) or len(found) != len(macho.fat_arches(data, name)):
+        return found, [f"{name}: slices {', '.join(sorted(found)) or 'none'}, expected "
                        f"{', '.join(SLICES)}"]
     return found, []
 
