@@ -16,9 +16,11 @@ packages=(
   libxml2-dev python3
   clang-format
   clang libclang-rt-14-dev
-  # The device build: arm64 iOS dylibs from clang-14, lld-14 and libc++ 14's headers; npm brings
+  # The device build: arm64 iOS dylibs from clang-14, lld-14 and libc++ 14's headers, armv7
+  # slices linked by lld-13's old Mach-O linker, universal files by llvm-14's lipo; npm brings
   # the Darwin C headers (device/sysroot).
-  clang-14 lld-14 llvm-14 libc++-14-dev libc++abi-14-dev npm python3-yaml libblocksruntime-dev
+  clang-14 lld-14 lld-13 llvm-14 libc++-14-dev libc++abi-14-dev npm python3-yaml
+  libblocksruntime-dev
   # The package's APT repository: its indexes and Release (dpkg-scanpackages, apt-ftparchive).
   dpkg-dev apt-utils bzip2
   # The device libraries run on an emulated CPU, and a faulting instruction is named.
