@@ -21,6 +21,7 @@ LC_CODE_SIGNATURE, LC_SEGMENT, LC_SEGMENT_64 = 0x1D, 0x1, 0x19
 CPU_TYPE_ARM, CPU_TYPE_ARM64, CPU_SUBTYPE_ARM_V7 = 12, 0x0100000C, 9
 OLD_LINKER, LIPO, OBJDUMP = "ld64.lld.darwinold-13", "llvm-lipo-14", "llvm-objdump-14"
 SIGN = os.path.join(fixture.REPOSITORY, "device", "sign", "sign.py")
+ARM64 = ("arm64",)  # the fixture's build as one thin slice, which the linker signed
 
 
 def load_commands(data):
@@ -108,7 +109,8 @@ def check_signature(test, data, identifier, segment_page):
 class SignerTest(fixture.FixtureTest):
     def setUp(self):
         super().setUp()
-        self.dylib = self.fixture.build("QuorvaneiOS8", os.path.join(self.fixture.folder, "lib"))
+        self.dylib = self.fixture.build("QuorvaneiOS8", os.path.join(self.fixture.folder, "lib"),
+                                        arches=ARM64)
         codesign.sign_file(self.dylib)
         with open(self.dylib, "rb") as signed:
             self.data = signed.read()
@@ -140,7 +142,7 @@ class SignerTest(fixture.FixtureTest):
 
     def test_a_dylib_linked_unsigned_gets_a_signature_command(self):
         unsigned = self.fixture.build("QuorvaneiOS7", os.path.join(self.fixture.folder, "plain"),
-                                      signature="-no_adhoc_codesign")
+                                      arches=ARM64, signature="-no_adhoc_codesign")
         with open(unsigned, "rb") as before:
             original = before.read()
         self.assertNotIn(LC_CODE_SIGNATURE, load_commands(original))
@@ -228,7 +230,8 @@ class UniversalSignerTest(fixture.FixtureTest):
         self.system = os.path.join(self.work, "libSystem.dylib")
         run(OLD_LINKER, "-arch", "armv7", "-dylib", "-install_name", "/usr/lib/libSystem.B.dylib",
             "-ios_version_min", "8.0", "-sdk_version", "8.0", system, "-o", self.system)
-        self.arm64 = self.fixture.build("QuorvaneiOS8", os.path.join(self.work, "arm64"))
+        self.arm64 = self.fixture.build("QuorvaneiOS8", os.path.join(self.work, "arm64"),
+                                        arches=ARM64)
 
     def assemble(self, name, text):
         source = fixture.write(os.path.join(self.work, f"{name}.s"), text)

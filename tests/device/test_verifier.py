@@ -1,10 +1,12 @@
 """The package checks on packages of fixture libraries: a good one passes, and each fault a
 broken build could ship is caught and named."""
 import os
+import re
 import subprocess
 import unittest
 
 import fixture
+import macho
 
 CALLS_UNLISTED = fixture.SOURCE + """
 extern int compress(void);
@@ -18,38 +20,58 @@ class VerifierTest(fixture.FixtureTest):
                                "--maps", self.fixture.maps, deb], capture_output=True, text=True)
         return done.returncode, done.stdout.splitlines()
 
+    def assertProblems(self, deb, expected):
+        """The verifier fails deb with exactly these lines, in whatever order it takes the
+        slices of a file."""
+        status, lines = self.verify(deb)
+        self.assertEqual(status, 1, lines)
+        self.assertCountEqual(lines, expected)
+
     def test_a_good_package_passes(self):
         status, lines = self.verify(self.fixture.package("good"))
         self.assertEqual(status, 0, lines)
-        self.assertRegex(lines[0], r"^QuorvaneiOS8.dylib: [0-9,]+ bytes; imports libSystem 2, "
-                                   r"libobjc 1$")
+        imports = {"QuorvaneiOS8.dylib": "libSystem 2, libobjc 1",
+                   "QuorvaneiOS7.dylib": "libSystem 2, libobjc 1",
+                   fixture.layout.PANE_NAME: "libSystem 1, libobjc 1"}
+        self.assertCountEqual([re.sub(r"[0-9,]+ bytes", "N bytes", line) for line in lines[:-1]],
+                              [f"{name} ({arch}): N bytes; imports {imported}"
+                               for name, imported in imports.items() for arch in fixture.SLICES])
         self.assertTrue(lines[-1].endswith("quorvane.deb: verified"))
 
-    def test_an_export_off_the_list_is_caught(self):
-        status, lines = self.verify(self.fixture.package(
-            "export", QuorvaneiOS7={"extra_exports": ["_qvHidden"]}))
-        self.assertEqual(status, 1)
-        self.assertEqual(lines, ["QuorvaneiOS7.dylib: exports _qvHidden, which is not on its list"])
+    def test_an_export_off_the_list_in_both_slices_or_in_one_is_caught(self):
+        extra = {"extra_exports": ["_qvHidden"]}
+        self.assertProblems(self.fixture.package(
+            "export", QuorvaneiOS7=extra, QuorvaneiOS8={**extra, "spoiled": ("armv7",)}), [
+            "QuorvaneiOS7.dylib (arm64): exports _qvHidden, which is not on its list",
+            "QuorvaneiOS7.dylib (armv7): exports _qvHidden, which is not on its list",
+            "QuorvaneiOS8.dylib (armv7): exports _qvHidden, which is not on its list",
+            "QuorvaneiOS8.dylib: its slices export different symbols"])
+
+    def test_a_thin_file_is_caught(self):
+        self.assertProblems(self.fixture.package("thin", QuorvaneiOS8={"arches": ("arm64",)}),
+                            ["QuorvaneiOS8.dylib: a thin file; expected the slices arm64, armv7"])
 
     def test_an_import_from_an_unlisted_library_is_caught(self):
-        status, lines = self.verify(self.fixture.package(
+        self.assertProblems(self.fixture.package(
             "import", QuorvaneiOS8={"source": CALLS_UNLISTED,
-                                    "extra_stubs": [self.fixture.unlisted]}))
-        self.assertEqual(status, 1)
-        self.assertEqual(lines, [
-            "QuorvaneiOS8.dylib: links /usr/lib/libz.1.dylib, which is not on the lists",
-            "QuorvaneiOS8.dylib: imports _compress from libz, which is not on the lists"])
+                                    "extra_stubs": [self.fixture.unlisted]}), [
+            line for arch in fixture.SLICES for line in (
+                f"QuorvaneiOS8.dylib ({arch}): links /usr/lib/libz.1.dylib, which is not on the "
+                "lists",
+                f"QuorvaneiOS8.dylib ({arch}): imports _compress from libz, which is not on the "
+                "lists")])
 
-    def test_a_broken_page_hash_is_caught(self):
+    def test_a_broken_page_hash_is_caught_in_its_slice(self):
         def spoil(name, path):
             if name == "QuorvaneiOS7":
                 with open(path, "r+b") as dylib:
-                    dylib.seek(0x4000)  # the first instruction of __text
+                    [arm64] = [arch for arch in macho.fat_arches(dylib.read())
+                               if arch.cputype == macho.CPU_TYPE_ARM64]
+                    dylib.seek(arm64.offset + 0x4000)  # the first instruction of __text
                     dylib.write(b"\x1f\x20\x03\xd5")  # nop
-        status, lines = self.verify(self.fixture.package("page", change=spoil))
-        self.assertEqual(status, 1)
-        self.assertEqual(lines, ["QuorvaneiOS7.dylib: signature: page 4 (offset 0x4000) does not "
-                                 "match its SHA-1 hash"])
+        self.assertProblems(self.fixture.package("page", change=spoil), [
+            "QuorvaneiOS7.dylib (arm64): signature: page 4 (offset 0x4000) does not match its "
+            "SHA-1 hash"])
 
     def test_a_stray_file_a_wrong_link_and_xz_are_caught(self):
         deb = self.fixture.package("good")
@@ -60,9 +82,7 @@ class VerifierTest(fixture.FixtureTest):
         fixture.write(root + "/Library/MobileSubstrate/DynamicLibraries/stray.txt", "")
         subprocess.run(["dpkg-deb", "--root-owner-group", "-Zxz", "-b", root, deb],
                        check=True, capture_output=True)
-        status, lines = self.verify(deb)
-        self.assertEqual(status, 1)
-        self.assertEqual(sorted(lines), [
+        self.assertProblems(deb, [
             "/Library/MobileSubstrate/DynamicLibraries/QuorvaneiOS7.dylib: should be a symlink "
             "to /Library/Application Support/Quorvane/QuorvaneiOS7.dylib",
             "/Library/MobileSubstrate/DynamicLibraries/stray.txt: an unexpected file",
@@ -80,11 +100,10 @@ class VerifierTest(fixture.FixtureTest):
         os.chmod(root + "/DEBIAN/postrm", 0o755)
         subprocess.run(["dpkg-deb", "--root-owner-group", "-Zgzip", "-b", root, deb],
                        check=True, capture_output=True)
-        status, lines = self.verify(deb)
-        self.assertEqual(status, 1)
-        self.assertEqual(lines, [
+        self.assertProblems(deb, [
             "postrm: does not end Camera and Photos without failing",
-            "HalvenorSettings: file type 6 is not MH_BUNDLE",
+            "HalvenorSettings (arm64): file type 6 is not MH_BUNDLE",
+            "HalvenorSettings (armv7): file type 6 is not MH_BUNDLE",
             "icon@2x.png: 29x29, expected 58x58"])
 
 
