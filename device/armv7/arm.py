@@ -83,3 +83,19 @@ def stub_lazy_pointer(raw, address):
     if len(raw) < STUB_SIZE or struct.unpack_from("<3I", raw) != STUB_CODE:
         return None
     return (address + 12 + struct.unpack_from("<I", raw, 12)[0]) & 0xFFFFFFFF
+
+
+# The linker's Thumb-to-ARM shim for a Thumb branch that cannot change state (b.w):
+# ldr.w ip, [pc, #4]; add ip, pc; bx ip; .long target - (shim + 8).
+SHIM_LOAD, SHIM_ADD, SHIM_JUMP = (0xF8DF, 0xC004), 0x44FC, 0x4760
+SHIM_SIZE = 12
+
+
+def shim_destination(raw, address):
+    """(ARM-mode destination, whether its add is the right one) of a Thumb shim, or None."""
+    if len(raw) < SHIM_SIZE:
+        return None
+    first, second, add, jump = struct.unpack_from("<4H", raw)
+    if (first, second) != SHIM_LOAD or jump != SHIM_JUMP or add & 0xFF00 != 0x4400:
+        return None
+    return (address + 8 + struct.unpack_from("<I", raw, 8)[0]) & 0xFFFFFFFF, add == SHIM_ADD

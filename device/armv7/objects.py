@@ -237,3 +237,42 @@ class ObjectFile:
 def read(path):
     with open(path, "rb") as source:
         return ObjectFile(source.read(), str(path))
+
+
+AR_MAGIC = b"!<arch>\n"
+AR_HEADER = 60
+
+
+def archive_members(data, label):
+    """(name, bytes) of each object in a static archive, GNU or BSD, its symbol tables left."""
+    if not data.startswith(AR_MAGIC):
+        raise ObjectError(f"{label}: not a static archive")
+    members, at, long_names = [], len(AR_MAGIC), b""
+    while at + AR_HEADER <= len(data):
+        header = data[at:at + AR_HEADER]
+        if header[58:60] != b"`\n":
+            raise ObjectError(f"{label}: a member header at {at} is damaged")
+        name, size = header[:16].decode("ascii", "replace").rstrip(), int(header[48:58])
+        body, at = data[at + AR_HEADER:at + AR_HEADER + size], at + AR_HEADER + size + size % 2
+        if name.startswith("#1/"):  # BSD: the name leads the body
+            length = int(name[3:])
+            name, body = body[:length].rstrip(b"\0").decode("utf-8", "replace"), body[length:]
+        elif name == "//":
+            long_names = body
+            continue
+        elif name.startswith("/") and name[1:].isdigit():
+            start = int(name[1:])
+            name = long_names[start:long_names.index(b"/\n", start)].decode("utf-8", "replace")
+        if name in ("/", "/SYM64/", "__.SYMDEF", "__.SYMDEF SORTED") or name == "":
+            continue
+        members.append((f"{label}({name.rstrip('/')})", body))
+    return members
+
+
+def read_inputs(path):
+    """The object files of a linker input: the object itself, or an archive's members."""
+    with open(path, "rb") as source:
+        data = source.read()
+    if data.startswith(AR_MAGIC):
+        return [ObjectFile(body, name) for name, body in archive_members(data, str(path))]
+    return [ObjectFile(data, str(path))]

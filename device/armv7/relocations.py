@@ -32,7 +32,6 @@ import argparse
 import os
 import struct
 import sys
-import time
 
 import yaml
 
@@ -48,6 +47,8 @@ LITERAL_SIZES = {objects.S_4BYTE_LITERALS: 4, objects.S_8BYTE_LITERALS: 8,
 SLOT_SECTIONS = (objects.S_LITERAL_POINTERS, objects.S_MOD_INIT_FUNC_POINTERS,
                  objects.S_MOD_TERM_FUNC_POINTERS)
 PIECE_SIZES = {"__cfstring": 16}
+# What the linker defines itself: the image's own Mach-O header, at the start of __TEXT.
+LINKER_DEFINED = ("___dso_handle", "__mh_dylib_header")
 OBJC_PREFIXES = {"objc-classes": ("_OBJC_CLASS_$_", "_OBJC_METACLASS_$_"),
                  "objc-eh-types": ("_OBJC_EHTYPE_$_",), "objc-ivars": ("_OBJC_IVAR_$_",)}
 
@@ -233,6 +234,17 @@ class Link:
                     (s for s in obj.symbols if s.defined and s.sect == section.number),
                     key=lambda s: s.value)
                 self.relocs[id(section)] = {r.address: r for r in section.relocations}
+        self.rank = {id(obj): self._load_rank(obj) for obj in objs}
+
+    def _load_rank(self, obj):
+        """Where the linker put the object among the others: the linked address of its first
+        code symbol that only it defines. Archive members load in the order they are needed,
+        not the order they are named, and the linker lays each section out in load order."""
+        unique = [self.linked.definitions[s.name][0] for s in obj.symbols
+                  if s.defined and len(self.defined[s.name]) == 1 and
+                  len(self.linked.definitions.get(s.name, [])) == 1 and
+                  obj.sections[s.sect - 1].name == "__text"]
+        return min(unique, default=None)
 
     # Atoms with symbols.
 
@@ -251,9 +263,12 @@ class Link:
             return set(in_image)
         same = [(o, s) for o, s in self.defined.get(symbol.name, []) if s.external ==
                 symbol.external]
-        if len(same) == len(in_image):
-            return {in_image[[s for _, s in same].index(symbol)]}
-        return set(in_image)  # ambiguous: more copies in the image than the objects name
+        ranks = [self.rank[id(o)] for o, _ in same]
+        if len(same) == len(in_image) and None not in ranks:
+            order = sorted(range(len(same)), key=lambda i: ranks[i])
+            position = order.index([s for _, s in same].index(symbol))
+            return {sorted(in_image)[position]}
+        return set(in_image)  # ambiguous: no load order, or the counts differ
 
     def symbol_location(self, obj, section, symbol, offset=0):
         addresses = {a + offset for a in self.symbol_addresses(obj, symbol)}
@@ -371,6 +386,9 @@ class Link:
         word = section.word(section.addr + reloc.address)
         if reloc.extern:
             return self.symbol_pointer(obj, obj.symbol(reloc.symbolnum).name, _signed(word))
+        if reloc.scattered:  # the atom by its address, word - address the addend
+            target = self.resolve(obj, obj.section_at(reloc.value), reloc.value)
+            return Pointer(target=target.moved(_signed(word - reloc.value)).as_pointer())
         if reloc.symbolnum == 0:
             return None
         target = obj.section(reloc.symbolnum)
@@ -378,6 +396,9 @@ class Link:
 
     def symbol_pointer(self, obj, name, addend):
         found = self.definition(obj, name)
+        if found is None and name in LINKER_DEFINED:
+            header = Location({self.linked.image.segments[0].vmaddr}, name)
+            return Pointer(target=header.moved(addend))
         if found is None:
             return Pointer(symbol=name, addend=addend)
         owner, symbol = found
@@ -594,13 +615,26 @@ class Checker:
         return self.first_fit(slots, lambda s: self.branch_problem(s, thumb, target))
 
     def linked_branch(self, slot, thumb):
-        return arm.branch_destination(self.linked.bytes_at(slot, 4) or bytes(4), slot, thumb)
+        """(destination, runs as Thumb, problem) of the linked branch at slot, through the
+        shim a Thumb branch that cannot change state goes through; None if it is gone."""
+        found = arm.branch_destination(self.linked.bytes_at(slot, 4) or bytes(4), slot, thumb)
+        if found is None or not found[1]:
+            return found and (*found, None)
+        shim = arm.shim_destination(self.linked.bytes_at(found[0], arm.SHIM_SIZE) or b"",
+                                    found[0])
+        if shim is None:
+            return (*found, None)
+        broken = None if shim[1] else (f"the Thumb shim at {found[0]:#x} for branch at "
+                                       f"{slot:#x} does not add its pc to its offset")
+        return shim[0], False, broken
 
     def branch_problem(self, slot, thumb, target):
         found = self.linked_branch(slot, thumb)
         if found is None:
             return f"the branch at {slot:#x} is gone"
-        destination, into_thumb = found
+        destination, into_thumb, broken = found
+        if broken:
+            return broken
         if destination not in target.addresses:
             return f"branch at {slot:#x}: " + _value_problem(destination, target)
         if into_thumb != target.thumb:
@@ -611,7 +645,9 @@ class Checker:
         found = self.linked_branch(slot, thumb)
         if found is None:
             return f"the branch at {slot:#x} is gone"
-        stub, into_thumb = found
+        stub, into_thumb, broken = found
+        if broken:
+            return broken
         section = self.linked.section_at(stub)
         lazy = arm.stub_lazy_pointer(self.linked.bytes_at(stub, arm.STUB_SIZE) or b"", stub)
         if section is None or section.flags & objects.SECTION_TYPE != objects.S_SYMBOL_STUBS \
@@ -661,11 +697,35 @@ class Checker:
                                      f"{IMAGE_INFO}")
 
 
+def linked_objects(paths, linked):
+    """The objects of the link: each object file, and the archive members the linker loaded.
+    A member was loaded when the image defines one of its non-weak external symbols; one with
+    only weak ones, when no object loaded so far defines them. An archive named twice on the
+    line, as static libraries that need each other are, is read once."""
+    objs, archives, seen = [], [], set()
+    for path in paths:
+        inputs = objects.read_inputs(path)
+        if len(inputs) == 1 and inputs[0].label == path:
+            objs += inputs
+        elif os.path.realpath(path) not in seen:
+            seen.add(os.path.realpath(path))
+            archives += inputs
+    for weak in (False, True):
+        defined = {s.name for obj in objs for s in obj.symbols if s.defined}
+        for member in archives:
+            names = {s.name for s in member.symbols if s.defined and s.external and
+                     s.weak == weak}
+            present = names & set(linked.definitions)
+            if member not in objs and present and (not weak or present - defined):
+                objs.append(member)
+    return objs
+
+
 def check(image_path, tbd_paths, object_paths):
     """(problems, summary line) of the link of object_paths into image_path."""
     tbds = read_tbds(tbd_paths)
     linked = Linked(image_path)
-    objs = [objects.read(path) for path in object_paths]
+    objs = linked_objects(object_paths, linked)
     checker = Checker(Link(linked, objs, tbds))
     for obj in objs:
         checker.check_object(obj)
@@ -693,5 +753,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    started = time.monotonic()
     main(sys.argv[1:])
