@@ -8,6 +8,7 @@ list, and the device checks hold a built package to it.
                                   HalvenorSettings and the drawn icon.png and icon@2x.png from
                                   BUILT_DIR, and writes ROOT/DEBIAN: control, postinst, postrm
     layout.py --version           prints the project's version, which the package carries
+    layout.py --slices            prints the slices every shipped Mach-O file holds
 """
 import os
 import plistlib
@@ -21,6 +22,11 @@ PACKAGE = os.path.join(REPOSITORY, "package")
 SPECIFIERS = os.path.join(PACKAGE, "settings", "Qel.plist")
 
 LIBRARIES = ("QuorvaneiOS8", "QuorvaneiOS7")
+# The slices every shipped Mach-O file holds. The armv7 slice builds (device/armv7/), but its
+# linker resolves references into the weak definitions it coalesces across objects to the
+# wrong atoms, and the link's relocation check refuses it: until that is mended, the package
+# is arm64-only and guarded to 64-bit devices.
+SLICES = ("arm64",)
 INSTALL_DIR = "/Library/Application Support/Quorvane"
 LOADER_DIR = "/Library/MobileSubstrate/DynamicLibraries"
 PANE_NAME = "HalvenorSettings"
@@ -140,6 +146,9 @@ def lay_out(root, built_dir):
 def main(argv):
     if argv[1:] == ["--version"]:
         print(project_version())
+        return
+    if argv[1:] == ["--slices"]:
+        print(" ".join(SLICES))
         return
     if len(argv) != 3:
         sys.exit("usage: layout.py ROOT BUILT_DIR | --version")

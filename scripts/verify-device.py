@@ -1,13 +1,13 @@
 #!/usr/bin/python3
-"""Checks a device package as far as it can be checked without a device: each Mach-O file is
-universal, with an arm64 and an armv7 slice, and each slice is checked on its own: each dylib's
+"""Checks a device package as far as it can be checked without a device: each Mach-O file holds
+the slices the package ships (thin for one, universal for more), each checked on its own: each dylib's
 format, minimum system, exports (the same on both slices), imports, constructor and signature; the settings pane's bundle (its
 executable's format, minimum system, imports and signature, Info.plist, icons, entry and
 specifiers); the control fields and maintainer scripts; the file tree; the loader's filters.
 Prints one line per failure and exits 1, or prints each Mach-O file's size and imports and
 exits 0.
 
-    verify-device.py [--tbd DIR] [--maps DIR] [--systems FILE] PACKAGE.deb
+    verify-device.py [--tbd DIR] [--maps DIR] [--systems FILE] [--slices A,B] PACKAGE.deb
 
 --tbd holds the .tbd lists of what may be imported (device/tbd), --maps the libraries' version
 scripts that name their exports (libraries/), --systems the published system releases
@@ -46,12 +46,11 @@ SETTINGS_NOTIFICATION = "com.Tovi.Halvenor.prefs"
 BOUND_MARGIN = 1.0
 CONTROL_FIELDS = ("Package", "Name", "Version", "Architecture", "Depends", "Section",
                   "Maintainer", "Author", "Description", "Depiction", "Icon")
-# Substrate's first arm64 release; no library loads on iOS 9.3 or later (package/filters/). Both
-# kinds of CPU are served, so no CPU is named.
+# Substrate's first arm64 release; no library loads on iOS 9.3 or later (package/filters/);
+# cy+cpu.arm64 is the package manager's virtual package of 64-bit devices, while the package
+# holds no armv7 slice.
 DEPENDS = ("mobilesubstrate (>= 0.9.5000), preferenceloader, firmware (>= 7.0), "
-           "firmware (<< 9.3)")
-# The slices of every shipped Mach-O file, in any order (lipo puts armv7 first).
-SLICES = ("arm64", "armv7")
+           "firmware (<< 9.3), cy+cpu.arm64")
 # The rate and the volume are decimals: their fields need a keyboard with a decimal point.
 DECIMAL_KEYS = ("rate", "volumeRamp")
 # dyld's special ordinals, as llvm-objdump names them: none is a two-level bind.
@@ -187,8 +186,6 @@ def image_problems(name, data, path, tbds, filetype):
     except macho.MachOError as error:
         return None, [str(error)]
     problems = []
-    if image.arch not in SLICES:
-        problems.append(f"is a {image.arch} image, not one of {', '.join(SLICES)}")
     if image.filetype != filetype:
         problems.append(f"file type {image.filetype} is not "
                         f"{'MH_DYLIB' if filetype == macho.MH_DYLIB else 'MH_BUNDLE'}")
@@ -430,26 +427,39 @@ def pane_problems(files):
     return problems + icon_problems(files) + specifier_problems(specifiers)
 
 
-def slices_of(device_path, data):
-    """{arch: slice bytes} of a shipped universal file; Failure-free: problems are returned."""
+def thin_slice(name, data, arch):
+    """{arch: bytes} of a shipped thin file, which one slice alone is shipped as."""
+    if macho.is_fat(data):
+        return {}, [f"{name}: a universal file; expected a thin {arch} file"]
+    try:
+        found = macho.MachO(data, name).arch
+    except macho.MachOError as error:
+        return {}, [str(error)]
+    return ({arch: data}, []) if found == arch else ({}, [f"{name}: {found}, expected {arch}"])
+
+
+def slices_of(device_path, data, slices):
+    """{arch: slice bytes} of a shipped file; Failure-free: problems are returned."""
     name = os.path.basename(device_path)
+    if len(slices) == 1:
+        return thin_slice(name, data, slices[0])
     if not macho.is_fat(data):
-        return {}, [f"{name}: a thin file; expected the slices {', '.join(SLICES)}"]
+        return {}, [f"{name}: a thin file; expected the slices {', '.join(slices)}"]
     try:
         found = {macho.arch_name(arch.cputype, arch.cpusubtype): image
                  for arch, image in macho.slices(data, name)}
     except macho.MachOError as error:
         return {}, [str(error)]
-    if sorted(found) != sorted(SLICES) or len(found) != len(macho.fat_arches(data, name)):
+    if sorted(found) != sorted(slices) or len(found) != len(macho.fat_arches(data, name)):
         return found, [f"{name}: slices {', '.join(sorted(found)) or 'none'}, expected "
-                       f"{', '.join(SLICES)}"]
+                       f"{', '.join(slices)}"]
     return found, []
 
 
-def universal_problems(device_path, data, check, scratch, report):
+def slice_problems(device_path, data, slices, check, scratch, report):
     """Each slice of one shipped file checked on its own, and their exports compared."""
     name = os.path.basename(device_path)
-    found, problems = slices_of(device_path, data)
+    found, problems = slices_of(device_path, data, slices)
     exported = {}
     for arch, image in found.items():
         path = os.path.join(scratch, arch, name)
@@ -472,14 +482,14 @@ def read_systems(path):
         return yaml.safe_load(source)["systems"]
 
 
-def verify(deb, tbd_dir, maps, systems_file, report):
+def verify(deb, tbd_dir, maps, systems_file, slices, report):
     archive = io.BytesIO(run(tool("dpkg-deb"), "--fsys-tarfile", deb))
     with tarfile.open(fileobj=archive) as tree:
         members = tree.getmembers()
         files = {member_path(m): tree.extractfile(m).read() for m in members if m.isfile()}
     problems = (control_problems(deb) + maintainer_script_problems(deb) +
                 tree_problems(members))
-    tbds = {arch: read_tbds(tbd_dir, arch) for arch in SLICES}
+    tbds = {arch: read_tbds(tbd_dir, arch) for arch in slices}
     images = {layout.library_path(name): lambda data, path, arch, name=name: library_problems(
         name, data, path, tbds[arch], maps) for name in layout.LIBRARIES}
     images[layout.PANE_EXECUTABLE] = lambda data, path, arch: bundle_problems(data, path,
@@ -488,7 +498,7 @@ def verify(deb, tbd_dir, maps, systems_file, report):
         for device_path, check in images.items():
             data = files.get(device_path)
             if data is not None:
-                problems += universal_problems(device_path, data, check, scratch, report)
+                problems += slice_problems(device_path, data, slices, check, scratch, report)
     filters = {name: files.get(f"{layout.LOADER_DIR}/{name}.plist", b"")
                for name in layout.LIBRARIES}
     problems += filter_problems(filters, read_systems(systems_file))
@@ -501,11 +511,14 @@ def main(argv):
     parser.add_argument("--maps", default=os.path.join(REPOSITORY, "libraries"))
     parser.add_argument("--systems",
                         default=os.path.join(REPOSITORY, "host", "devices", "systems.yaml"))
+    parser.add_argument("--slices", default=",".join(layout.SLICES),
+                        help="the slices each Mach-O file must hold, comma-separated")
     parser.add_argument("package")
     args = parser.parse_args(argv)
     report = []
     try:
-        problems = verify(args.package, args.tbd, args.maps, args.systems, report)
+        problems = verify(args.package, args.tbd, args.maps, args.systems,
+                          tuple(args.slices.split(",")), report)
     except (Failure, OSError, ValueError, yaml.YAMLError, tarfile.TarError) as error:
         problems = [f"cannot verify {args.package}: {error}"]
     print("\n".join(problems or report + [f"{args.package}: verified"]))

@@ -43,7 +43,8 @@ foreach(tbd ${QUORVANE_TBDS})
 endforeach()
 add_custom_target(QuorvaneArmv7Stubs DEPENDS ${stub_dylibs})
 
-# The old linker through clang's driver and link.py, which fails the link on any warning: a
+# The old linker through clang's driver and link.py, which fails the link on any warning, names
+# the image info again and checks every relocation of the link before the image may be used: a
 # linker version before 520 keeps the driver to -iphoneos_version_min, which it reads. No
 # -dead_strip: it drops the no_dead_strip sections (the class list, the image info) with the
 # rest. __text starts a page of its own, so the load commands always have room for the
@@ -53,8 +54,4 @@ function(quorvane_armv7_link name symbols)
   target_link_options(${name} PRIVATE -nostdlib --ld-path=${ARMV7_TOOLS}/link.py
                       -mlinker-version=400 "LINKER:-sdk_version,${QUORVANE_IOS_VERSION}"
                       "LINKER:${symbols}" "LINKER:-sectalign,__TEXT,__text,0x1000" ${ARGN})
-  add_custom_command(TARGET ${name} POST_BUILD
-                     COMMAND ${ARMV7_PYTHON} ${ARMV7_TOOLS}/imageinfo.py
-                             $<TARGET_FILE:${name}>
-                     VERBATIM)
 endfunction()

@@ -35,8 +35,10 @@ import sys
 
 import yaml
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "emulator"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "..", "emulator"), os.path.join(HERE, "..")]
 import arm  # noqa: E402
+import tapi  # noqa: E402
 import image as images  # noqa: E402
 import objects  # noqa: E402
 from objects import ObjectError  # noqa: E402
@@ -49,8 +51,6 @@ SLOT_SECTIONS = (objects.S_LITERAL_POINTERS, objects.S_MOD_INIT_FUNC_POINTERS,
 PIECE_SIZES = {"__cfstring": 16}
 # What the linker defines itself: the image's own Mach-O header, at the start of __TEXT.
 LINKER_DEFINED = ("___dso_handle", "__mh_dylib_header")
-OBJC_PREFIXES = {"objc-classes": ("_OBJC_CLASS_$_", "_OBJC_METACLASS_$_"),
-                 "objc-eh-types": ("_OBJC_EHTYPE_$_",), "objc-ivars": ("_OBJC_IVAR_$_",)}
 
 
 class CheckError(Exception):
@@ -59,37 +59,18 @@ class CheckError(Exception):
 
 # --- the .tbd lists ---------------------------------------------------------------------------
 
-class _TbdLoader(yaml.SafeLoader):
-    """Reads TAPI documents (tagged !tapi-tbd) as plain mappings."""
-
-
-_TbdLoader.add_multi_constructor(
-    "!", lambda loader, suffix, node: loader.construct_mapping(node, deep=True))
-
-
 def read_tbds(paths):
-    """{symbol: {install names of the libraries whose .tbd lists it}}."""
+    """{symbol: {install names of the libraries whose .tbd lists it for armv7}}."""
     libraries = {}
     for path in paths:
         try:
-            with open(path, encoding="utf-8") as source:
-                documents = list(yaml.load_all(source, Loader=_TbdLoader))
-        except (OSError, yaml.YAMLError) as error:
+            listed = tapi.read(path, "armv7")
+        except (OSError, yaml.YAMLError, tapi.TbdError) as error:
             raise CheckError(f"{path}: cannot be read as a .tbd: {error}") from None
-        for document in documents:
-            if not isinstance(document, dict) or "install-name" not in document:
-                raise CheckError(f"{path}: not a TAPI stub with an install-name")
-            for section in (document.get("exports") or []) + (document.get("reexports") or []):
-                for symbol in _tbd_symbols(section):
-                    libraries.setdefault(symbol, set()).add(document["install-name"])
+        for install_name, symbols in listed:
+            for symbol in symbols:
+                libraries.setdefault(symbol, set()).add(install_name)
     return libraries
-
-
-def _tbd_symbols(section):
-    for kind in ("symbols", "weak-symbols", "thread-local-symbols"):
-        yield from section.get(kind) or []
-    for kind, prefixes in OBJC_PREFIXES.items():
-        yield from (prefix + name for name in section.get(kind) or [] for prefix in prefixes)
 
 
 # --- the linked image -------------------------------------------------------------------------

@@ -15,9 +15,11 @@ int qvPack(void) { return compress(); }
 
 
 class VerifierTest(fixture.FixtureTest):
-    def verify(self, deb):
+    def verify(self, deb, slices=",".join(fixture.SLICES)):
+        """The fixture's packages are universal, as the package is once it ships armv7."""
         done = subprocess.run(["/usr/bin/python3", fixture.VERIFIER, "--tbd", self.fixture.tbd,
-                               "--maps", self.fixture.maps, deb], capture_output=True, text=True)
+                               "--maps", self.fixture.maps, "--slices", slices, deb],
+                              capture_output=True, text=True)
         return done.returncode, done.stdout.splitlines()
 
     def assertProblems(self, deb, expected):
@@ -26,6 +28,13 @@ class VerifierTest(fixture.FixtureTest):
         status, lines = self.verify(deb)
         self.assertEqual(status, 1, lines)
         self.assertCountEqual(lines, expected)
+
+    def test_a_universal_file_is_caught_while_the_package_ships_one_slice(self):
+        status, lines = self.verify(self.fixture.package("good"), slices="arm64")
+        self.assertEqual(status, 1, lines)
+        self.assertEqual(sorted(lines), [f"{name}: a universal file; expected a thin arm64 file"
+                                         for name in ("HalvenorSettings", "QuorvaneiOS7.dylib",
+                                                      "QuorvaneiOS8.dylib")])
 
     def test_a_good_package_passes(self):
         status, lines = self.verify(self.fixture.package("good"))
