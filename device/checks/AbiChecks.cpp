@@ -57,4 +57,5 @@ static_assert(!qv::declaredAs<void, id, double>("v@:@q"));
 // Struct results larger than a word come back through memory on armv7 only.
 static_assert(qv::detail::returnsThroughMemory<CGRect>() == (sizeof(void*) == 4));
 static_assert(qv::detail::returnsThroughMemory<CMTime>() == (sizeof(void*) == 4));
-static_assert(!qv::detail::returnsThroughMemory<id>() && !qv::detail::returnsThroughMemory<float>());
+static_assert(!qv::detail::returnsThroughMemory<id>() &&
+              !qv::detail::returnsThroughMemory<float>());

@@ -1,10 +1,10 @@
 // CoreGraphics geometry: points, sizes, rectangles and affine transforms, with the platform's
 // names and conventions.
 //
-// Coordinates are CGFloat: double on 64-bit targets, float on 32-bit devices. Rectangle accessors work on the
-// standardised rectangle, so a negative width or height reads as the same area with its origin
-// moved. Transforms map row vectors: x' = a·x + c·y + tx, y' = b·x + d·y + ty, and
-// CGAffineTransformConcat(t1, t2) applies t1 first, then t2. In a y-down view space a positive
+// Coordinates are CGFloat: double on 64-bit targets, float on 32-bit devices. Rectangle
+// accessors work on the standardised rectangle, so a negative width or height reads as the same
+// area with its origin moved. Transforms map row vectors: x' = a·x + c·y + tx, y' = b·x + d·y + ty,
+// and CGAffineTransformConcat(t1, t2) applies t1 first, then t2. In a y-down view space a positive
 // rotation angle turns clockwise on screen.
 #pragma once
 

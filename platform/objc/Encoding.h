@@ -94,10 +94,16 @@ constexpr bool spellsBOOL(std::string_view encoding) {
 // long are 'q' there, CGFloat 'd'.
 constexpr char widened(char letter) {
   switch (letter) {
-    case 'i': case 'l': return 'q';
-    case 'I': case 'L': return 'Q';
-    case 'f': return 'd';
-    default: return letter;
+    case 'i':
+    case 'l':
+      return 'q';
+    case 'I':
+    case 'L':
+      return 'Q';
+    case 'f':
+      return 'd';
+    default:
+      return letter;
   }
 }
 

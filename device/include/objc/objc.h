@@ -1,5 +1,6 @@
 // The Apple Objective-C runtime's basic types on iOS, arm64 and armv7, as the device's
-// libobjc.A.dylib defines them. Compatible with Objective-C++, where id, SEL and Class are built in.
+// libobjc.A.dylib defines them. Compatible with Objective-C++, where id, SEL and Class are built
+// in.
 #pragma once
 
 #ifdef __cplusplus
