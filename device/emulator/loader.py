@@ -4,10 +4,9 @@ Objective-C classes realised by the runtime and its static constructors run in o
 """
 from unicorn import UC_PROT_EXEC, UC_PROT_READ, UC_PROT_WRITE
 
-from machine import PAGE, EmulationError
+from machine import EmulationError
 
 VM_PROT_READ, VM_PROT_WRITE, VM_PROT_EXECUTE = 1, 2, 4
-SLIDE = 0x1_0000_0000
 
 
 def _protection(vm):
@@ -42,13 +41,21 @@ class LoadedImage:
         return (self.address(section.addr), section.size) if section else (0, 0)
 
 
-def map_image(machine, image, name, resolve, slide=SLIDE):
-    """Maps and fixes up `image`; `resolve(fixup)` answers each import's address."""
+def map_image(machine, image, name, resolve):
+    """Maps and fixes up `image` at the architecture's slide; `resolve(fixup)` answers each
+    import's address."""
+    if image.word != machine.abi.word or image.cputype != machine.abi.cputype:
+        raise EmulationError(f"{name}: an image of CPU type {image.cputype:#x} on an "
+                             f"{machine.abi.name} machine")
+    slide, page = machine.abi.image_slide, machine.abi.page
     loaded = LoadedImage(image, name, slide)
     for segment in image.segments:
         if segment.vmsize == 0 or segment.name == "__PAGEZERO":
             continue
-        size = -(-segment.vmsize // PAGE) * PAGE
+        if segment.vmaddr % page:
+            raise EmulationError(f"{name}: segment {segment.name} at {segment.vmaddr:#x} is not "
+                                 f"on a {page:#x}-byte page")
+        size = -(-segment.vmsize // page) * page
         start = segment.vmaddr + slide
         machine.uc.mem_map(start, size, _protection(segment.initprot) | UC_PROT_READ)
         machine.write(start, image.data[segment.fileoff:segment.fileoff + segment.filesize])
