@@ -67,14 +67,16 @@ MethodHook classHook(const char* selector, R (*replacement)(id, SEL, Args...),
   return {HookKind::ClassMethod, selector, qv::toIMP(replacement), original.slot(), types, types};
 }
 
-// `Types` is the encoding the platform declares for the added method, such as "v@:@q"; the
-// implementation must take exactly those types on the target being compiled (NSInteger is 'q'
-// on 64-bit devices).
+// `Types` is the encoding the platform declares for the added method, such as "v@:@q" (NSInteger
+// is 'q' on 64-bit devices); the implementation must take exactly those types on the target
+// being compiled, and is added with the types as that target spells them.
 template <qv::EncodingText Types, typename R, typename... Args>
 MethodHook addedMethod(const char* selector, R (*implementation)(id, SEL, Args...)) {
-  static_assert(qv::declaredAs<R, Args...>(Types.text),
-                "the added method's implementation does not take its declared types");
-  return {HookKind::AddedMethod,        selector, qv::toIMP(implementation), nullptr, Types.text,
+  return {HookKind::AddedMethod,
+          selector,
+          qv::toIMP(implementation),
+          nullptr,
+          qv::addedTypes<Types, R, Args...>(),
           detail::typesOf<R, Args...>()};
 }
 

@@ -19,7 +19,7 @@
 namespace quorvane::hud {
 namespace {
 
-constexpr double kPadding = 4.0;
+constexpr CGFloat kPadding = 4;
 // Systems from this Foundation version on rotate a window's content themselves.
 constexpr double kRotatingFoundationVersion = 1140.1;
 constexpr double kRotationDuration = 0.3;
@@ -144,33 +144,33 @@ void layoutSubviews(id self, SEL) {
   if (id parent = send<id>(self, "superview"_sel)) send(self, "setFrame:"_sel, boundsOf(parent));
   HUDState& s = hudState(self);
   const CGRect bounds = boundsOf(self);
-  const double W = bounds.size.width, H = bounds.size.height;
+  const CGFloat W = bounds.size.width, H = bounds.size.height;
   const float m = load(s.margin);
-  const double xOffset = load(s.xOffset), yOffset = load(s.yOffset);
-  const double maxWidth = W - static_cast<double>(4 * m);
+  const CGFloat xOffset = load(s.xOffset), yOffset = load(s.yOffset);
+  const CGFloat maxWidth = W - static_cast<CGFloat>(4 * m);
 
   const Ref<> indicator = objectOf(self, &HUDState::indicator);
   const CGSize indicatorSize = indicator ? boundsOf(indicator).size : CGSizeZero;
-  const double iw = std::min(indicatorSize.width, maxWidth), ih = indicatorSize.height;
+  const CGFloat iw = std::min(indicatorSize.width, maxWidth), ih = indicatorSize.height;
   const CGSize labelSize = lineSize(s.label);
-  const double lw = std::min(labelSize.width, maxWidth), lh = labelSize.height;
+  const CGFloat lw = std::min(labelSize.width, maxWidth), lh = labelSize.height;
   const bool aboveDetails = ih > 0 || lh > 0;
 
-  double totalWidth = std::max({0.0, iw, lw});
+  CGFloat totalWidth = std::max({CGFloat{0}, iw, lw});
   const bool padAfterIndicator = ih > 0 && lh > 0;
-  double totalHeight = ih + lh;
+  CGFloat totalHeight = ih + lh;
   if (padAfterIndicator) totalHeight += kPadding;
-  const double remainingHeight = H - totalHeight - kPadding - static_cast<double>(4 * m);
+  const CGFloat remainingHeight = H - totalHeight - kPadding - static_cast<CGFloat>(4 * m);
   const CGSize details = wrappedSize(s.detailsLabel, {maxWidth, remainingHeight});
-  const double dw = details.width, dh = details.height;
+  const CGFloat dw = details.width, dh = details.height;
   totalWidth = std::max(totalWidth, dw);
   const bool padBeforeDetails = dh > 0 && aboveDetails;
   totalHeight += dh;
   if (padBeforeDetails) totalHeight += kPadding;
-  totalWidth += static_cast<double>(2 * m);
-  totalHeight += static_cast<double>(2 * m);
+  totalWidth += static_cast<CGFloat>(2 * m);
+  totalHeight += static_cast<CGFloat>(2 * m);
 
-  double y = std::round((H - totalHeight) / 2) + m + yOffset;
+  CGFloat y = std::round((H - totalHeight) / 2) + m + yOffset;
   setFrame(indicator, std::round((W - iw) / 2) + xOffset, y, iw, ih);
   y += ih;
   if (padAfterIndicator) y += kPadding;
@@ -180,9 +180,9 @@ void layoutSubviews(id self, SEL) {
   setFrame(s.detailsLabel, std::round((W - dw) / 2) + xOffset, y, dw, dh);
 
   if (load(s.square)) {
-    const double side = std::max(totalWidth, totalHeight);
-    if (side <= W - static_cast<double>(2 * m)) totalWidth = side;
-    if (side <= H - static_cast<double>(2 * m)) totalHeight = side;
+    const CGFloat side = std::max(totalWidth, totalHeight);
+    if (side <= W - static_cast<CGFloat>(2 * m)) totalWidth = side;
+    if (side <= H - static_cast<CGFloat>(2 * m)) totalHeight = side;
   }
   const CGSize minimum = sizeOf(self, &HUDState::minSize);
   storeSize(self, &HUDState::size,

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Checks a device package as far as it can be checked without a device: each dylib's format,
-minimum system, exports, imports, constructor and signature; the settings pane's bundle (its
+"""Checks a device package as far as it can be checked without a device: each Mach-O file is
+universal, with an arm64 and an armv7 slice, and each slice is checked on its own: each dylib's
+format, minimum system, exports (the same on both slices), imports, constructor and signature; the settings pane's bundle (its
 executable's format, minimum system, imports and signature, Info.plist, icons, entry and
 specifiers); the control fields and maintainer scripts; the file tree; the loader's filters.
 Prints one line per failure and exits 1, or prints each Mach-O file's size and imports and
@@ -32,6 +33,7 @@ import codesign  # noqa: E402
 import exports  # noqa: E402
 import layout  # noqa: E402
 import macho  # noqa: E402
+import tapi  # noqa: E402
 
 MINIMUM_IOS = {"QuorvaneiOS8": (8, 0, 0), "QuorvaneiOS7": (7, 0, 0),
                layout.PANE_NAME: (7, 0, 0)}
@@ -44,10 +46,12 @@ SETTINGS_NOTIFICATION = "com.Tovi.Halvenor.prefs"
 BOUND_MARGIN = 1.0
 CONTROL_FIELDS = ("Package", "Name", "Version", "Architecture", "Depends", "Section",
                   "Maintainer", "Author", "Description", "Depiction", "Icon")
-# Substrate's first arm64 release; no library loads on iOS 9.3 or later (package/filters/);
-# cy+cpu.arm64 is the package manager's virtual package of 64-bit devices.
+# Substrate's first arm64 release; no library loads on iOS 9.3 or later (package/filters/). Both
+# kinds of CPU are served, so no CPU is named.
 DEPENDS = ("mobilesubstrate (>= 0.9.5000), preferenceloader, firmware (>= 7.0), "
-           "firmware (<< 9.3), cy+cpu.arm64")
+           "firmware (<< 9.3)")
+# The slices of every shipped Mach-O file, in the order the build combines them.
+SLICES = ("arm64", "armv7")
 # The rate and the volume are decimals: their fields need a keyboard with a decimal point.
 DECIMAL_KEYS = ("rate", "volumeRamp")
 # dyld's special ordinals, as llvm-objdump names them: none is a two-level bind.
@@ -76,42 +80,12 @@ def run(*command):
 
 # --- the stubs: what each system library exports -------------------------------------------
 
-class _TbdLoader(yaml.SafeLoader):
-    """Reads TAPI documents (tagged !tapi-tbd) as plain mappings."""
-
-
-_TbdLoader.add_multi_constructor(
-    "!", lambda loader, suffix, node: loader.construct_mapping(node, deep=True))
-
-OBJC_PREFIXES = {"objc-classes": ("_OBJC_CLASS_$_", "_OBJC_METACLASS_$_"),
-                 "objc-eh-types": ("_OBJC_EHTYPE_$_",), "objc-ivars": ("_OBJC_IVAR_$_",)}
-
-
-def tbd_symbols(section):
-    names = set()
-    for kind in ("symbols", "weak-symbols", "thread-local-symbols"):
-        names.update(section.get(kind) or [])
-    for kind, prefixes in OBJC_PREFIXES.items():
-        names.update(prefix + name for name in section.get(kind) or [] for prefix in prefixes)
-    return names
-
-
-def read_tbds(folder):
-    """{install name: exported symbols} of every .tbd in folder."""
-    libraries = {}
-    for name in sorted(os.listdir(folder)):
-        if not name.endswith(".tbd"):
-            continue
-        with open(os.path.join(folder, name), encoding="utf-8") as source:
-            for document in yaml.load_all(source, Loader=_TbdLoader):
-                if not isinstance(document, dict) or "install-name" not in document:
-                    raise Failure(f"{name}: not a TAPI stub with an install-name")
-                symbols = libraries.setdefault(document["install-name"], set())
-                for section in (document.get("exports") or []) + (document.get("reexports") or []):
-                    symbols |= tbd_symbols(section)
-    if not libraries:
-        raise Failure(f"{folder} holds no .tbd file")
-    return libraries
+def read_tbds(folder, arch):
+    """{install name: the symbols it gives the slice}, from the .tbd lists in folder."""
+    try:
+        return tapi.read_folder(folder, arch)
+    except tapi.TbdError as error:
+        raise Failure(str(error)) from None
 
 
 # --- one dylib --------------------------------------------------------------------------------
@@ -191,7 +165,8 @@ def import_problems(path, image, tbds):
 
 
 def constructor_problems(image):
-    pointers = sum(section.size // 8 for segment in image.segments
+    word = 8 if image.is_64 else 4
+    pointers = sum(section.size // word for segment in image.segments
                    for section in segment.sections if section.name == "__mod_init_func")
     offsets = sum(section.size // 4 for segment in image.segments
                   for section in segment.sections if section.name == "__init_offsets")
@@ -212,6 +187,8 @@ def image_problems(name, data, path, tbds, filetype):
     except macho.MachOError as error:
         return None, [str(error)]
     problems = []
+    if image.arch not in SLICES:
+        problems.append(f"is a {image.arch} image, not one of {', '.join(SLICES)}")
     if image.filetype != filetype:
         problems.append(f"file type {image.filetype} is not "
                         f"{'MH_DYLIB' if filetype == macho.MH_DYLIB else 'MH_BUNDLE'}")
@@ -235,7 +212,7 @@ def library_problems(name, data, path, tbds, maps):
                             f"{layout.library_path(name)!r}")
         problems += export_problems(path, name, maps)
         problems += constructor_problems(image)
-    return [f"{name}.dylib: {problem}" for problem in problems]
+    return problems
 
 
 def bundle_problems(data, path, tbds):
@@ -245,7 +222,7 @@ def bundle_problems(data, path, tbds):
     if image is not None:
         problems += [f"exports {symbol}: the bundle exports nothing"
                      for symbol in sorted(exported_names(path))]
-    return [f"{layout.PANE_NAME}: {problem}" for problem in problems]
+    return problems
 
 
 # --- the package ------------------------------------------------------------------------------
@@ -453,6 +430,43 @@ def pane_problems(files):
     return problems + icon_problems(files) + specifier_problems(specifiers)
 
 
+def slices_of(device_path, data):
+    """{arch: slice bytes} of a shipped universal file; Failure-free: problems are returned."""
+    name = os.path.basename(device_path)
+    if not macho.is_fat(data):
+        return {}, [f"{name}: a thin file; expected the slices {', '.join(SLICES)}"]
+    try:
+        found = {macho.arch_name(arch.cputype, arch.cpusubtype): image
+                 for arch, image in macho.slices(data, name)}
+    except macho.MachOError as error:
+        return {}, [str(error)]
+    if tuple(found) != SLICES:
+        return found, [f"{name}: slices {', '.join(found) or 'none'}, expected "
+                       f"{', '.join(SLICES)}"]
+    return found, []
+
+
+def universal_problems(device_path, data, check, scratch, report):
+    """Each slice of one shipped file checked on its own, and their exports compared."""
+    name = os.path.basename(device_path)
+    found, problems = slices_of(device_path, data)
+    exported = {}
+    for arch, image in found.items():
+        path = os.path.join(scratch, arch, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as out:
+            out.write(image)
+        slice_problems = [f"{name} ({arch}): {problem}" for problem in check(image, path, arch)]
+        problems += slice_problems
+        exported[arch] = exported_names(path)
+        if not slice_problems:
+            report.append(f"{name} ({arch}): {len(image):,} bytes; "
+                          f"imports {imports_by_library(path)}")
+    if len({frozenset(names) for names in exported.values()}) > 1:
+        problems.append(f"{name}: its slices export different symbols")
+    return problems
+
+
 def read_systems(path):
     with open(path, encoding="utf-8") as source:
         return yaml.safe_load(source)["systems"]
@@ -465,23 +479,16 @@ def verify(deb, tbd_dir, maps, systems_file, report):
         files = {member_path(m): tree.extractfile(m).read() for m in members if m.isfile()}
     problems = (control_problems(deb) + maintainer_script_problems(deb) +
                 tree_problems(members))
-    tbds = read_tbds(tbd_dir)
-    images = {layout.library_path(name): lambda data, path, name=name: library_problems(
-        name, data, path, tbds, maps) for name in layout.LIBRARIES}
-    images[layout.PANE_EXECUTABLE] = lambda data, path: bundle_problems(data, path, tbds)
+    tbds = {arch: read_tbds(tbd_dir, arch) for arch in SLICES}
+    images = {layout.library_path(name): lambda data, path, arch, name=name: library_problems(
+        name, data, path, tbds[arch], maps) for name in layout.LIBRARIES}
+    images[layout.PANE_EXECUTABLE] = lambda data, path, arch: bundle_problems(data, path,
+                                                                             tbds[arch])
     with tempfile.TemporaryDirectory() as scratch:
         for device_path, check in images.items():
             data = files.get(device_path)
-            if data is None:
-                continue
-            path = os.path.join(scratch, os.path.basename(device_path))
-            with open(path, "wb") as out:
-                out.write(data)
-            found = check(data, path)
-            problems += found
-            if not found:
-                report.append(f"{os.path.basename(device_path)}: {len(data):,} bytes; "
-                              f"imports {imports_by_library(path)}")
+            if data is not None:
+                problems += universal_problems(device_path, data, check, scratch, report)
     filters = {name: files.get(f"{layout.LOADER_DIR}/{name}.plist", b"")
                for name in layout.LIBRARIES}
     problems += filter_problems(filters, read_systems(systems_file))

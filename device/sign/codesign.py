@@ -1,7 +1,10 @@
 """The ad-hoc code signature iOS 7 and 8 kernels accept: an embedded-signature SuperBlob holding
 a CodeDirectory of version 0x20001 with SHA-1 hashes of every 4 KiB page up to the signature,
 and an empty requirements set whose hash fills special slot -2. The linker's signature has
-SHA-256 hashes only, which those kernels cannot check, so it is replaced.
+SHA-256 hashes only, which those kernels cannot check, so it is replaced. The old linker of the
+armv7 slices writes no signature: an LC_CODE_SIGNATURE is added in the header padding and the
+signature at the end of __LINKEDIT. A universal file's slices are each signed so and laid out
+again as lipo lays them out.
 
 All blob fields are big-endian, as the kernel reads them; the Mach-O fields are little-endian.
 """
@@ -27,8 +30,12 @@ PAGE_SIZE = 1 << PAGE_SHIFT
 SPECIAL_SLOTS = 2
 # Linkers start and end the signature on a 16-byte boundary.
 SIGNATURE_ALIGNMENT = 16
-# __LINKEDIT's vmsize in whole arm64 segment pages, as the other segments have it.
+# __LINKEDIT's vmsize in whole segment pages, as the other segments have it: 16 KiB on arm64,
+# 4 KiB on armv7.
 SEGMENT_PAGE = 0x4000
+SEGMENT_PAGE_32 = 0x1000
+# lipo's alignment (log2) of arm64 and armv7 slices in a universal file for iOS.
+FAT_SLICE_ALIGN = 14
 
 # magic, length, version, flags, hashOffset, identOffset, nSpecialSlots, nCodeSlots, codeLimit,
 # hashSize, hashType, platform, pageSize (log2), spare2: the whole header of version 0x20001.
@@ -85,11 +92,15 @@ def _align(value, alignment):
     return -(-value // alignment) * alignment
 
 
+def _segment_page(image):
+    """The page __LINKEDIT's vmsize is rounded to: arm64 maps 16 KiB pages, armv7 4 KiB ones
+    (the old linker's and dyld's segment alignment there)."""
+    return SEGMENT_PAGE if image.is_64 else SEGMENT_PAGE_32
+
+
 def _signable(image, label):
     """The signature command and __LINKEDIT of an image the signer can rewrite."""
     command = image.code_signature
-    if command is None:
-        raise macho.MachOError(f"{label}: has no LC_CODE_SIGNATURE to fill")
     linkedit = image.segment("__LINKEDIT")
     if linkedit is None or linkedit.fileoff > command.dataoff:
         raise macho.MachOError(f"{label}: the code signature is not inside __LINKEDIT")
@@ -101,32 +112,94 @@ def _signable(image, label):
     return command, linkedit
 
 
-def signed(data, identifier, label="file"):
-    """The bytes of a thin arm64 Mach-O image signed ad hoc with a SHA-1 CodeDirectory."""
+def _with_signature_command(image, label):
+    """An image the linker left unsigned, with an LC_CODE_SIGNATURE added after its load
+    commands in the header padding, and zeros to the 16-byte boundary after __LINKEDIT where
+    the signature will start: (bytes, the command's offset, __LINKEDIT). The command's and
+    __LINKEDIT's sizes are the signing's to fill in."""
+    linkedit = image.segment("__LINKEDIT")
+    if linkedit is None:
+        raise macho.MachOError(f"{label}: has no __LINKEDIT segment to hold a code signature")
+    if linkedit.fileoff + linkedit.filesize != len(image.data):
+        raise macho.MachOError(f"{label}: __LINKEDIT does not end the file")
+    at, first = image.commands_end, image.first_content_offset()
+    needed = macho.LINKEDIT_DATA.size
+    if first - at >= needed and any(image.data[at:at + needed]):
+        raise macho.MachOError(f"{label}: the header padding after the load commands is not "
+                               "zeros: something lies where LC_CODE_SIGNATURE would go")
+    if first - at < needed:
+        raise macho.MachOError(
+            f"{label}: no room for an LC_CODE_SIGNATURE: {max(first - at, 0)} bytes of header "
+            f"padding between the load commands and the first section at {first:#x}, {needed} "
+            "needed; link it with more header padding")
+    code_limit = _align(len(image.data), SIGNATURE_ALIGNMENT)
+    out = bytearray(image.data) + bytes(code_limit - len(image.data))
+    struct.pack_into("<II", out, 16, image.ncmds + 1, image.sizeofcmds + needed)  # the header's
+    macho.LINKEDIT_DATA.pack_into(out, at, macho.LC_CODE_SIGNATURE, needed, code_limit, 0)
+    return out, at, linkedit
+
+
+def _signed_image(data, identifier, label):
+    """A thin image's bytes signed ad hoc with a SHA-1 CodeDirectory: the linker's signature
+    replaced, or a signature added where the linker wrote none."""
     image = macho.MachO(data, label)
-    command, linkedit = _signable(image, label)
-    code_limit = command.dataoff
+    if image.code_signature is None:
+        out, command_offset, linkedit = _with_signature_command(image, label)
+        code_limit = len(out)
+    else:
+        command, linkedit = _signable(image, label)
+        command_offset, code_limit = command.command_offset, command.dataoff
+        out = bytearray(data[:code_limit])
     datasize = _align(signature_length(code_limit, identifier), SIGNATURE_ALIGNMENT)
-    out = bytearray(data[:code_limit])
     # The hashes cover the load commands, so the sizes change before hashing.
-    struct.pack_into("<I", out, command.command_offset + 12, datasize)
+    struct.pack_into("<I", out, command_offset + 12, datasize)
     filesize = code_limit + datasize - linkedit.fileoff
-    struct.pack_into("<Q", out, linkedit.command_offset + 32, _align(filesize, SEGMENT_PAGE))
-    struct.pack_into("<Q", out, linkedit.command_offset + 48, filesize)
+    struct.pack_into(linkedit.word, out, linkedit.vmsize_offset,
+                     _align(filesize, _segment_page(image)))
+    struct.pack_into(linkedit.word, out, linkedit.filesize_offset, filesize)
     blob = signature(out, code_limit, identifier)
     return bytes(out + blob + bytes(datasize - len(blob)))
 
 
+def signed(data, identifier, label="file"):
+    """The bytes of a Mach-O file signed ad hoc with SHA-1 CodeDirectories: a thin arm64 or
+    armv7 image, or a universal file whose every slice is signed under the same identifier and
+    laid out again at its alignment (at least lipo's 2^14 for ARM slices)."""
+    if not macho.is_fat(data):
+        return _signed_image(data, identifier, label)
+    parts = []
+    for arch, image in macho.slices(data, label):
+        name = macho.arch_name(arch.cputype, arch.cpusubtype)
+        thin = macho.MachO(image, f"{label} ({name})")
+        if (thin.cputype, thin.cpusubtype) != (arch.cputype, arch.cpusubtype):
+            raise macho.MachOError(f"{label}: the {name} slice's own header names {thin.arch}")
+        image = _signed_image(image, identifier, f"{label} ({name})")
+        parts.append((arch._replace(align=max(arch.align, FAT_SLICE_ALIGN)), image))
+    return macho.fat_file(parts)
+
+
 def sign_file(path, identifier=None):
-    """Signs the file in place; the identifier is the file's name without its extension."""
+    """Signs the file in place, every slice of a universal one; the identifier is the file's
+    name without its extension. The file is replaced whole or not at all."""
     identifier = identifier or os.path.splitext(os.path.basename(path))[0]
     with open(path, "rb") as source:
         result = signed(source.read(), identifier, label=str(path))
     folder = os.path.dirname(os.path.abspath(path))
-    with tempfile.NamedTemporaryFile(dir=folder, delete=False) as out:
-        out.write(result)
-    os.chmod(out.name, os.stat(path).st_mode & 0o7777)
-    os.replace(out.name, path)
+    with tempfile.NamedTemporaryFile(dir=folder, prefix=".sign-", delete=False) as out:
+        try:
+            out.write(result)
+            out.flush()
+            os.fsync(out.fileno())
+            os.chmod(out.name, os.stat(path).st_mode & 0o7777)
+        except BaseException:
+            out.close()
+            os.unlink(out.name)
+            raise
+    try:
+        os.replace(out.name, path)
+    except BaseException:
+        os.unlink(out.name)
+        raise
 
 
 def _blob_at(blob, offset, magic, what):
@@ -178,7 +251,25 @@ def _directory_problems(directory, code, code_limit, identifier, requirements):
 
 
 def signature_problems(data, identifier, label="file"):
-    """Why the image's signature is not the SHA-1 ad-hoc one for identifier: [] when it is."""
+    """Why the file's signature is not the SHA-1 ad-hoc one for identifier: [] when it is. A
+    universal file's every slice is checked, its problems named by the slice's architecture."""
+    if not macho.is_fat(data):
+        return _image_signature_problems(data, identifier, label)
+    problems = []
+    for arch, image in macho.slices(data, label):
+        name = macho.arch_name(arch.cputype, arch.cpusubtype)
+        if arch.offset % (1 << arch.align):
+            problems.append(f"{name}: the slice at {arch.offset:#x} is not on its "
+                            f"2^{arch.align} boundary")
+        try:
+            found = _image_signature_problems(image, identifier, f"{label} ({name})")
+        except macho.MachOError as error:
+            found = [str(error)]
+        problems += [f"{name}: {problem}" for problem in found]
+    return problems
+
+
+def _image_signature_problems(data, identifier, label):
     image = macho.MachO(data, label)
     command = image.code_signature
     if command is None:

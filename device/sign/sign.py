@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Replaces each Mach-O file's linker signature with an ad-hoc SHA-1 one that iOS 7 and 8 accept.
+"""Replaces each Mach-O file's linker signature with an ad-hoc SHA-1 one that iOS 7 and 8 accept,
+or adds one where the linker wrote none; a universal file has each of its slices signed.
 
     sign.py MACHO...        the identifier of each is its file name without the extension
 """

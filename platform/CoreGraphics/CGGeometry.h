@@ -1,7 +1,7 @@
 // CoreGraphics geometry: points, sizes, rectangles and affine transforms, with the platform's
 // names and conventions.
 //
-// Coordinates are doubles (CGFloat on 64-bit devices). Rectangle accessors work on the
+// Coordinates are CGFloat: double on 64-bit targets, float on 32-bit devices. Rectangle accessors work on the
 // standardised rectangle, so a negative width or height reads as the same area with its origin
 // moved. Transforms map row vectors: x' = a·x + c·y + tx, y' = b·x + d·y + ty, and
 // CGAffineTransformConcat(t1, t2) applies t1 first, then t2. In a y-down view space a positive
@@ -13,7 +13,13 @@
 
 #include "platform/objc/Encoding.h"
 
+#if defined(__LP64__)
 using CGFloat = double;
+#define QV_CGFLOAT_ENCODING "d"
+#else
+using CGFloat = float;
+#define QV_CGFLOAT_ENCODING "f"
+#endif
 
 struct CGPoint {
   CGFloat x = 0;
@@ -35,10 +41,13 @@ struct CGAffineTransform {
 };
 
 namespace qv {
-QV_OBJC_STRUCT_ENCODING(CGPoint, "{CGPoint=dd}");
-QV_OBJC_STRUCT_ENCODING(CGSize, "{CGSize=dd}");
-QV_OBJC_STRUCT_ENCODING(CGRect, "{CGRect={CGPoint=dd}{CGSize=dd}}");
-QV_OBJC_STRUCT_ENCODING(CGAffineTransform, "{CGAffineTransform=dddddd}");
+#define QV_CGFLOAT2 QV_CGFLOAT_ENCODING QV_CGFLOAT_ENCODING
+QV_OBJC_STRUCT_ENCODING(CGPoint, "{CGPoint=" QV_CGFLOAT2 "}");
+QV_OBJC_STRUCT_ENCODING(CGSize, "{CGSize=" QV_CGFLOAT2 "}");
+QV_OBJC_STRUCT_ENCODING(CGRect, "{CGRect={CGPoint=" QV_CGFLOAT2 "}{CGSize=" QV_CGFLOAT2 "}}");
+QV_OBJC_STRUCT_ENCODING(CGAffineTransform,
+                        "{CGAffineTransform=" QV_CGFLOAT2 QV_CGFLOAT2 QV_CGFLOAT2 "}");
+#undef QV_CGFLOAT2
 }  // namespace qv
 
 inline constexpr CGPoint CGPointZero{0, 0};

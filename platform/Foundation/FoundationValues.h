@@ -11,8 +11,14 @@
 
 #include "platform/objc/Object.h"
 
+// A word on every target: int on 32-bit devices, as their Foundation declares it.
+#if defined(__LP64__)
 using NSInteger = long;
 using NSUInteger = unsigned long;
+#else
+using NSInteger = int;
+using NSUInteger = unsigned int;
+#endif
 using NSTimeInterval = double;
 
 // What indexOfObject: answers for an absent object.

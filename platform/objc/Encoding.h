@@ -1,8 +1,10 @@
 // Type encodings of C++ types, as the runtime writes them in method type strings.
 //
-// Encodings follow the 64-bit conventions of the device: `long` is 'q' and `unsigned long` 'Q'
-// (NSInteger, NSUInteger), so a type string written by hand ("v@:@q") and one derived from a C++
-// signature agree. Struct types declare their encoding with QV_OBJC_STRUCT_ENCODING.
+// Encodings follow the device's conventions: on 64-bit targets `long` is 'q' and `unsigned long`
+// 'Q' (NSInteger, NSUInteger), so a type string written by hand ("v@:@q") and one derived from a
+// C++ signature agree; on 32-bit devices `long` is 'l' and NSInteger is `int` ('i'), and a hand
+// string is read in the 64-bit spelling (targetEncoding). Struct types declare their encoding
+// with QV_OBJC_STRUCT_ENCODING.
 #pragma once
 
 #include <objc/runtime.h>
@@ -34,8 +36,13 @@ QV_OBJC_ENCODING(short, "s");
 QV_OBJC_ENCODING(unsigned short, "S");
 QV_OBJC_ENCODING(int, "i");
 QV_OBJC_ENCODING(unsigned int, "I");
+#if defined(__LP64__)
 QV_OBJC_ENCODING(long, "q");
 QV_OBJC_ENCODING(unsigned long, "Q");
+#else
+QV_OBJC_ENCODING(long, "l");
+QV_OBJC_ENCODING(unsigned long, "L");
+#endif
 QV_OBJC_ENCODING(long long, "q");
 QV_OBJC_ENCODING(unsigned long long, "Q");
 QV_OBJC_ENCODING(float, "f");
@@ -82,11 +89,34 @@ namespace detail {
 constexpr bool spellsBOOL(std::string_view encoding) {
   return encoding == "B" || encoding == "C" || encoding == "c";
 }
+
+// A 32-bit target's letter as the 64-bit spelling writes the same declared type: NSInteger and
+// long are 'q' there, CGFloat 'd'.
+constexpr char widened(char letter) {
+  switch (letter) {
+    case 'i': case 'l': return 'q';
+    case 'I': case 'L': return 'Q';
+    case 'f': return 'd';
+    default: return letter;
+  }
+}
+
+// Whether `declared`, in the 64-bit spelling, names the type this target spells `part`.
+constexpr bool spellsSame(std::string_view declared, std::string_view part) {
+  if (declared == part) return true;
+  if (spellsBOOL(declared) && spellsBOOL(part)) return true;
+  if (sizeof(void*) == 8 || declared.size() != part.size()) return false;
+  for (std::size_t i = 0; i < part.size(); ++i) {
+    if (declared[i] != part[i] && declared[i] != widened(part[i])) return false;
+  }
+  return true;
+}
 }  // namespace detail
 
 // Whether a plain type string ("v@:@q", no offsets or qualifiers) declares a method implemented
 // as R(id, SEL, Args...) for the target being compiled: each type in its place, BOOL in any of
-// the spellings runtimes give it. A compile-time check of the methods a hook table adds.
+// the spellings runtimes give it, and on 32-bit targets in the 64-bit spelling. A compile-time
+// check of the methods a hook table adds; 64-bit targets check the exact types.
 template <typename R, typename... Args>
 constexpr bool declaredAs(std::string_view declared) {
   const std::string_view parts[] = {Encoding<std::remove_cvref_t<R>>::value, "@", ":",
@@ -96,10 +126,25 @@ constexpr bool declaredAs(std::string_view declared) {
     if (at >= declared.size()) return false;
     // BOOL is one character in every spelling.
     const std::string_view piece = declared.substr(at, detail::spellsBOOL(part) ? 1 : part.size());
-    if (piece != part && !(detail::spellsBOOL(piece) && detail::spellsBOOL(part))) return false;
+    if (!detail::spellsSame(piece, part)) return false;
     at += piece.size();
   }
   return at == declared.size();
+}
+
+// The type string a method declared as `Types` and implemented as R(id, SEL, Args...) is added
+// with: the declaration itself on 64-bit targets; on 32-bit ones, the implementation's types as
+// that target spells them (NSInteger 'i', CGFloat 'f', BOOL 'c').
+template <EncodingText Types, typename R, typename... Args>
+const char* addedTypes() {
+  static_assert(declaredAs<R, Args...>(Types.text),
+                "the added method's implementation does not take its declared types");
+  if constexpr (sizeof(void*) == 8) {
+    return Types.text;
+  } else {
+    static const std::string types = methodEncoding<R, Args...>();
+    return types.c_str();
+  }
 }
 
 // Whether two method type strings describe the same call: offsets and qualifiers are ignored,

@@ -1,5 +1,5 @@
-// The Apple Objective-C runtime's basic types on arm64 iOS, as the device's libobjc.A.dylib
-// defines them. Compatible with Objective-C++, where id, SEL and Class are built in.
+// The Apple Objective-C runtime's basic types on iOS, arm64 and armv7, as the device's
+// libobjc.A.dylib defines them. Compatible with Objective-C++, where id, SEL and Class are built in.
 #pragma once
 
 #ifdef __cplusplus
@@ -13,8 +13,12 @@ typedef struct objc_object {
 typedef struct objc_selector* SEL;
 typedef void (*IMP)(void);
 
-// On arm64, BOOL is the C++ bool ('B' in type encodings), not a signed char as on 32-bit iOS.
+// On arm64, BOOL is the C++ bool ('B' in type encodings); on 32-bit iOS a signed char ('c').
+#if defined(__LP64__)
 typedef bool BOOL;
+#else
+typedef signed char BOOL;
+#endif
 #define YES ((BOOL)1)
 #define NO ((BOOL)0)
 

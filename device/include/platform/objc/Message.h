@@ -1,8 +1,10 @@
 // Messages on the device: selectors, the typed send helper and calls of saved implementations,
 // as casts of objc_msgSend and objc_msgSendSuper to the exact function type of each call site.
-// arm64 has one entry point for every return type, and passes a variadic method's trailing
-// arguments on the stack where fixed ones go in registers: a variadic message goes through a
-// variadic function type.
+// arm64 has one entry point for every return type; armv7 sends a message whose struct result
+// comes back through memory to the _stret entry points, called with the same function type (the
+// compiler passes the result's address first, as they expect). A variadic method's trailing
+// arguments may travel apart from fixed ones (on the stack, on arm64): a variadic message goes
+// through a variadic function type.
 #pragma once
 
 #include <objc/message.h>
@@ -77,6 +79,40 @@ R callWire(IMP imp, Receiver receiver, SEL selector, Args&&... args) {
   }
 }
 
+// Whether R comes back through memory, at an address the caller passes: on armv7, a struct
+// larger than a word. A struct of a word or less would come back in r0 only when it is
+// integer-like, a rule the tweak has no type for.
+template <typename R>
+constexpr bool returnsThroughMemory() {
+  if constexpr (!std::is_class_v<R> || sizeof(void*) == 8) {
+    return false;
+  } else {
+    static_assert(sizeof(R) > sizeof(void*), "a struct result of a word or less on armv7");
+    return true;
+  }
+}
+
+template <typename R>
+IMP messenger() {
+#if defined(__LP64__)
+  return reinterpret_cast<IMP>(&objc_msgSend);
+#else
+  return reinterpret_cast<IMP>(returnsThroughMemory<typename Wire<R>::type>() ? &objc_msgSend_stret
+                                                                              : &objc_msgSend);
+#endif
+}
+
+template <typename R>
+IMP superMessenger() {
+#if defined(__LP64__)
+  return reinterpret_cast<IMP>(&objc_msgSendSuper);
+#else
+  return reinterpret_cast<IMP>(returnsThroughMemory<typename Wire<R>::type>()
+                                   ? &objc_msgSendSuper_stret
+                                   : &objc_msgSendSuper);
+#endif
+}
+
 }  // namespace detail
 
 // A nil receiver answers a zero R without a message: objc_msgSend zeroes registers for nil,
@@ -84,7 +120,7 @@ R callWire(IMP imp, Receiver receiver, SEL selector, Args&&... args) {
 template <typename R = void, typename... Args>
 R send(id receiver, SEL selector, Args&&... args) {
   if (receiver == nil) return detail::zeroValue<R>();
-  return detail::callWire<R>(reinterpret_cast<IMP>(&objc_msgSend), receiver, selector,
+  return detail::callWire<R>(detail::messenger<R>(), receiver, selector,
                              std::forward<Args>(args)...);
 }
 
@@ -98,7 +134,7 @@ template <typename R = void, typename... Args>
 R sendSuper(id self, Class definingClass, SEL selector, Args&&... args) {
   if (self == nil) return detail::zeroValue<R>();
   objc_super super{self, class_getSuperclass(definingClass)};
-  return detail::callWire<R>(reinterpret_cast<IMP>(&objc_msgSendSuper), &super, selector,
+  return detail::callWire<R>(detail::superMessenger<R>(), &super, selector,
                              std::forward<Args>(args)...);
 }
 
@@ -113,8 +149,8 @@ R invoke(IMP imp, id self, SEL selector, Args&&... args) {
 template <typename R, typename... Fixed, typename... Rest>
 R sendVarargs(id receiver, SEL selector, Fixed... fixed, Rest... rest) {
   if (receiver == nil) return detail::zeroValue<R>();
-  return fromIMP<R (*)(id, SEL, Fixed..., ...)>(reinterpret_cast<IMP>(&objc_msgSend))(
-      receiver, selector, fixed..., rest...);
+  return fromIMP<R (*)(id, SEL, Fixed..., ...)>(detail::messenger<R>())(receiver, selector,
+                                                                        fixed..., rest...);
 }
 
 template <typename R, typename... Fixed, typename... Rest>
