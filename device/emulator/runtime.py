@@ -53,6 +53,8 @@ class Runtime:
     # --- Selectors ----------------------------------------------------------------------
 
     def selector(self, name):
+        if not name:
+            raise EmulationError(f"a selector registered with the name {name!r}")
         if name not in self.selectors:
             address = self.machine.c_string(name)
             self.selectors[name], self.selector_names[address] = address, name
@@ -64,6 +66,9 @@ class Runtime:
         name = self.machine.read_c_string(address)
         if name is None:
             raise EmulationError("a nil selector")
+        if name == "":
+            raise EmulationError(f"the selector at {address:#x} has an empty name: it is no "
+                                 f"selector")
         self.selector_names[address] = name
         return name
 
