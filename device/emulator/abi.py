@@ -167,7 +167,7 @@ class Arm64:
                    "object": "@"}
 
     @staticmethod
-    def spell(types):
+    def spell(types, selector=None):
         """The Linux build's type string as arm64 spells it: BOOL as bool."""
         return "".join("B" if part == "C" else part for part in encoding_parts(types))
 
@@ -437,20 +437,29 @@ class Arm32:
         self.machine = machine
         self.uc = machine.uc
 
-    @classmethod
-    def spell(cls, types):
-        """The Linux build's type string as armv7 spells it: BOOL is signed char, NSInteger
-        int, and the geometry structs' CGFloat members float. A 64-bit integer of its own
-        (uint64_t, a CMTime's fields) and a double keep their width: the hook tables spell
-        NSInteger as "q" only in methods' own arguments and results, never a struct's."""
-        return "".join(cls._spell_part(part) for part in encoding_parts(types))
+    # Methods whose 64-bit unsigned argument is one of its own (unsigned long long), not
+    # NSUInteger: the frame rate the tweak's own setter takes.
+    _UINT64_SELECTORS = ("hv_setFPS:",)
 
     @classmethod
-    def _spell_part(cls, part):
+    def spell(cls, types, selector=None):
+        """The Linux build's type string (of the method `selector`) as armv7 spells it: BOOL is
+        signed char, NSInteger int, NSUInteger unsigned int, and the geometry structs' CGFloat
+        members float. The Linux build spells long and long long alike ("q", "Q"): in the
+        methods' own arguments and results they are NSInteger and NSUInteger but for the
+        selectors above; a struct's 64-bit fields (CMTime's), doubles and floats keep their
+        width."""
+        wide = selector in cls._UINT64_SELECTORS
+        return "".join(cls._spell_part(part, wide) for part in encoding_parts(types))
+
+    @classmethod
+    def _spell_part(cls, part, wide):
         if part in ("B", "C"):
             return "c"
         if part == "q":
             return "i"
+        if part == "Q":
+            return "Q" if wide else "I"
         if struct_name(part) in cls._CGFLOAT_STRUCTS:
             return _respelt_struct(part, lambda member: "f" if member == "d" else member)
         return part

@@ -30,6 +30,7 @@ import damage  # noqa: E402
 import pane  # noqa: E402
 from abi import ARCHITECTURES  # noqa: E402
 from image import Image, ImageError, thin  # noqa: E402
+from loader import check_segments  # noqa: E402
 from machine import EmulationError  # noqa: E402
 from session import Session  # noqa: E402
 
@@ -71,7 +72,7 @@ def device_spelling(event, architecture):
     (abi.py's `spell`: BOOL, and on armv7 NSInteger and CGFloat)."""
     if "types" not in event:
         return event
-    return dict(event, types=architecture.spell(event["types"]))
+    return dict(event, types=architecture.spell(event["types"], event.get("selector")))
 
 
 def device_events(events, architecture):
@@ -134,12 +135,16 @@ class Runner:
                 device_events(want["hud_methods"], architecture))
 
     def check(self, architecture, data, library):
+        """Every case on one slice; whether its first case ran as the Linux build's (a slice
+        that cannot even be mapped is reported once)."""
         label = f"{library} ({architecture.name})"
         try:
             image = Image(slice_of(data, architecture, label), label)
-        except ImageError as error:
-            self.fail(architecture, str(error))
-            return
+            check_segments(image, label, architecture.page)
+        except (ImageError, EmulationError) as error:
+            self.fail(architecture, f"{error}: no case can run")
+            return False
+        failures_before, first_clean = len(self.failures), False
         for case in self.cases:
             if (library, case["name"]) not in self.expected:
                 self.fail(architecture, f"{label}, {case['name']}: no run of the Linux build")
@@ -158,8 +163,10 @@ class Runner:
                 if difference:
                     self.fail(architecture, f"{label}, {case['name']}, {what}: {difference}")
             if case["name"] == self.cases[0]["name"]:
+                first_clean = len(self.failures) == failures_before
                 self.figures.append((label, session.constructor_instructions,
                                      sorted(session.constructor_imports)))
+        return first_clean
 
     def check_damaged(self, architecture, data, library):
         """Each damaged copy must fail the first case, in a way that names the damage."""
@@ -276,8 +283,11 @@ def main(argv):
             runner.fail(None, f"the package has no {LIBRARY_FOLDER}{library}.dylib")
             continue
         for architecture in slices_of(data, f"{library}.dylib", expected, runner):
-            runner.check(architecture, data, library)
-            runner.check_damaged(architecture, data, library)
+            if runner.check(architecture, data, library):
+                runner.check_damaged(architecture, data, library)
+            else:
+                print(f"damaged copies not run: {library} ({architecture.name}) fails its first "
+                      f"case itself")
     check_pane(files, runner, expected)
     for label, instructions, imports in runner.figures:
         print(f"{label}: the constructor executed {instructions:,} instructions and touched "
@@ -287,7 +297,7 @@ def main(argv):
     for name in ARCHITECTURES:
         if name in runner.tallies:
             print(runner.tallies[name].line(name))
-    print(f"emulated run: {len(runner.figures)} libraries, slices {', '.join(expected)}, "
+    print(f"emulated run: {len(LIBRARIES)} libraries, slices {', '.join(expected)}, "
           f"{len(runner.failures)} failures")
     return 1 if runner.failures else 0
 

@@ -263,9 +263,19 @@ def read_bool(text):
 def to_integer(value, bits):
     if isinstance(value, float):
         limit = 1 << (bits - 1)
-        return max(-limit, min(limit - 1, int(value))) if value == value else 0
+        if value != value:
+            return 0
+        # Compared as floats first: an infinite value has no int.
+        return limit - 1 if value >= limit else -limit if value <= -limit else int(value)
     value = int(value) & ((1 << bits) - 1)
     return value - (1 << bits) if value >> (bits - 1) else value
+
+
+def to_unsigned(value, bits):
+    """A double converted to an unsigned integer as the compiler's runtime does: saturated."""
+    if value != value or value <= 0:
+        return 0
+    return (1 << bits) - 1 if value >= 1 << bits else int(value)
 
 
 _CONVERSION = re.compile(r"%([-+ #0]*)(\d*)(?:\.(\d+))?(hh|h|ll|l|q|z|t)?([diouxXcsp@f%])")

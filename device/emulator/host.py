@@ -12,14 +12,15 @@ from world import CMTIME, CMTIME_VALID
 PLATFORM_CLASSES = {"NSUserDefaults"}
 
 # The case file's value types, by the encodings the hook table spells them with.
-_NAMES_OF_ENCODINGS = {"B": "bool", "C": "bool", "c": "bool", "i": "int", "q": "long",
+_NAMES_OF_ENCODINGS = {"B": "bool", "C": "bool", "c": "bool", "i": "int", "I": "int", "q": "long",
                        "Q": "uint64", "f": "float", "d": "double", CMTIME: "time", "@": "object"}
 
 
 def replaced_methods(table, abi):
     """(class, is class method, selector, types) of every replaced row, in table order, the
     types as the architecture spells them."""
-    return [(group["class"], row["kind"] == "class", row["selector"], abi.spell(row["types"]))
+    return [(group["class"], row["kind"] == "class", row["selector"],
+             abi.spell(row["types"], row["selector"]))
             for group in table["groups"] for row in group["rows"] if row["kind"] != "added"]
 
 

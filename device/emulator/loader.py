@@ -41,7 +41,7 @@ class LoadedImage:
         return (self.address(section.addr), section.size) if section else (0, 0)
 
 
-def _check_segments(image, name, page):
+def check_segments(image, name, page):
     """Each segment on a page of its own, none over another: the device's loader maps them one
     after another, so an overlap would let a later one replace an earlier one's pages."""
     mapped = sorted((s for s in image.segments if s.vmsize and s.name != "__PAGEZERO"),
@@ -68,7 +68,7 @@ def map_image(machine, image, name, resolve):
         raise EmulationError(f"{name}: an image of CPU type {image.cputype:#x} on an "
                              f"{machine.abi.name} machine")
     slide, page = machine.abi.image_slide, machine.abi.page
-    _check_segments(image, name, page)
+    check_segments(image, name, page)
     loaded = LoadedImage(image, name, slide)
     for segment in image.segments:
         if segment.vmsize == 0 or segment.name == "__PAGEZERO":

@@ -7,12 +7,13 @@ Each import is named here with what it does; an import that is not is bound to a
 the run with its name when it is called, and an imported data symbol that is not is refused when
 the image is bound.
 """
+import math
 import struct
 
 from unicorn import UC_HOOK_MEM_READ
 
 from abi import split_encoding
-from foundation import FoundationObjects, format_log
+from foundation import FoundationObjects, format_log, to_integer, to_unsigned
 from machine import EmulationError
 from runtime import Runtime
 
@@ -113,6 +114,7 @@ class World(FoundationObjects):
         self._media_imports()
         self._system_imports()
         self._cxx_imports()
+        self._compiler_runtime_imports()
 
     def _objc_imports(self):
         rt, machine, abi = self.runtime, self.machine, self.abi
@@ -350,6 +352,8 @@ class World(FoundationObjects):
                       lambda priority, flags: machine.store(bytes(64)))
         self.function("dispatch_time", "QQq", lambda when, delta: when + delta)
         self.function("memcpy", "^v^v^v" + size, self._copy)
+        self.function("memset", "^v^vi" + size, lambda destination, byte, count: (
+            machine.write(destination, bytes([byte & 0xFF]) * count), destination)[1])
         self.function("memcmp", "i^v^v" + size, lambda a, b, count: (
             (machine.read(a, count) > machine.read(b, count)) -
             (machine.read(a, count) < machine.read(b, count))))
@@ -403,12 +407,33 @@ class World(FoundationObjects):
         self.function("__cxa_guard_acquire", "i^v", lambda guard: 1 - machine.read(guard, 1)[0])
         self.function("__cxa_guard_release", "v^v", lambda guard: machine.write(guard, b"\1"))
 
+    def _compiler_runtime_imports(self):
+        """What armv7 code calls for conversions that arm64 does in one instruction, and sine
+        and cosine at once; out-of-range conversions saturate, NaN gives zero."""
+        self.function("__fixdfdi", "qd", lambda value: to_integer(value, 64))
+        self.function("__fixunsdfdi", "Qd", lambda value: to_unsigned(value, 64))
+        self.function("__floatdidf", "dq", float)
+        self.function("__floatundidf", "dQ", float)
+        self.function("__floatundisf", "fQ", float)
+        self.function("__sincosf_stret", "{__float2=ff}f",
+                      lambda angle: (math.sin(angle), math.cos(angle)))
+        self.function("trunc", "dd", lambda value: math.trunc(value) if math.isfinite(value)
+                      else value)
+        self.function("roundf", "ff", round_half_away)
+
     # --- Running queued work -------------------------------------------------------------
 
     def drain(self):
         while self.pending:
             work, context = self.pending.pop(0)
             self.machine.call(work, [context], ["^v"])
+
+
+def round_half_away(value):
+    """C's round: halfway cases away from zero."""
+    if not math.isfinite(value):
+        return value
+    return math.copysign(math.floor(abs(value) + 0.5), value)
 
 
 def compare_times(first, second):

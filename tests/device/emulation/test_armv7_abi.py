@@ -161,7 +161,9 @@ class Armv7SpellingTest(unittest.TestCase):
         self.assertEqual(Arm32.spell("v@:Cd"), "v@:cd")  # NSTimeInterval stays double
         self.assertEqual(Arm32.spell("@@:{CGRect={CGPoint=dd}{CGSize=dd}}"),
                          "@@:{CGRect={CGPoint=ff}{CGSize=ff}}")
-        self.assertEqual(Arm32.spell("v@:" + TIME + "Q"), "v@:" + TIME + "Q")
+        self.assertEqual(Arm32.spell("Q@:@C"), "I@:@c")  # NSUInteger
+        self.assertEqual(Arm32.spell("v@:Q", "hv_setFPS:"), "v@:Q")
+        self.assertEqual(Arm32.spell("v@:" + TIME), "v@:" + TIME)
 
 
 if __name__ == "__main__":
