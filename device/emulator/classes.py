@@ -12,6 +12,7 @@ class ClassReader:
     def __init__(self, machine, runtime):
         self.machine, self.runtime = machine, runtime
         self.word = machine.abi.word
+        self.data_mask = ~(self.word - 1)  # class_t's data word keeps flags in its low bits
 
     def _pointer(self, address, index):
         return self.machine.word(address + index * self.word)
@@ -27,7 +28,7 @@ class ClassReader:
 
     def realise(self, address):
         meta_address, super_address = self._pointer(address, 0), self._pointer(address, 1)
-        ro = self._pointer(address, 4) & ~7
+        ro = self._pointer(address, 4) & self.data_mask
         flags, start, size, name, methods, ivars = self.read_ro(ro)
         if flags & RO_META:
             raise EmulationError(f"__objc_classlist names the metaclass {name}")
@@ -35,7 +36,7 @@ class ClassReader:
         if superclass is None:
             raise EmulationError(f"{name} has no superclass bound: a root class of its own")
         cls = ObjCClass(name, address, superclass, False, size)
-        meta_ro = self._pointer(meta_address, 4) & ~7
+        meta_ro = self._pointer(meta_address, 4) & self.data_mask
         meta_flags, _, meta_size, _, meta_methods, _ = self.read_ro(meta_ro)
         meta_super = self.runtime.class_at(self._pointer(meta_address, 1),
                                            f"the metaclass superclass of {name}")

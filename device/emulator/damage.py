@@ -4,7 +4,7 @@ the harness honest: a check that passes them cannot fail.
 """
 import struct
 
-from image import FAT_MAGICS, Image, ImageError, thin
+from image import Image, ImageError, slice_types, thin
 
 HUD = b"RuvelProgressHUD"
 SET_TYPE_POINTER = 0x51  # BIND_OPCODE_SET_TYPE_IMM | BIND_TYPE_POINTER: binds nothing
@@ -14,15 +14,13 @@ PAGE = 4096
 
 def architectures_of(data, architectures):
     """The architectures of `data`'s slices, each an entry of the ABI table."""
-    by_type = {architecture.cputype: architecture for architecture in architectures}
-    if struct.unpack_from(">I", data)[0] in FAT_MAGICS:
-        count = struct.unpack_from(">I", data, 4)[0]
-        types = [struct.unpack_from(">i", data, 8 + i * 20)[0] for i in range(count)]
-    else:
-        types = [struct.unpack_from("<i", data, 4)[0]]
-    unknown = [t for t in types if t not in by_type]
+    by_type = {(architecture.cputype, architecture.cpusubtype): architecture
+               for architecture in architectures}
+    types = slice_types(data)
+    unknown = [f"{cputype:#x}/{subtype}" for cputype, subtype in types
+               if (cputype, subtype) not in by_type]
     if unknown:
-        raise ImageError(f"slices of CPU types {unknown} have no emulation")
+        raise ImageError(f"slices of CPU type/subtype {', '.join(unknown)} have no emulation")
     return [by_type[t] for t in types]
 
 
@@ -42,7 +40,7 @@ def renamed_class(image, data):
     """The class's name in its class_ro_t, one letter changed."""
     for entry in range(0, image.section("__DATA", "__objc_classlist").size, image.word):
         cls = _word(image, data, image.section("__DATA", "__objc_classlist").addr + entry)
-        ro = _word(image, data, cls + 4 * image.word) & ~7
+        ro = _word(image, data, cls + 4 * image.word) & ~(image.word - 1)
         name = _word(image, data, ro + (24 if image.is64 else 16))
         at = _file_offset(image, name)
         if data[at:at + len(HUD) + 1] == HUD + b"\0":
@@ -80,7 +78,7 @@ def flipped_page(image, data):
 
 def copies(data, architecture):
     """(what was damaged, the damaged slice) for each kind of damage."""
-    slice_ = thin(data, architecture.cputype)
+    slice_ = thin(data, architecture.cputype, cpusubtype=architecture.cpusubtype)
     image = Image(slice_, "damage")
     return [(name, bytes(make(image, bytearray(slice_)))) for name, make in (
         ("class name changed", renamed_class),

@@ -4,10 +4,15 @@ for every case of cases.yaml (start-up, the change callback, the replacements), 
 event by event, with what the Linux build of the same library does for the same case (the
 reference runner). Then damaged copies of each library must each be reported.
 
-    emulate.py DEB --reference PATH [--cases FILE] [--case NAME]
+    emulate.py DEB --reference PATH [--cases FILE] [--case NAME] [--slices auto|arm64,armv7]
+
+Every case runs on every slice of each file (arm64, armv7), each against the same Linux run.
+--slices names the slices each file must have; `auto` (the default) asks of every file the
+slices any file of the package has, so a package that is fat in part is reported.
 
 Prints, per library and architecture, the instructions its constructor executed and the imports
-it touched; exits 1 on any difference or failure, naming it.
+it touched, and per architecture the case runs and differences; exits 1 on any difference or
+failure, naming it.
 """
 import argparse
 import io
@@ -23,8 +28,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import damage  # noqa: E402
 import pane  # noqa: E402
-from abi import ARCHITECTURES, split_encoding  # noqa: E402
+from abi import ARCHITECTURES  # noqa: E402
 from image import Image, ImageError, thin  # noqa: E402
+from loader import check_segments  # noqa: E402
 from machine import EmulationError  # noqa: E402
 from session import Session  # noqa: E402
 
@@ -61,18 +67,16 @@ def reference_runs(path, cases_file):
     return runs
 
 
-def device_spelling(event):
-    """The Linux build's event with BOOL spelt as the device spells it: gcc's runtime has BOOL
-    as unsigned char ("C"), arm64 iOS as bool ("B")."""
+def device_spelling(event, architecture):
+    """The Linux build's event with its type string spelt as the architecture spells it
+    (abi.py's `spell`: BOOL, and on armv7 NSInteger and CGFloat)."""
     if "types" not in event:
         return event
-    result, arguments = split_encoding(event["types"])
-    spelt = "".join("B" if part == "C" else part for part in [result] + arguments)
-    return dict(event, types=spelt)
+    return dict(event, types=architecture.spell(event["types"], event.get("selector")))
 
 
-def own_methods(run):
-    return [device_spelling(event) for event in run["hud_methods"]]
+def device_events(events, architecture):
+    return [device_spelling(event, architecture) for event in events]
 
 
 def split_hud(events):
@@ -95,77 +99,157 @@ def first_difference(expected, actual):
     return None
 
 
+class Tally:
+    """One slice's count: case runs, differences and failures, damaged copies reported."""
+
+    def __init__(self):
+        self.runs = self.failures = self.damaged = 0
+
+    def line(self, name):
+        return (f"{name}: {self.runs} case runs, {self.failures} differences or failures, "
+                f"{self.damaged} damaged copies reported")
+
+
 class Runner:
     def __init__(self, tables, cases, expected):
         self.tables, self.cases, self.expected = tables, cases, expected
-        self.failures, self.figures = [], []
+        self.failures, self.figures, self.tallies = [], [], {}
+
+    def tally(self, architecture):
+        return self.tallies.setdefault(architecture.name, Tally())
+
+    def fail(self, architecture, message):
+        self.failures.append(message)
+        if architecture is not None:
+            self.tally(architecture).failures += 1
 
     def run_case(self, architecture, image, library, case):
         session = Session(architecture, image, library, self.tables[library], case)
         events = session.run()
         return session, events
 
+    def wanted(self, library, case, architecture):
+        """The Linux run of a case, its events and the HUD's methods as the slice spells them."""
+        want = self.expected[(library, case["name"])]
+        return (device_events(want["events"], architecture),
+                device_events(want["hud_methods"], architecture))
+
     def check(self, architecture, data, library):
+        """Every case on one slice; whether its first case ran as the Linux build's (a slice
+        that cannot even be mapped is reported once)."""
         label = f"{library} ({architecture.name})"
         try:
-            image = Image(thin(data, architecture.cputype, label), label)
-        except ImageError as error:
-            self.failures.append(str(error))
-            return
+            image = Image(slice_of(data, architecture, label), label)
+            check_segments(image, label, architecture.page)
+        except (ImageError, EmulationError) as error:
+            self.fail(architecture, f"{error}: no case can run")
+            return False
+        failures_before, first_clean = len(self.failures), False
         for case in self.cases:
-            want = self.expected.get((library, case["name"]))
-            if want is None:
-                self.failures.append(f"{label}, {case['name']}: no run of the Linux build")
+            if (library, case["name"]) not in self.expected:
+                self.fail(architecture, f"{label}, {case['name']}: no run of the Linux build")
                 continue
+            self.tally(architecture).runs += 1
             try:
                 session, events = self.run_case(architecture, image, library, case)
             except (EmulationError, ImageError) as error:
-                self.failures.append(f"{label}, {case['name']}: {error}")
+                self.fail(architecture, f"{label}, {case['name']}: {error}")
                 continue
             events, hud = split_hud(events)
-            for what, expected, actual in (("events", want["events"], events),
-                                           (f"{HUD}'s methods", own_methods(want), hud)):
+            want_events, want_hud = self.wanted(library, case, architecture)
+            for what, expected, actual in (("events", want_events, events),
+                                           (f"{HUD}'s methods", want_hud, hud)):
                 difference = first_difference(expected, actual)
                 if difference:
-                    self.failures.append(f"{label}, {case['name']}, {what}: {difference}")
+                    self.fail(architecture, f"{label}, {case['name']}, {what}: {difference}")
             if case["name"] == self.cases[0]["name"]:
+                first_clean = len(self.failures) == failures_before
                 self.figures.append((label, session.constructor_instructions,
                                      sorted(session.constructor_imports)))
+        return first_clean
 
     def check_damaged(self, architecture, data, library):
         """Each damaged copy must fail the first case, in a way that names the damage."""
         case = self.cases[0]
-        for name, damaged in damage.copies(data, architecture):
+        try:
+            copies = damage.copies(data, architecture)
+        except ImageError as error:
+            self.fail(architecture, f"{library} ({architecture.name}): no damaged copies: {error}")
+            return
+        want_events, want_hud = self.wanted(library, case, architecture)
+        for name, damaged in copies:
             label = f"{library} ({architecture.name}, {name})"
-            want = self.expected[(library, case["name"])]
             try:
-                image = Image(thin(damaged, architecture.cputype, label), label)
+                image = Image(damaged, label)
                 _, events = self.run_case(architecture, image, library, case)
             except (EmulationError, ImageError) as error:
-                print(f"damaged copy reported: {label}: {error}")
+                self.report_damage(architecture, f"{label}: {error}")
                 continue
             events, hud = split_hud(events)
-            difference = (first_difference(want["events"], events) or
-                          first_difference(own_methods(want), hud))
+            difference = (first_difference(want_events, events) or
+                          first_difference(want_hud, hud))
             if difference is None:
-                self.failures.append(f"{label}: the damaged copy ran as the intact one")
+                self.fail(architecture, f"{label}: the damaged copy ran as the intact one")
             else:
-                print(f"damaged copy reported: {label}: {difference}")
+                self.report_damage(architecture, f"{label}: {difference}")
+
+    def report_damage(self, architecture, text):
+        print(f"damaged copy reported: {text}")
+        self.tally(architecture).damaged += 1
 
 
-def check_pane(files, failures):
+def slice_of(data, architecture, label):
+    return thin(data, architecture.cputype, label, architecture.cpusubtype)
+
+
+def slices_of(data, label, expected, runner):
+    """The architectures of a file's slices; an expected one it lacks, or one without an
+    emulation, fails the run."""
+    try:
+        found = damage.architectures_of(data, ARCHITECTURES.values())
+    except ImageError as error:
+        runner.fail(None, f"{label}: {error}")
+        return []
+    names = [architecture.name for architecture in found]
+    for name in expected:
+        if name not in names:
+            runner.fail(ARCHITECTURES[name], f"{label} has no {name} slice")
+    return found
+
+
+def expected_slices(choice, files):
+    """The slices every shipped Mach-O must have: those named, or with `auto` those any of
+    them has."""
+    if choice != "auto":
+        names = [name.strip() for name in choice.split(",") if name.strip()]
+        unknown = [name for name in names if name not in ARCHITECTURES]
+        if unknown or not names:
+            raise SystemExit(f"--slices: {', '.join(unknown) or 'none'} not among "
+                             f"{', '.join(ARCHITECTURES)}")
+        return names
+    found = set()
+    for data in files:
+        try:
+            found |= {a.name for a in damage.architectures_of(data, ARCHITECTURES.values())}
+        except ImageError:
+            pass  # reported when the file itself is checked
+    return [name for name in ARCHITECTURES if name in found]
+
+
+def check_pane(files, runner, expected):
     """The settings pane's executable, when the package has one, on each of its architectures."""
     data = files.get(pane.PANE_FOLDER + "HalvenorSettings")
     if data is None:
         return
-    for architecture in damage.architectures_of(data, ARCHITECTURES.values()):
+    for architecture in slices_of(data, "HalvenorSettings", expected, runner):
         label = f"HalvenorSettings ({architecture.name})"
         try:
-            image = Image(thin(data, architecture.cputype, label), label)
+            image = Image(slice_of(data, architecture, label), label)
             found = pane.check(architecture, image, files)
         except (EmulationError, ImageError) as error:
             found = [str(error)]
-        failures += [f"{label}: {failure}" for failure in found]
+        for failure in found:
+            runner.fail(architecture, f"{label}: {failure}")
         if not found:
             print(f"{label}: its controller reads, writes and announces the settings as it must")
 
@@ -177,6 +261,8 @@ def main(argv):
     parser.add_argument("--cases", default=os.path.join(os.path.dirname(__file__),
                                                         "cases.yaml"))
     parser.add_argument("--case", help="only the case of this name")
+    parser.add_argument("--slices", default="auto",
+                        help="the slices each file must have (arm64,armv7), or auto")
     arguments = parser.parse_args(argv)
 
     tables = {t["name"]: t for t in json.loads(reference(arguments.reference, "table"))[
@@ -187,22 +273,31 @@ def main(argv):
         cases = [case for case in cases if case["name"] == arguments.case]
     runner = Runner(tables, cases, reference_runs(arguments.reference, arguments.cases))
     files = package_files(arguments.deb)
-    for library in LIBRARIES:
-        data = files.get(LIBRARY_FOLDER + library + ".dylib")
+    libraries = {library: files.get(LIBRARY_FOLDER + library + ".dylib") for library in LIBRARIES}
+    shipped = [data for data in libraries.values() if data is not None]
+    if pane.PANE_FOLDER + "HalvenorSettings" in files:
+        shipped.append(files[pane.PANE_FOLDER + "HalvenorSettings"])
+    expected = expected_slices(arguments.slices, shipped)
+    for library, data in libraries.items():
         if data is None:
-            runner.failures.append(f"the package has no {LIBRARY_FOLDER}{library}.dylib")
+            runner.fail(None, f"the package has no {LIBRARY_FOLDER}{library}.dylib")
             continue
-        for architecture in damage.architectures_of(data, ARCHITECTURES.values()):
-            runner.check(architecture, data, library)
-            runner.check_damaged(architecture, data, library)
-    check_pane(files, runner.failures)
+        for architecture in slices_of(data, f"{library}.dylib", expected, runner):
+            if runner.check(architecture, data, library):
+                runner.check_damaged(architecture, data, library)
+            else:
+                print(f"damaged copies not run: {library} ({architecture.name}) fails its first "
+                      f"case itself")
+    check_pane(files, runner, expected)
     for label, instructions, imports in runner.figures:
         print(f"{label}: the constructor executed {instructions:,} instructions and touched "
               f"{len(imports)} imports: {', '.join(name[1:] for name in imports)}")
     for failure in runner.failures:
         print(f"FAILED: {failure}")
-    total = len(cases) * len(LIBRARIES)
-    print(f"emulated run: {len(runner.figures)} libraries, {total} case runs per architecture, "
+    for name in ARCHITECTURES:
+        if name in runner.tallies:
+            print(runner.tallies[name].line(name))
+    print(f"emulated run: {len(LIBRARIES)} libraries, slices {', '.join(expected)}, "
           f"{len(runner.failures)} failures")
     return 1 if runner.failures else 0
 

@@ -10,7 +10,8 @@ from xml.parsers.expat import ExpatError
 
 from machine import EmulationError
 
-UIVIEW_INSTANCE_SIZE = 0x1B0  # UIView's ivars on iOS 8 arm64 end past 400 bytes
+# UIView's ivars on iOS 8 end past 400 bytes on arm64; most are pointers, half as wide on armv7.
+UIVIEW_INSTANCE_SIZES = {"arm64": 0x1B0, "armv7": 0xE0}
 
 
 class FoundationObjects:
@@ -92,7 +93,7 @@ class FoundationObjects:
         self.NSDate = rt.define_class("NSDate", self.NSObject)
         pool = rt.define_class("NSAutoreleasePool", self.NSObject)
         rt.implement(pool, "drain", "v@:", lambda receiver: None)
-        self.UIView = rt.define_class("UIView", self.NSObject, UIVIEW_INSTANCE_SIZE)
+        self.UIView = rt.define_class("UIView", self.NSObject, UIVIEW_INSTANCE_SIZES[self.abi.name])
         defaults = rt.define_class("NSUserDefaults", self.NSObject)
         rt.implement(defaults, "boolForKey:", "B@:@", lambda receiver, key: False)
 
@@ -119,10 +120,11 @@ class FoundationObjects:
         return False
 
     def _string_methods(self, cls):
-        rt = self.runtime
+        rt, long, bits = self.runtime, self.abi.long, 8 * self.abi.word
         rt.implement(cls, "UTF8String", "*@:",
                      lambda receiver: self.machine.c_string(self.text_of(receiver)))
-        rt.implement(cls, "length", "Q@:", lambda receiver: len(self.text_of(receiver)))
+        rt.implement(cls, "length", self.abi.unsigned_long + "@:",
+                     lambda receiver: len(self.text_of(receiver)))
         rt.implement(cls, "isEqualToString:", "B@:@", lambda receiver, other: (
             self.text_of(receiver) == self.text_of(other)))
         rt.implement(cls, "isEqual:", "B@:@", lambda receiver, other: (
@@ -134,19 +136,20 @@ class FoundationObjects:
         rt.implement(cls, "boolValue", "B@:", lambda receiver: read_bool(self.text_of(receiver)))
         rt.implement(cls, "intValue", "i@:",
                      lambda receiver: read_integer(self.text_of(receiver), 32))
-        rt.implement(cls, "integerValue", "q@:",
-                     lambda receiver: read_integer(self.text_of(receiver), 64))
+        rt.implement(cls, "integerValue", long + "@:",
+                     lambda receiver: read_integer(self.text_of(receiver), bits))
         rt.implement(cls, "doubleValue", "d@:", lambda receiver: read_double(self.text_of(receiver)))
         rt.implement(cls, "floatValue", "f@:", lambda receiver: read_double(self.text_of(receiver)))
 
     def _number_methods(self, cls):
-        rt = self.runtime
+        rt, long, bits = self.runtime, self.abi.long, 8 * self.abi.word
 
         def value(receiver):
             return rt.value_of(receiver)[1]
         rt.implement(cls, "boolValue", "B@:", lambda receiver: value(receiver) != 0)
         rt.implement(cls, "intValue", "i@:", lambda receiver: to_integer(value(receiver), 32))
-        rt.implement(cls, "integerValue", "q@:", lambda receiver: to_integer(value(receiver), 64))
+        rt.implement(cls, "integerValue", long + "@:",
+                     lambda receiver: to_integer(value(receiver), bits))
         rt.implement(cls, "doubleValue", "d@:", lambda receiver: float(value(receiver)))
         rt.implement(cls, "floatValue", "f@:", lambda receiver: float(value(receiver)))
 
@@ -158,7 +161,8 @@ class FoundationObjects:
             return rt.value_of(receiver).get(self.text_of(key), 0)
         rt.implement(cls, "objectForKeyedSubscript:", "@@:@", entry)
         rt.implement(cls, "objectForKey:", "@@:@", entry)
-        rt.implement(cls, "count", "Q@:", lambda receiver: len(rt.value_of(receiver)))
+        rt.implement(cls, "count", self.abi.unsigned_long + "@:",
+                     lambda receiver: len(rt.value_of(receiver)))
 
     def _read_dictionary(self, cls, path):
         path = self.text_of(path)
@@ -226,9 +230,10 @@ class FoundationObjects:
             if index >= len(elements):
                 raise EmulationError(f"index {index} beyond an array of {len(elements)}")
             return elements[index]
-        rt.implement(cls, "count", "Q@:", lambda receiver: len(rt.value_of(receiver)))
-        rt.implement(cls, "objectAtIndex:", "@@:Q", element)
-        rt.implement(cls, "objectAtIndexedSubscript:", "@@:Q", element)
+        rt.implement(cls, "count", self.abi.unsigned_long + "@:",
+                     lambda receiver: len(rt.value_of(receiver)))
+        rt.implement(cls, "objectAtIndex:", "@@:" + self.abi.unsigned_long, element)
+        rt.implement(cls, "objectAtIndexedSubscript:", "@@:" + self.abi.unsigned_long, element)
 
 
 # --- Text and numbers, as Foundation reads them -----------------------------------------------
@@ -258,12 +263,33 @@ def read_bool(text):
 def to_integer(value, bits):
     if isinstance(value, float):
         limit = 1 << (bits - 1)
-        return max(-limit, min(limit - 1, int(value))) if value == value else 0
+        if value != value:
+            return 0
+        # Compared as floats first: an infinite value has no int.
+        return limit - 1 if value >= limit else -limit if value <= -limit else int(value)
     value = int(value) & ((1 << bits) - 1)
     return value - (1 << bits) if value >> (bits - 1) else value
 
 
+def to_unsigned(value, bits):
+    """A double converted to an unsigned integer as the compiler's runtime does: saturated."""
+    if value != value or value <= 0:
+        return 0
+    return (1 << bits) - 1 if value >= 1 << bits else int(value)
+
+
 _CONVERSION = re.compile(r"%([-+ #0]*)(\d*)(?:\.(\d+))?(hh|h|ll|l|q|z|t)?([diouxXcsp@f%])")
+
+
+def _integer_encoding(length, kind, abi):
+    """The type a conversion reads: long, size_t and ptrdiff_t are a word wide, long long 64
+    bits, anything shorter an int (promoted)."""
+    signed = kind in "di"
+    if length in ("ll", "q"):
+        return "q" if signed else "Q"
+    if length in ("l", "z", "t"):
+        return abi.long if signed else abi.unsigned_long
+    return "i" if signed else "I"
 
 
 def format_log(fmt, next_argument, world):
@@ -284,9 +310,7 @@ def format_log(fmt, next_argument, world):
         elif kind == "c":
             text = chr(next_argument("i") & 0xFF)
         else:
-            wide = length in ("l", "ll", "q", "z", "t")
-            value = next_argument(("q" if kind in "di" else "Q") if wide else
-                                  ("i" if kind in "di" else "I"))
+            value = next_argument(_integer_encoding(length, kind, world.abi))
             text = f"%{flags}{width}{kind if kind != 'u' else 'd'}" % value
         return text.rjust(int(width)) if width and kind in "@s" else text
     return _CONVERSION.sub(convert, fmt)

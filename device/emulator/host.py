@@ -12,21 +12,23 @@ from world import CMTIME, CMTIME_VALID
 PLATFORM_CLASSES = {"NSUserDefaults"}
 
 # The case file's value types, by the encodings the hook table spells them with.
-_NAMES_OF_ENCODINGS = {"B": "bool", "C": "bool", "c": "bool", "i": "int", "q": "long",
+_NAMES_OF_ENCODINGS = {"B": "bool", "C": "bool", "c": "bool", "i": "int", "I": "int", "q": "long",
                        "Q": "uint64", "f": "float", "d": "double", CMTIME: "time", "@": "object"}
 
 
-def replaced_methods(table):
-    """(class, is class method, selector, types) of every replaced row, in table order."""
-    return [(group["class"], row["kind"] == "class", row["selector"], row["types"])
+def replaced_methods(table, abi):
+    """(class, is class method, selector, types) of every replaced row, in table order, the
+    types as the architecture spells them."""
+    return [(group["class"], row["kind"] == "class", row["selector"],
+             abi.spell(row["types"], row["selector"]))
             for group in table["groups"] for row in group["rows"] if row["kind"] != "added"]
 
 
 class Shape:
     """Which classes and selectors a host has, and which it only inherits."""
 
-    def __init__(self, table, spec):
-        self.methods = replaced_methods(table)
+    def __init__(self, table, spec, abi):
+        self.methods = replaced_methods(table, abi)
         if spec == "every" or spec is None:
             spec = {}
         elif spec == "none":
@@ -45,7 +47,7 @@ class Host:
         self.abi = world.abi
         self.step = None  # the call step being taken
         self.classes = {}
-        shape = Shape(table, spec)
+        shape = Shape(table, spec, self.abi)
         for name in shape.classes:
             self._define(name, shape)
         world.stock_functions["MGGetBoolAnswer"] = self._stock_gestalt
@@ -77,7 +79,7 @@ class Host:
             names = step.argument_names if step else [
                 _NAMES_OF_ENCODINGS.get(t, "object") for t in table_arguments[2:]]
             encodings = ["@", ":"] + [self.abi.value_types[n] for n in names]
-            arguments = self.abi.read_arguments(encodings)[2:]
+            arguments = self.abi.read_arguments(encodings, result_type=result_type)[2:]
             owner = step.class_name if step else cls.name
             kind = "+" if cls.is_meta else "-"
             self.world.events.add(original=f"{kind}[{owner} {selector}]", args=[

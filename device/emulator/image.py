@@ -319,13 +319,40 @@ def _binds(data, image, kind):
     return fixups
 
 
-def thin(data, cputype, label="file"):
-    """The slice of `cputype` out of a universal file, or the file itself when it is thin."""
+CPU_SUBTYPE_MASK = 0xFF000000  # capability bits, not the subtype itself
+
+
+def slice_types(data):
+    """(CPU type, subtype) of each slice of a universal file, or of the thin file itself."""
+    if len(data) < 12:
+        raise ImageError("too short to be a Mach-O file")
+    if struct.unpack_from(">I", data)[0] in FAT_MAGICS:
+        count = struct.unpack_from(">I", data, 4)[0]
+        if 8 + count * 20 > len(data):
+            raise ImageError("a universal file whose slice table runs past its end")
+        entries = [struct.unpack_from(">iI", data, 8 + i * 20) for i in range(count)]
+    else:
+        entries = [struct.unpack_from("<iI", data, 4)]
+    return [(cputype, subtype & ~CPU_SUBTYPE_MASK) for cputype, subtype in entries]
+
+
+def thin(data, cputype, label="file", cpusubtype=None):
+    """The slice of `cputype` (and `cpusubtype`, when given) out of a universal file, or the
+    file itself when it is thin and of that type."""
+    wanted = (cputype, cpusubtype)
     if struct.unpack_from(">I", data)[0] not in FAT_MAGICS:
+        if not _matches(slice_types(data)[0], wanted):
+            raise ImageError(f"{label}: a thin file of another CPU type than {cputype:#x}")
         return data
-    count = struct.unpack_from(">I", data, 4)[0]
-    for i in range(count):
-        slice_type, _, offset, size, _ = struct.unpack_from(">iiIII", data, 8 + i * 20)
-        if slice_type == cputype:
+    for i, found in enumerate(slice_types(data)):
+        _, _, offset, size, _ = struct.unpack_from(">iiIII", data, 8 + i * 20)
+        if _matches(found, wanted):
+            if offset + size > len(data):
+                raise ImageError(f"{label}: the slice of CPU type {cputype:#x} runs past the "
+                                 f"end of the file")
             return data[offset:offset + size]
     raise ImageError(f"{label}: no slice of CPU type {cputype:#x}")
+
+
+def _matches(found, wanted):
+    return found[0] == wanted[0] and wanted[1] in (None, found[1])

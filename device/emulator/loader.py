@@ -4,10 +4,9 @@ Objective-C classes realised by the runtime and its static constructors run in o
 """
 from unicorn import UC_PROT_EXEC, UC_PROT_READ, UC_PROT_WRITE
 
-from machine import PAGE, EmulationError
+from machine import EmulationError
 
 VM_PROT_READ, VM_PROT_WRITE, VM_PROT_EXECUTE = 1, 2, 4
-SLIDE = 0x1_0000_0000
 
 
 def _protection(vm):
@@ -42,13 +41,39 @@ class LoadedImage:
         return (self.address(section.addr), section.size) if section else (0, 0)
 
 
-def map_image(machine, image, name, resolve, slide=SLIDE):
-    """Maps and fixes up `image`; `resolve(fixup)` answers each import's address."""
+def check_segments(image, name, page):
+    """Each segment on a page of its own, none over another: the device's loader maps them one
+    after another, so an overlap would let a later one replace an earlier one's pages."""
+    mapped = sorted((s for s in image.segments if s.vmsize and s.name != "__PAGEZERO"),
+                    key=lambda s: s.vmaddr)
+    for segment in mapped:
+        if segment.vmaddr % page:
+            raise EmulationError(f"{name}: segment {segment.name} at {segment.vmaddr:#x} is not "
+                                 f"on a {page:#x}-byte page")
+        if segment.filesize > segment.vmsize:
+            raise EmulationError(f"{name}: segment {segment.name} has {segment.filesize:#x} "
+                                 f"bytes of file for {segment.vmsize:#x} of memory")
+    for first, second in zip(mapped, mapped[1:]):
+        if first.vmaddr + first.vmsize > second.vmaddr:
+            raise EmulationError(
+                f"{name}: segment {first.name} ({first.vmaddr:#x}-"
+                f"{first.vmaddr + first.vmsize:#x}) overlaps {second.name}, which starts at "
+                f"{second.vmaddr:#x}")
+
+
+def map_image(machine, image, name, resolve):
+    """Maps and fixes up `image` at the architecture's slide; `resolve(fixup)` answers each
+    import's address."""
+    if image.word != machine.abi.word or image.cputype != machine.abi.cputype:
+        raise EmulationError(f"{name}: an image of CPU type {image.cputype:#x} on an "
+                             f"{machine.abi.name} machine")
+    slide, page = machine.abi.image_slide, machine.abi.page
+    check_segments(image, name, page)
     loaded = LoadedImage(image, name, slide)
     for segment in image.segments:
         if segment.vmsize == 0 or segment.name == "__PAGEZERO":
             continue
-        size = -(-segment.vmsize // PAGE) * PAGE
+        size = -(-segment.vmsize // page) * page
         start = segment.vmaddr + slide
         machine.uc.mem_map(start, size, _protection(segment.initprot) | UC_PROT_READ)
         machine.write(start, image.data[segment.fileoff:segment.fileoff + segment.filesize])

@@ -13,10 +13,8 @@ import capstone
 from unicorn import UC_HOOK_CODE, UC_HOOK_MEM_INVALID, UC_PROT_EXEC, UC_PROT_READ, UC_PROT_WRITE
 from unicorn import UcError
 
-PAGE = 0x4000
-HEAP_BASE, HEAP_SIZE = 0x3_0000_0000, 0x400_0000
-STACK_BASE, STACK_SIZE = 0x4_0000_0000, 0x10_0000
-TRAP_BASE, TRAP_COUNT = 0x2_0000_0000, 0x4000
+# Where each of them lies is the architecture's (abi.py); their sizes are the same on each.
+HEAP_SIZE, STACK_SIZE, TRAP_COUNT = 0x400_0000, 0x10_0000, 0x4000
 
 
 class EmulationError(Exception):
@@ -28,28 +26,29 @@ class Machine:
         self.uc = abi_class.make_cpu()
         self.abi = abi_class(self)
         self.abi.prepare_thread()
-        self.heap_next = HEAP_BASE
-        self.uc.mem_map(HEAP_BASE, HEAP_SIZE, UC_PROT_READ | UC_PROT_WRITE)
-        self.uc.mem_map(STACK_BASE, STACK_SIZE, UC_PROT_READ | UC_PROT_WRITE)
-        self.uc.mem_map(TRAP_BASE, TRAP_COUNT * abi_class.trap_size,
+        self.heap_base = self.heap_next = abi_class.heap_base
+        self.trap_base = abi_class.trap_base
+        self.uc.mem_map(self.heap_base, HEAP_SIZE, UC_PROT_READ | UC_PROT_WRITE)
+        self.uc.mem_map(abi_class.stack_base, STACK_SIZE, UC_PROT_READ | UC_PROT_WRITE)
+        self.uc.mem_map(self.trap_base, TRAP_COUNT * abi_class.trap_size,
                         UC_PROT_READ | UC_PROT_EXEC)
-        self.uc.mem_write(TRAP_BASE, abi_class.return_instruction * TRAP_COUNT)
-        self.uc.reg_write(self.abi.sp, STACK_BASE + STACK_SIZE - 0x100)
+        self.uc.mem_write(self.trap_base, abi_class.return_instruction * TRAP_COUNT)
+        self.uc.reg_write(self.abi.sp, abi_class.stack_base + STACK_SIZE - 0x100)
         self.traps, self.trap_names = [], []
         self.failure = None
         self.images = []  # (name, base, size)
         self.counting = None  # (begin, end) of the image whose instructions are counted
         self.instructions = 0
         self.return_trap = self.trap("return to the emulator", lambda: None)
-        self.uc.hook_add(UC_HOOK_CODE, self._on_trap, begin=TRAP_BASE,
-                         end=TRAP_BASE + TRAP_COUNT * abi_class.trap_size - 1)
+        self.uc.hook_add(UC_HOOK_CODE, self._on_trap, begin=self.trap_base,
+                         end=self.trap_base + TRAP_COUNT * abi_class.trap_size - 1)
         self.uc.hook_add(UC_HOOK_MEM_INVALID, self._on_bad_access)
 
     # --- Memory -------------------------------------------------------------------------
 
     def allocate(self, size, align=16):
         address = -(-self.heap_next // align) * align
-        if address + size > HEAP_BASE + HEAP_SIZE:
+        if address + size > self.heap_base + HEAP_SIZE:
             raise EmulationError("the emulated heap is full")
         self.heap_next = address + max(size, 1)
         self.uc.mem_write(address, bytes(size))
@@ -99,14 +98,14 @@ class Machine:
             raise EmulationError("out of traps")
         self.traps.append(handler)
         self.trap_names.append(name)
-        return TRAP_BASE + (len(self.traps) - 1) * self.abi.trap_size
+        return self.trap_base + (len(self.traps) - 1) * self.abi.trap_size
 
     def trap_name(self, address):
         index = self.trap_index(address)
         return self.trap_names[index] if index is not None else None
 
     def trap_index(self, address):
-        index, rest = divmod(address - TRAP_BASE, self.abi.trap_size)
+        index, rest = divmod(address - self.trap_base, self.abi.trap_size)
         return index if rest == 0 and 0 <= index < len(self.traps) else None
 
     def _on_trap(self, uc, address, size, _):
@@ -141,7 +140,7 @@ class Machine:
         indirect = None
         if self.abi.result_is_indirect(result_type):
             indirect = self.abi.prepare_indirect_result(result_type, self.store)
-        self.abi.write_arguments(list(argument_types), list(arguments), self.store)
+        self.abi.write_arguments(list(argument_types), list(arguments), self.store, result_type)
         self.uc.reg_write(self.abi.lr, self.return_trap)
         self._run(address)
         result = self.abi.read_result(result_type, indirect)
@@ -176,7 +175,7 @@ class Machine:
             raw = self.read(address, 4)
         except UcError:
             return "unreadable"
-        disassembler = capstone.Cs(*self.abi.disassembler)
+        disassembler = capstone.Cs(*self.abi.current_disassembler())
         for instruction in disassembler.disasm(raw, address):
             return f"{instruction.mnemonic} {instruction.op_str}".strip()
         return f"undecodable {raw.hex()}"

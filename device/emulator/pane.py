@@ -15,8 +15,10 @@ from world import Events, World
 
 PANE_FOLDER = "Library/PreferenceBundles/HalvenorSettings.bundle/"
 NOTIFICATION = "com.Tovi.Halvenor.prefs"
-PS_LIST_CONTROLLER_SIZE = 0x1A0
-SPECIFIERS_OFFSET = 0x160  # PSListController's _specifiers
+# PSListController's instance size and its _specifiers ivar, by architecture: its ivars are
+# pointers, half as wide on armv7.
+PS_LIST_CONTROLLER_SIZES = {"arm64": 0x1A0, "armv7": 0xD0}
+SPECIFIERS_OFFSETS = {"arm64": 0x160, "armv7": 0xB0}
 
 
 class Pane:
@@ -39,16 +41,16 @@ class Pane:
         self.loads = 0
 
     def _define_preferences(self, files):
-        rt, world = self.world.runtime, self.world
+        rt, world, abi = self.world.runtime, self.world, self.machine.abi
         self.PSListController = rt.define_class("PSListController", world.NSObject,
-                                                PS_LIST_CONTROLLER_SIZE)
-        handle = self.machine.allocate(32)
-        self.PSListController.ivars["_specifiers"] = (SPECIFIERS_OFFSET, "@", 8, handle)
+                                                PS_LIST_CONTROLLER_SIZES[abi.name])
+        handle, offset = self.machine.allocate(32), SPECIFIERS_OFFSETS[abi.name]
+        self.PSListController.ivars["_specifiers"] = (offset, "@", abi.word, handle)
         rt.ivars_by_handle[handle] = self.PSListController.ivars["_specifiers"]
         world.data["_OBJC_CLASS_$_PSListController"] = self.PSListController.address
         world.data["_OBJC_METACLASS_$_PSListController"] = self.PSListController.meta.address
-        world.cell("OBJC_IVAR_$_PSListController._specifiers", SPECIFIERS_OFFSET.to_bytes(8,
-                                                                                   "little"))
+        world.cell("OBJC_IVAR_$_PSListController._specifiers",
+                   offset.to_bytes(abi.word, "little"))
         specifier = rt.define_class("PSSpecifier", world.NSObject)
         rt.implement(specifier, "propertyForKey:", "@@:@", lambda receiver, key: (
             rt.value_of(receiver).get(world.text_of(key), 0)))

@@ -53,6 +53,8 @@ class Runtime:
     # --- Selectors ----------------------------------------------------------------------
 
     def selector(self, name):
+        if not name:
+            raise EmulationError(f"a selector registered with the name {name!r}")
         if name not in self.selectors:
             address = self.machine.c_string(name)
             self.selectors[name], self.selector_names[address] = address, name
@@ -64,6 +66,9 @@ class Runtime:
         name = self.machine.read_c_string(address)
         if name is None:
             raise EmulationError("a nil selector")
+        if name == "":
+            raise EmulationError(f"the selector at {address:#x} has an empty name: it is no "
+                                 f"selector")
         self.selector_names[address] = name
         return name
 
@@ -131,7 +136,7 @@ class Runtime:
         abi = self.machine.abi
 
         def enter():
-            receiver, _, *arguments = abi.read_arguments(argument_types)
+            receiver, _, *arguments = abi.read_arguments(argument_types, result_type=result_type)
             abi.write_result(result_type, function(receiver, *arguments))
         return enter
 
@@ -165,19 +170,35 @@ class Runtime:
 
     # --- Messages -----------------------------------------------------------------------
 
-    def dispatch(self, receiver, selector_address, start=None):
-        """The address a message goes on to (a tail call), or None once answered here."""
+    def dispatch(self, receiver, selector_address, start=None, stret=False):
+        """The address a message goes on to (a tail call), or None once answered here.
+        `stret`: sent through objc_msgSend_stret, the result's memory in the first register."""
         abi = self.machine.abi
         if receiver == 0:
-            abi.clear_results()
+            if not stret:  # the stret entry leaves a nil receiver's result memory as it was
+                abi.clear_results()
             return None
         selector = self.selector_name(selector_address)
         if selector in self.answers.get(receiver, {}):
-            abi.write_result(*self.answers[receiver][selector])
+            result_type, value = self.answers[receiver][selector]
+            self._check_entry(selector, result_type, stret)
+            abi.write_result(result_type, value)
             return None
         cls = start or self.class_of(receiver)
         method = cls.find(selector)
         if method is None:
             raise EmulationError(f"{cls.label()[0]}[{cls.name} {selector}]: a message the "
                                  f"emulation does not handle")
+        self._check_entry(f"{cls.label()[0]}[{cls.name} {selector}]",
+                          split_encoding(method.types)[0], stret)
         return method.imp
+
+    def _check_entry(self, what, result_type, stret):
+        """A result through memory must be sent through the stret entry, and only such a
+        result: the other entry leaves the callee writing through a register that holds self."""
+        abi = self.machine.abi
+        if abi.has_stret and abi.result_is_indirect(result_type) != stret:
+            entry, other = ("objc_msgSend_stret", "objc_msgSend") if stret else (
+                "objc_msgSend", "objc_msgSend_stret")
+            raise EmulationError(f"{what} returns {result_type}, sent through {entry}: it "
+                                 f"needs {other}")

@@ -7,12 +7,13 @@ Each import is named here with what it does; an import that is not is bound to a
 the run with its name when it is called, and an imported data symbol that is not is refused when
 the image is bound.
 """
+import math
 import struct
 
 from unicorn import UC_HOOK_MEM_READ
 
 from abi import split_encoding
-from foundation import FoundationObjects, format_log
+from foundation import FoundationObjects, format_log, to_integer, to_unsigned
 from machine import EmulationError
 from runtime import Runtime
 
@@ -85,7 +86,7 @@ class World(FoundationObjects):
         result_type, argument_types = split_encoding(types)
 
         def enter():
-            arguments = self.abi.read_arguments(argument_types)
+            arguments = self.abi.read_arguments(argument_types, result_type=result_type)
             self.abi.write_result(result_type, implementation(*arguments))
         self.functions["_" + name] = enter
 
@@ -113,20 +114,34 @@ class World(FoundationObjects):
         self._media_imports()
         self._system_imports()
         self._cxx_imports()
+        self._compiler_runtime_imports()
 
     def _objc_imports(self):
-        rt, machine = self.runtime, self.machine
+        rt, machine, abi = self.runtime, self.machine, self.abi
 
-        def message():
-            return rt.dispatch(self.abi.argument_register(0), self.abi.argument_register(1))
+        def message(first):
+            """objc_msgSend and objc_msgSend_stret: the receiver and the selector in argument
+            registers from `first` on (after the result's memory, for the stret entry)."""
+            def send():
+                return rt.dispatch(abi.argument_register(first),
+                                   abi.argument_register(first + 1), stret=first == 1)
+            return send
 
-        def message_super():
-            receiver, start = machine.word(self.abi.argument_register(0)), machine.word(
-                self.abi.argument_register(0) + self.abi.word)
-            self.abi.uc.reg_write(self.abi._x[0], receiver)
-            return rt.dispatch(receiver, self.abi.argument_register(1), rt.class_at(start))
-        self.raw_function("objc_msgSend", message)
-        self.raw_function("objc_msgSendSuper", message_super)
+        def message_super(first):
+            """objc_msgSendSuper(_stret): an objc_super {receiver, class to start from} where
+            the receiver goes, which the method gets as self."""
+            def send():
+                pointer = abi.argument_register(first)
+                receiver, start = machine.word(pointer), machine.word(pointer + abi.word)
+                abi.set_argument_register(first, receiver)
+                return rt.dispatch(receiver, abi.argument_register(first + 1),
+                                   rt.class_at(start), stret=first == 1)
+            return send
+        self.raw_function("objc_msgSend", message(0))
+        self.raw_function("objc_msgSendSuper", message_super(0))
+        if abi.has_stret:
+            self.raw_function("objc_msgSend_stret", message(1))
+            self.raw_function("objc_msgSendSuper_stret", message_super(1))
 
         def class_named(name):
             cls = rt.lookup(machine.read_c_string(name))
@@ -144,7 +159,7 @@ class World(FoundationObjects):
         self.function("class_getInstanceMethod", "^v#:", self._instance_method)
         self.function("class_addMethod", "B#:^v*", self._add_method)
         self.function("class_getInstanceVariable", "^v#*", self._instance_variable)
-        self.function("ivar_getOffset", "q^v", lambda ivar: rt.ivars_by_handle[ivar][0])
+        self.function("ivar_getOffset", abi.long + "^v", lambda ivar: rt.ivars_by_handle[ivar][0])
         self.function("method_getImplementation", "^v^v", lambda m: rt.method_at(m).imp)
         self.function("method_getTypeEncoding", "*^v",
                       lambda m: self._c_name(rt.method_at(m).types))
@@ -243,12 +258,14 @@ class World(FoundationObjects):
         self.darwin_center = self.runtime.new_object(self.NSObject)
         self.function("CFNotificationCenterGetDarwinNotifyCenter", "^v",
                       lambda: self.darwin_center)
-        self.function("CFNotificationCenterAddObserver", "v^v^v^v@^vq", self._add_observer)
+        self.function("CFNotificationCenterAddObserver", "v^v^v^v@^v" + self.abi.long,
+                      self._add_observer)
         self.function("CFNotificationCenterPostNotification", "v^v@^v^vB", self._post)
         self.function("CFStringCreateWithCString", "@^v*I",
                       lambda allocator, text, encoding: self.string(
                           self.machine.read_c_string(text)))
-        self.function("CFStringCreateWithBytes", "@^v^vqIB", self._string_from_bytes)
+        self.function("CFStringCreateWithBytes", f"@^v^v{self.abi.long}IB",
+                      self._string_from_bytes)
         self.data["___CFConstantStringClassReference"] = self.constant_string.address
         self.cell("kCFCoreFoundationVersionNumber", struct.pack("<d", self.system["cf"]))
         self.cell("NSFoundationVersionNumber", struct.pack("<d", self.system["foundation"]))
@@ -304,21 +321,24 @@ class World(FoundationObjects):
         return (value, timescale, CMTIME_VALID, 0)
 
     def _recording_time_make(self):
-        value, timescale = self.abi.read_arguments(["q", "i"])
+        value, timescale = self.abi.read_arguments(["q", "i"], result_type=CMTIME)
         self.events.add(original="CMTimeMake", args=[{"int64": value}, {"int": timescale}])
         self.abi.write_result(CMTIME, self._time_make_stock(value, timescale))
 
     def _system_imports(self):
-        machine = self.machine
+        machine, word = self.machine, self.abi.word_format
+        size, long = self.abi.unsigned_long, self.abi.long  # size_t, long
         self.functions["dyld_stub_binder"] = self._lazy_binding  # its name has no underscore
-        environment = machine.store(struct.pack("<QQ", machine.c_string("HOME=/var/mobile"), 0))
-        environ_cell = machine.store(struct.pack("<Q", environment))
+        home = machine.c_string("HOME=/var/mobile")
+        environment = machine.store(struct.pack("<" + word * 2, home, 0))
+        environ_cell = machine.store(struct.pack("<" + word, environment))
         self.function("_NSGetEnviron", "^v", lambda: environ_cell)
         self.function("__cxa_atexit", "i^v^v^v", lambda function, argument, image: 0)
         errno_cell = machine.allocate(8)
         self.function("__error", "^v", lambda: errno_cell)
         self.function("__stack_chk_fail", "v", self._stack_smashed)
-        self.cell("__stack_chk_guard", struct.pack("<Q", 0x5EED5EED5EED5EED))
+        self.cell("__stack_chk_guard", struct.pack("<" + word, 0x5EED5EED5EED5EED & (
+            (1 << 8 * self.abi.word) - 1)))
         self.cell("_dispatch_main_q", bytes(128))
         self.cell("_NSConcreteStackBlock", bytes(32))
         self.function("abort", "v", self._abort)
@@ -328,14 +348,16 @@ class World(FoundationObjects):
                       lambda queue, context, work: self.pending.append((work, context)))
         self.function("dispatch_after_f", "vQ^v^v^v",
                       lambda when, queue, context, work: self.pending.append((work, context)))
-        self.function("dispatch_get_global_queue", "^vqQ", lambda priority, flags: machine.store(
-            bytes(64)))
+        self.function("dispatch_get_global_queue", "^v" + long + size,
+                      lambda priority, flags: machine.store(bytes(64)))
         self.function("dispatch_time", "QQq", lambda when, delta: when + delta)
-        self.function("memcpy", "^v^v^vQ", self._copy)
-        self.function("memcmp", "i^v^vQ", lambda a, b, size: (
-            (machine.read(a, size) > machine.read(b, size)) -
-            (machine.read(a, size) < machine.read(b, size))))
-        self.function("strlen", "Q*", lambda text: len(machine.read_c_string(text, 1 << 20)))
+        self.function("memcpy", "^v^v^v" + size, self._copy)
+        self.function("memset", "^v^vi" + size, lambda destination, byte, count: (
+            machine.write(destination, bytes([byte & 0xFF]) * count), destination)[1])
+        self.function("memcmp", "i^v^v" + size, lambda a, b, count: (
+            (machine.read(a, count) > machine.read(b, count)) -
+            (machine.read(a, count) < machine.read(b, count))))
+        self.function("strlen", size + "*", lambda text: len(machine.read_c_string(text, 1 << 20)))
         self.function("posix_spawn", "i^v*^v^v^v^v", self._spawn)
         self.function("waitpid", "ii^vi", self._wait)
 
@@ -381,9 +403,23 @@ class World(FoundationObjects):
         for name in ("_ZNSt3__15mutex4lockEv", "_ZNSt3__15mutex6unlockEv",
                      "_ZNSt3__15mutexD1Ev", "_ZdlPv"):
             self.function(name, "v^v", lambda pointer: None)
-        self.function("_Znwm", "^vQ", lambda size: machine.allocate(size))
+        self.function("_Znwm", "^v" + self.abi.unsigned_long, lambda size: machine.allocate(size))
         self.function("__cxa_guard_acquire", "i^v", lambda guard: 1 - machine.read(guard, 1)[0])
         self.function("__cxa_guard_release", "v^v", lambda guard: machine.write(guard, b"\1"))
+
+    def _compiler_runtime_imports(self):
+        """What armv7 code calls for conversions that arm64 does in one instruction, and sine
+        and cosine at once; out-of-range conversions saturate, NaN gives zero."""
+        self.function("__fixdfdi", "qd", lambda value: to_integer(value, 64))
+        self.function("__fixunsdfdi", "Qd", lambda value: to_unsigned(value, 64))
+        self.function("__floatdidf", "dq", float)
+        self.function("__floatundidf", "dQ", float)
+        self.function("__floatundisf", "fQ", float)
+        self.function("__sincosf_stret", "{__float2=ff}f",
+                      lambda angle: (math.sin(angle), math.cos(angle)))
+        self.function("trunc", "dd", lambda value: math.trunc(value) if math.isfinite(value)
+                      else value)
+        self.function("roundf", "ff", round_half_away)
 
     # --- Running queued work -------------------------------------------------------------
 
@@ -391,6 +427,13 @@ class World(FoundationObjects):
         while self.pending:
             work, context = self.pending.pop(0)
             self.machine.call(work, [context], ["^v"])
+
+
+def round_half_away(value):
+    """C's round: halfway cases away from zero."""
+    if not math.isfinite(value):
+        return value
+    return math.copysign(math.floor(abs(value) + 0.5), value)
 
 
 def compare_times(first, second):
