@@ -79,7 +79,7 @@ id replaced_initWithFrame_(id self, SEL _cmd, CGRect frame) {
   return view;
 }
 
-void alertView_clickedButtonAtIndex_(id self, SEL, id alert, long buttonIndex) {
+void alertView_clickedButtonAtIndex_(id self, SEL, id alert, NSInteger buttonIndex) {
   const long tag = send<long>(alert, "tag"_sel);
   const bool reads = buttonIndex == kSetButton && tag == kChooserTag;
   const ChooserOutcome outcome =

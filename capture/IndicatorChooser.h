@@ -10,6 +10,7 @@
 #include "core/HookTable.h"
 #include "core/Original.h"
 #include "platform/CoreGraphics/CGGeometry.h"
+#include "platform/Foundation/Foundation.h"
 
 namespace quorvane::CAMSlalomIndicatorView {
 
@@ -21,7 +22,7 @@ QV_REPLACED_METHOD(void, setFramesPerSecond_, unsigned long framesPerSecond);
 QV_REPLACED_METHOD(id, initWithFrame_, CGRect frame);
 
 // Added: the chooser alert's delegate call ("v@:@q").
-void alertView_clickedButtonAtIndex_(id self, SEL _cmd, id alert, long buttonIndex);
+void alertView_clickedButtonAtIndex_(id self, SEL _cmd, id alert, NSInteger buttonIndex);
 // Added: applies the rate to the capture device and shows it ("v@:Q"). The device changes only
 // when it can be locked and its active format's ranges allow the rate; otherwise it stays as it
 // was and a notice says the rate is not supported.
