@@ -26,7 +26,7 @@ LIBRARIES = ("QuorvaneiOS8", "QuorvaneiOS7")
 # linker resolves references into the weak definitions it coalesces across objects to the
 # wrong atoms, and the link's relocation check refuses it: until that is mended, the package
 # is arm64-only and guarded to 64-bit devices.
-SLICES = ("arm64",)
+SLICES = ("arm64", "armv7")
 INSTALL_DIR = "/Library/Application Support/Quorvane"
 LOADER_DIR = "/Library/MobileSubstrate/DynamicLibraries"
 PANE_NAME = "HalvenorSettings"

@@ -12,6 +12,18 @@ set(ARMV7_STUBS ${CMAKE_BINARY_DIR}/stubs)
 foreach(language C CXX OBJCXX)
   set(CMAKE_${language}_COMPILER_LAUNCHER ${ARMV7_PYTHON} ${ARMV7_TOOLS}/compile.py)
 endforeach()
+# An object is made by the launcher's rewrites too: a change to them makes every object again,
+# through a definition that carries their digest.
+set(rewrites compile.py slots.py weak.py sections.py imageinfo.py)
+list(TRANSFORM rewrites PREPEND ${ARMV7_TOOLS}/)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${rewrites})
+set(digests)
+foreach(rewrite ${rewrites})
+  file(MD5 ${rewrite} digest)
+  string(APPEND digests ${digest})
+endforeach()
+string(MD5 digest "${digests}")
+add_compile_definitions(QUORVANE_ARMV7_REWRITES=${digest})
 
 # CMake asks Darwin linkers for room to rename libraries later; the old linker knows no such
 # option, and nothing renames them.

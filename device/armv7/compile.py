@@ -1,7 +1,13 @@
 #!/usr/bin/env python3
 """The armv7 build's compiler launcher: each source is compiled to assembly, its non-lazy slots
-rewritten (slots.py) and its image info renamed (imageinfo.py), then assembled into the object the build asked for. The old linker would
-drop the binds of the compiler's own slots.
+rewritten (slots.py), its weak definitions made local or common (weak.py), its sections put in
+an order the linker reads (sections.py) and its image info renamed (imageinfo.py), then
+assembled into the object the build asked for: the old linker
+would drop the binds of the compiler's own slots, and misplace what it coalesces.
+
+Symbols keep the default visibility here, whatever the build asks: the compiler then reaches
+the weak data that become common symbols through slots, which a common may fill. The link's
+export list keeps the image's exports to its map all the same.
 
     compile.py COMPILER ARGUMENTS... -o OBJECT -c SOURCE
 
@@ -13,7 +19,12 @@ import subprocess
 import sys
 
 import imageinfo
+import sections
 import slots
+import weak
+
+# Flags the armv7 compile leaves out, as above.
+HIDING = ("-fvisibility=hidden", "-fvisibility-inlines-hidden")
 
 def _output_of(arguments):
     if "-o" not in arguments or "-c" not in arguments:
@@ -32,6 +43,8 @@ def _to_assembly(arguments, assembly):
             skip_next = True
         elif argument == "-c":
             command.append("-S")
+        elif argument in HIDING:
+            continue
         else:
             command.append(argument)
     return command
@@ -49,7 +62,8 @@ def run(arguments):
     assembly, rewritten = f"{target}.s", f"{target}.rewritten.s"
     subprocess.run(_to_assembly(arguments, assembly), check=True)
     with open(assembly) as file:
-        text = imageinfo.hidden_in_assembly(slots.rewrite(file.read()))
+        text = slots.rewrite(file.read())
+        text = imageinfo.hidden_in_assembly(sections.ordered(weak.rewrite(text)))
     with open(rewritten, "w") as file:
         file.write(text)
     subprocess.run(_assembler(arguments, rewritten, target), check=True)
@@ -61,7 +75,7 @@ def main(arguments):
         run(arguments)
     except subprocess.CalledProcessError as error:
         sys.exit(error.returncode)
-    except slots.RewriteError as error:
+    except (slots.RewriteError, weak.WeakError) as error:
         sys.exit(f"compile.py: {_output_of(arguments)}: {error}")
 
 

@@ -70,6 +70,12 @@ class Symbol:
         return not self.type & N_STAB and self.type & N_TYPE == N_SECT
 
     @property
+    def common(self):
+        """A common symbol: undefined, external, its value the size the linker zero-fills."""
+        return (not self.type & N_STAB and self.type & N_TYPE == N_UNDF and
+                bool(self.type & N_EXT) and self.value != 0)
+
+    @property
     def external(self):
         return bool(self.type & N_EXT)
 

@@ -206,10 +206,13 @@ class Link:
     def __init__(self, linked, objs, tbds):
         self.linked, self.objects, self.tbds = linked, objs, tbds
         self.defined, self.atoms, self.relocs, self._pieces = {}, {}, {}, {}
+        self.commons = set()
         for obj in objs:
             for symbol in obj.symbols:
                 if symbol.defined:
                     self.defined.setdefault(symbol.name, []).append((obj, symbol))
+                elif symbol.common:
+                    self.commons.add(symbol.name)
             for section in obj.sections:
                 self.atoms[id(section)] = sorted(
                     (s for s in obj.symbols if s.defined and s.sect == section.number),
@@ -380,6 +383,10 @@ class Link:
         if found is None and name in LINKER_DEFINED:
             header = Location({self.linked.image.segments[0].vmaddr}, name)
             return Pointer(target=header.moved(addend))
+        if found is None and name in self.commons:
+            # The one zero-filled definition the linker made of every object's common symbol.
+            common = Location(self.linked.definitions.get(name, []), name)
+            return Pointer(target=common.moved(addend).as_pointer())
         if found is None:
             return Pointer(symbol=name, addend=addend)
         owner, symbol = found

@@ -9,10 +9,11 @@
 
 namespace qv {
 
-// Where a state type lives inside an object; set once its class is registered.
+// Where a state type lives inside an object; set once its class is registered. It starts zero,
+// as data shared by every object file starts on the device's armv7 slice.
 template <typename State>
 struct StateSlot {
-  static inline std::ptrdiff_t offset = -1;
+  static inline std::ptrdiff_t offset = 0;
 };
 
 template <typename State>
