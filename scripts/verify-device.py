@@ -46,11 +46,11 @@ SETTINGS_NOTIFICATION = "com.Tovi.Halvenor.prefs"
 BOUND_MARGIN = 1.0
 CONTROL_FIELDS = ("Package", "Name", "Version", "Architecture", "Depends", "Section",
                   "Maintainer", "Author", "Description", "Depiction", "Icon")
-# Substrate's first arm64 release; no library loads on iOS 9.3 or later (package/filters/);
-# cy+cpu.arm64 is the package manager's virtual package of 64-bit devices, while the package
-# holds no armv7 slice.
+# Substrate's first arm64 release; no library loads on iOS 9.3 or later (package/filters/).
+# While the files hold no armv7 slice, cy+cpu.arm64 (the package manager's virtual package of
+# 64-bit devices) keeps 32-bit devices out.
 DEPENDS = ("mobilesubstrate (>= 0.9.5000), preferenceloader, firmware (>= 7.0), "
-           "firmware (<< 9.3), cy+cpu.arm64")
+           "firmware (<< 9.3)" + ("" if "armv7" in layout.SLICES else ", cy+cpu.arm64"))
 # The rate and the volume are decimals: their fields need a keyboard with a decimal point.
 DECIMAL_KEYS = ("rate", "volumeRamp")
 # dyld's special ordinals, as llvm-objdump names them: none is a two-level bind.
