@@ -46,6 +46,12 @@ def _section_headers(data):
         at += size
 
 
+def hides_one(data):
+    """Whether the image holds a hidden image-info section: an image without Objective-C
+    has none, and the link's checks tell whether its objects had one."""
+    return any(name == HIDDEN for _, name in _section_headers(data))
+
+
 def restored(data):
     """The image with its one hidden image-info section named again; any other count fails."""
     hidden = [at for at, name in _section_headers(data) if name == HIDDEN]

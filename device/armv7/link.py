@@ -4,7 +4,7 @@ no image leaves a link unchecked.
 
 1. The linker, its warnings made fatal: it ignores an option it does not know (-fatal_warnings
    among them) with a warning.
-2. The image info gets its name back (imageinfo.py).
+2. The image info, if any, gets its name back (imageinfo.py).
 3. Every relocation of every object and archive it was given is held to the linked image
    (relocations.py), with the .tbd list behind each stub library.
 A failed step removes the image, so that nothing can ship it.
@@ -72,9 +72,10 @@ def _linked(arguments):
 
 def _restore_image_info(output):
     with open(output, "rb") as file:
-        data = imageinfo.restored(file.read())
-    with open(output, "wb") as file:
-        file.write(data)
+        data = file.read()
+    if imageinfo.hides_one(data):
+        with open(output, "wb") as file:
+            file.write(imageinfo.restored(data))
 
 
 def _checked(output, inputs, stubs):
