@@ -212,6 +212,8 @@ def _uleb(data, at):
 def _sleb(data, at):
     value = shift = 0
     while True:
+        if at >= len(data):
+            raise ImageError("a dyld opcode stream ends inside a number")
         byte = data[at]
         at += 1
         value |= (byte & 0x7F) << shift
