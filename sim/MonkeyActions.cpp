@@ -200,7 +200,10 @@ void paneChoices(const Glance& glance, MonkeyRandom& random, std::vector<Choice>
     return;
   }
   choices.push_back({2, [] { return std::string("settings_pane: close"); }});
-  for (const auto& [key, value] : *rows) {
+  for (const auto& row : *rows) {
+    // A copy for each lambda: a structured binding cannot be captured before clang 16.
+    const std::string key = row.first;
+    const Value& value = row.second;
     if (std::get_if<bool>(&value.data) != nullptr) {
       choices.push_back({2, [key] { return "settings_pane: {toggle: " + key + "}"; }});
     } else if (value.text() != nullptr) {
