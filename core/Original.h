@@ -59,7 +59,8 @@ struct ReplacedMethod<R(Args...)> : AddedMethod<R(Args...)> {
 };
 
 // The selector SELECTOR of the C++ name NAME, as a function so that nothing but code and a
-// string comes of it (no coalesced data). A SELECTOR that is not NAME does not compile.
+// string comes of it (no coalesced data). A SELECTOR that is not NAME does not compile; the
+// check cannot tell a ':' from a '_' the selector itself has ("hv_setFPS:").
 #define QV_SELECTOR_NAME(NAME, SELECTOR)                                         \
   static_assert(::quorvane::namesSelector(#NAME, SELECTOR),                      \
                 "the selector \"" SELECTOR "\" is not the method named " #NAME); \
