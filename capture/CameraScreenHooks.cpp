@@ -153,25 +153,18 @@ id cameraView(id view) {
 namespace quorvane {
 
 MethodHook showControlsRow() {
-  return instanceHook("_showControlsForCapturingVideoAnimated:",
-                      &CAMCameraView::replaced__showControlsForCapturingVideoAnimated_,
-                      CAMCameraView::original__showControlsForCapturingVideoAnimated_);
+  return instanceHook(CAMCameraView::method__showControlsForCapturingVideoAnimated_());
 }
 
 MethodHook hideControlsRow() {
-  return instanceHook("_hideControlsForCapturingVideoAnimated:",
-                      &CAMCameraView::replaced__hideControlsForCapturingVideoAnimated_,
-                      CAMCameraView::original__hideControlsForCapturingVideoAnimated_);
+  return instanceHook(CAMCameraView::method__hideControlsForCapturingVideoAnimated_());
 }
 
 std::span<const MethodHook> cameraViewHooks() {
   namespace view = CAMCameraView;
   static const std::array<MethodHook, 4> rows{
-      instanceHook("_slalomIndicatorTapped:", &view::replaced__slalomIndicatorTapped_,
-                   view::original__slalomIndicatorTapped_),
-      instanceHook("_createSlalomIndicatorIfNecessary",
-                   &view::replaced__createSlalomIndicatorIfNecessary,
-                   view::original__createSlalomIndicatorIfNecessary),
+      instanceHook(view::method__slalomIndicatorTapped_()),
+      instanceHook(view::method__createSlalomIndicatorIfNecessary()),
       showControlsRow(),
       hideControlsRow(),
   };
@@ -181,9 +174,7 @@ std::span<const MethodHook> cameraViewHooks() {
 std::span<const MethodHook> applicationViewControllerHooks() {
   namespace controller = CAMApplicationViewController;
   static const std::array<MethodHook, 1> rows{
-      instanceHook("_kickoffCameraControllerPreview",
-                   &controller::replaced__kickoffCameraControllerPreview,
-                   controller::original__kickoffCameraControllerPreview),
+      instanceHook(controller::method__kickoffCameraControllerPreview()),
   };
   return rows;
 }
@@ -191,17 +182,15 @@ std::span<const MethodHook> applicationViewControllerHooks() {
 std::span<const MethodHook> cameraSpecHooks() {
   namespace spec = CAMCameraSpec;
   static const std::array<MethodHook, 2> rows{
-      instanceHook("shouldCreateSlalomIndicator", &spec::replaced_shouldCreateSlalomIndicator,
-                   spec::original_shouldCreateSlalomIndicator),
-      instanceHook("isPhone", &spec::replaced_isPhone, spec::original_isPhone),
+      instanceHook(spec::method_shouldCreateSlalomIndicator()),
+      instanceHook(spec::method_isPhone()),
   };
   return rows;
 }
 
 std::span<const MethodHook> padApplicationSpecHooks() {
   static const std::array<MethodHook, 1> rows{
-      addedMethod<"B@:">("shouldCreateSlalomIndicator",
-                         &CAMCameraSpec::replaced_shouldCreateSlalomIndicator),
+      addedMethod<"B@:">(CAMCameraSpec::method_shouldCreateSlalomIndicator()),
   };
   return rows;
 }
@@ -209,8 +198,7 @@ std::span<const MethodHook> padApplicationSpecHooks() {
 std::span<const MethodHook> bottomBarHooks() {
   namespace bar = CAMBottomBar;
   static const std::array<MethodHook, 1> rows{
-      instanceHook("_layoutForVerticalOrientation", &bar::replaced__layoutForVerticalOrientation,
-                   bar::original__layoutForVerticalOrientation),
+      instanceHook(bar::method__layoutForVerticalOrientation()),
   };
   return rows;
 }

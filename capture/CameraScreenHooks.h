@@ -30,16 +30,18 @@ void showCameraNotice(id view, id message, std::function<void()> completion, dou
 namespace CAMCameraView {
 
 // Ignores the stock tap below 120 frames per second.
-QV_REPLACED_METHOD(void, _slalomIndicatorTapped_, id sender);
+QV_REPLACED_METHOD(void, _slalomIndicatorTapped_, "_slalomIndicatorTapped:", id sender);
 
 // Lets isPhone pass during the stock creation; takes the stock tap away when indicatorTap is on.
-QV_REPLACED_METHOD(void, _createSlalomIndicatorIfNecessary);
+QV_REPLACED_METHOD(void, _createSlalomIndicatorIfNecessary, "_createSlalomIndicatorIfNecessary");
 
 // In slow motion, hides the indicator as hideIndicator says.
-QV_REPLACED_METHOD(void, _showControlsForCapturingVideoAnimated_, BOOL animated);
+QV_REPLACED_METHOD(void, _showControlsForCapturingVideoAnimated_,
+                   "_showControlsForCapturingVideoAnimated:", BOOL animated);
 
 // In slow motion, shows the indicator.
-QV_REPLACED_METHOD(void, _hideControlsForCapturingVideoAnimated_, BOOL animated);
+QV_REPLACED_METHOD(void, _hideControlsForCapturingVideoAnimated_,
+                   "_hideControlsForCapturingVideoAnimated:", BOOL animated);
 
 }  // namespace CAMCameraView
 
@@ -47,24 +49,24 @@ namespace CAMApplicationViewController {
 
 // Starts the preview only at a rate the device offers and its slow-motion format takes
 // (mogulFramerateSupported); otherwise a notice, and no preview for the rest of the process.
-QV_REPLACED_METHOD(void, _kickoffCameraControllerPreview);
+QV_REPLACED_METHOD(void, _kickoffCameraControllerPreview, "_kickoffCameraControllerPreview");
 
 }  // namespace CAMApplicationViewController
 
 namespace CAMCameraSpec {
 
 // YES, on the phone's CAMCameraSpec and (added) on the iPad's CAMPadApplicationSpec.
-QV_REPLACED_METHOD(BOOL, shouldCreateSlalomIndicator);
+QV_REPLACED_METHOD(BOOL, shouldCreateSlalomIndicator, "shouldCreateSlalomIndicator");
 
 // YES while the indicator is created; the stock answer otherwise.
-QV_REPLACED_METHOD(BOOL, isPhone);
+QV_REPLACED_METHOD(BOOL, isPhone, "isPhone");
 
 }  // namespace CAMCameraSpec
 
 namespace CAMBottomBar {
 
 // The indicator centred in the bar.
-QV_REPLACED_METHOD(void, _layoutForVerticalOrientation);
+QV_REPLACED_METHOD(void, _layoutForVerticalOrientation, "_layoutForVerticalOrientation");
 
 }  // namespace CAMBottomBar
 

@@ -88,13 +88,11 @@ long long maximumFPS() {
 namespace quorvane {
 
 MethodHook startPreviewRow() {
-  return instanceHook("_startPreview:", &CAMCaptureController::replaced__startPreview_,
-                      CAMCaptureController::original__startPreview_);
+  return instanceHook(CAMCaptureController::method__startPreview_());
 }
 
 MethodHook mogulFrameRateRow() {
-  return instanceHook("mogulFrameRate", &CAMCaptureController::replaced_mogulFrameRate,
-                      CAMCaptureController::original_mogulFrameRate);
+  return instanceHook(CAMCaptureController::method_mogulFrameRate());
 }
 
 }  // namespace quorvane

@@ -35,10 +35,10 @@ inline OriginalFunction<BOOL(id)> original_MGGetBoolAnswer;
 namespace CAMCaptureController {
 
 // Does nothing once previewBlocked is set.
-QV_REPLACED_METHOD(void, _startPreview_, id argument);
+QV_REPLACED_METHOD(void, _startPreview_, "_startPreview:", id argument);
 
 // Answers the MogulFramerate setting.
-QV_REPLACED_METHOD(double, mogulFrameRate);
+QV_REPLACED_METHOD(double, mogulFrameRate, "mogulFrameRate");
 
 }  // namespace CAMCaptureController
 

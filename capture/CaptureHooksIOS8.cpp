@@ -74,12 +74,8 @@ std::span<const MethodHook> captureControllerHooks() {
   static const std::array<MethodHook, 4> rows{
       startPreviewRow(),
       mogulFrameRateRow(),
-      instanceHook("_configureSessionWithCameraMode:cameraDevice:options:",
-                   &capture::replaced__configureSessionWithCameraMode_cameraDevice_options_,
-                   capture::original__configureSessionWithCameraMode_cameraDevice_options_),
-      instanceHook(
-          "_mogulFormatFromDevice:frameRate:", &capture::replaced__mogulFormatFromDevice_frameRate_,
-          capture::original__mogulFormatFromDevice_frameRate_),
+      instanceHook(capture::method__configureSessionWithCameraMode_cameraDevice_options_()),
+      instanceHook(capture::method__mogulFormatFromDevice_frameRate_()),
   };
   return rows;
 }

@@ -24,12 +24,14 @@ inline OriginalFunction<CMTime(CMTimeValue, CMTimeScale)> original_CMTimeMake;
 namespace CAMCaptureController {
 
 // Opens the configuration window (noHigh) for the replaced implementation's run.
-QV_REPLACED_METHOD(BOOL, _configureSessionWithCameraMode_cameraDevice_options_, long mode,
+QV_REPLACED_METHOD(BOOL, _configureSessionWithCameraMode_cameraDevice_options_,
+                   "_configureSessionWithCameraMode:cameraDevice:options:", long mode,
                    long cameraDevice, id options);
 
 // Chooses the format itself at 60 frames per second and below; closes the configuration window
 // when the format does not take a frame at the MogulFramerate setting.
-QV_REPLACED_METHOD(id, _mogulFormatFromDevice_frameRate_, id device, double frameRate);
+QV_REPLACED_METHOD(id, _mogulFormatFromDevice_frameRate_,
+                   "_mogulFormatFromDevice:frameRate:", id device, double frameRate);
 
 }  // namespace CAMCaptureController
 

@@ -135,15 +135,12 @@ namespace quorvane {
 std::span<const MethodHook> slalomIndicatorHooks() {
   namespace indicator = CAMSlalomIndicatorView;
   static const std::array<MethodHook, 6> rows{
-      instanceHook("setFramesPerSecond:", &indicator::replaced_setFramesPerSecond_,
-                   indicator::original_setFramesPerSecond_),
-      addedMethod<"v@:@q">("alertView:clickedButtonAtIndex:",
-                           &indicator::alertView_clickedButtonAtIndex_),
-      addedMethod<"v@:Q">("hv_setFPS:", &indicator::hv_setFPS_),
-      addedMethod<"v@:">("autoSetFPS", &indicator::autoSetFPS),
-      addedMethod<"v@:@">("setFPS:", &indicator::setFPS_),
-      instanceHook("initWithFrame:", &indicator::replaced_initWithFrame_,
-                   indicator::original_initWithFrame_),
+      instanceHook(indicator::method_setFramesPerSecond_()),
+      addedMethod<"v@:@q">(indicator::method_alertView_clickedButtonAtIndex_()),
+      addedMethod<"v@:Q">(indicator::method_hv_setFPS_()),
+      addedMethod<"v@:">(indicator::method_autoSetFPS()),
+      addedMethod<"v@:@">(indicator::method_setFPS_()),
+      instanceHook(indicator::method_initWithFrame_()),
   };
   return rows;
 }

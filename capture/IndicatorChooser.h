@@ -15,22 +15,23 @@
 namespace quorvane::CAMSlalomIndicatorView {
 
 // Shows aFPS instead of the rate while FakeFPS is on.
-QV_REPLACED_METHOD(void, setFramesPerSecond_, unsigned long framesPerSecond);
+QV_REPLACED_METHOD(void, setFramesPerSecond_, "setFramesPerSecond:", unsigned long framesPerSecond);
 
 // With indicatorTap on, adds the double tap (autoSetFPS) and the single tap (setFPS:), which
 // waits for the double tap to fail.
-QV_REPLACED_METHOD(id, initWithFrame_, CGRect frame);
+QV_REPLACED_METHOD(id, initWithFrame_, "initWithFrame:", CGRect frame);
 
 // Added: the chooser alert's delegate call ("v@:@q").
-void alertView_clickedButtonAtIndex_(id self, SEL _cmd, id alert, NSInteger buttonIndex);
+QV_ADDED_METHOD(void, alertView_clickedButtonAtIndex_, "alertView:clickedButtonAtIndex:", id alert,
+                NSInteger buttonIndex);
 // Added: applies the rate to the capture device and shows it ("v@:Q"). The device changes only
 // when it can be locked and its active format's ranges allow the rate; otherwise it stays as it
 // was and a notice says the rate is not supported.
-void hv_setFPS_(id self, SEL _cmd, unsigned long long framesPerSecond);
+QV_ADDED_METHOD(void, hv_setFPS_, "hv_setFPS:", unsigned long long framesPerSecond);
 // Added: the double tap, the device's highest rate ("v@:").
-void autoSetFPS(id self, SEL _cmd);
+QV_ADDED_METHOD(void, autoSetFPS, "autoSetFPS");
 // Added: the single tap, the chooser alert ("v@:@").
-void setFPS_(id self, SEL _cmd, id recognizer);
+QV_ADDED_METHOD(void, setFPS_, "setFPS:", id recognizer);
 
 }  // namespace quorvane::CAMSlalomIndicatorView
 

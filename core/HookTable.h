@@ -80,6 +80,24 @@ MethodHook addedMethod(const char* selector, R (*implementation)(id, SEL, Args..
           detail::typesOf<R, Args...>()};
 }
 
+// The rows of a declared method (QV_REPLACED_METHOD, QV_ADDED_METHOD): the row names the method
+// once, and its selector, replacement and slot come from the one declaration. A replaced method
+// can be an added row too, on a class that lacks it.
+template <typename R, typename... Args>
+MethodHook instanceHook(const ReplacedMethod<R(Args...)>& method) {
+  return instanceHook(method.selector, method.implementation, *method.original);
+}
+
+template <typename R, typename... Args>
+MethodHook classHook(const ReplacedMethod<R(Args...)>& method) {
+  return classHook(method.selector, method.implementation, *method.original);
+}
+
+template <qv::EncodingText Types, typename R, typename... Args>
+MethodHook addedMethod(const AddedMethod<R(Args...)>& method) {
+  return addedMethod<Types>(method.selector, method.implementation);
+}
+
 template <typename R, typename... Args>
 FunctionHook functionHook(R (*function)(Args...), R (*replacement)(Args...),
                           OriginalFunction<R(Args...)>& original) {

@@ -36,9 +36,7 @@ namespace ios7 {
 
 std::span<const MethodHook> cameraViewHooks() {
   static const std::array<MethodHook, 3> rows{
-      instanceHook("_createSlalomIndicatorIfNecessary",
-                   &PLCameraView::replaced__createSlalomIndicatorIfNecessary,
-                   PLCameraView::original__createSlalomIndicatorIfNecessary),
+      instanceHook(PLCameraView::method__createSlalomIndicatorIfNecessary()),
       showControlsRow(),
       hideControlsRow(),
   };
@@ -49,8 +47,7 @@ std::span<const MethodHook> cameraControllerHooks() {
   static const std::array<MethodHook, 3> rows{
       mogulFrameRateRow(),
       startPreviewRow(),
-      instanceHook("_mogulFormatFromDevice:", &PLCameraController::replaced__mogulFormatFromDevice_,
-                   PLCameraController::original__mogulFormatFromDevice_),
+      instanceHook(PLCameraController::method__mogulFormatFromDevice_()),
   };
   return rows;
 }

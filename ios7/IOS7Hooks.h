@@ -25,7 +25,7 @@ std::span<const MethodHook> userDefaultsHooks();
 namespace PLCameraView {
 
 // Lets isPhone pass while the stock creation runs; nothing else.
-QV_REPLACED_METHOD(void, _createSlalomIndicatorIfNecessary);
+QV_REPLACED_METHOD(void, _createSlalomIndicatorIfNecessary, "_createSlalomIndicatorIfNecessary");
 
 }  // namespace PLCameraView
 
@@ -33,23 +33,24 @@ namespace PLCameraController {
 
 // The video format with the best frame-rate range, when the first range of that format is above
 // 30 frames per second; otherwise the stock choice.
-QV_REPLACED_METHOD(id, _mogulFormatFromDevice_, id device);
+QV_REPLACED_METHOD(id, _mogulFormatFromDevice_, "_mogulFormatFromDevice:", id device);
 
 }  // namespace PLCameraController
 
 namespace PLSlalomConfiguration {
 
 // Each passes a setting on in place of the argument: rate, and volumeRamp for both volumes.
-QV_REPLACED_METHOD(void, setRate_, float rate);
-QV_REPLACED_METHOD(void, setVolumeDuringSlalom_, float volume);
-QV_REPLACED_METHOD(void, setVolumeDuringRampToSlalom_, float volume);
+QV_REPLACED_METHOD(void, setRate_, "setRate:", float rate);
+QV_REPLACED_METHOD(void, setVolumeDuringSlalom_, "setVolumeDuringSlalom:", float volume);
+QV_REPLACED_METHOD(void, setVolumeDuringRampToSlalom_,
+                   "setVolumeDuringRampToSlalom:", float volume);
 
 }  // namespace PLSlalomConfiguration
 
 namespace NSUserDefaults {
 
 // YES for exactly "PLDebugCowbell"; the stored answer for every other key.
-QV_REPLACED_METHOD(BOOL, boolForKey_, id key);
+QV_REPLACED_METHOD(BOOL, boolForKey_, "boolForKey:", id key);
 
 }  // namespace NSUserDefaults
 

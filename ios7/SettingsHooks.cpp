@@ -37,20 +37,16 @@ namespace ios7 {
 std::span<const MethodHook> slalomConfigurationHooks() {
   namespace configuration = PLSlalomConfiguration;
   static const std::array<MethodHook, 3> rows{
-      instanceHook("setRate:", &configuration::replaced_setRate_, configuration::original_setRate_),
-      instanceHook("setVolumeDuringSlalom:", &configuration::replaced_setVolumeDuringSlalom_,
-                   configuration::original_setVolumeDuringSlalom_),
-      instanceHook(
-          "setVolumeDuringRampToSlalom:", &configuration::replaced_setVolumeDuringRampToSlalom_,
-          configuration::original_setVolumeDuringRampToSlalom_),
+      instanceHook(configuration::method_setRate_()),
+      instanceHook(configuration::method_setVolumeDuringSlalom_()),
+      instanceHook(configuration::method_setVolumeDuringRampToSlalom_()),
   };
   return rows;
 }
 
 std::span<const MethodHook> userDefaultsHooks() {
   static const std::array<MethodHook, 1> rows{
-      instanceHook("boolForKey:", &NSUserDefaults::replaced_boolForKey_,
-                   NSUserDefaults::original_boolForKey_),
+      instanceHook(NSUserDefaults::method_boolForKey_()),
   };
   return rows;
 }

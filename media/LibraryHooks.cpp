@@ -79,9 +79,7 @@ id shownAsset(id videoView) {
 
 std::span<const MethodHook> videoBannerHooks() {
   static const std::array<MethodHook, 1> rows{
-      instanceHook(
-          "_badgeImageForVideoSubtype:", &PUVideoBannerView::replaced__badgeImageForVideoSubtype_,
-          PUVideoBannerView::original__badgeImageForVideoSubtype_),
+      instanceHook(PUVideoBannerView::method__badgeImageForVideoSubtype_()),
   };
   return rows;
 }
@@ -90,18 +88,15 @@ std::span<const MethodHook> managedAssetHooks() {
   namespace asset = PLManagedAsset;
   static const std::array<MethodHook, 2> rows{
       instanceHook(
-          "setVideoInfoFromFileAtURL:fullSizeRenderURL:overwriteOriginalProperties:",
-          &asset::replaced_setVideoInfoFromFileAtURL_fullSizeRenderURL_overwriteOriginalProperties_,
-          asset::original_setVideoInfoFromFileAtURL_fullSizeRenderURL_overwriteOriginalProperties_),
-      instanceHook("isMogul", &asset::replaced_isMogul, asset::original_isMogul),
+          asset::method_setVideoInfoFromFileAtURL_fullSizeRenderURL_overwriteOriginalProperties_()),
+      instanceHook(asset::method_isMogul()),
   };
   return rows;
 }
 
 std::span<const MethodHook> videoViewHooks() {
   static const std::array<MethodHook, 1> rows{
-      instanceHook("_shouldShowSlalomEditor", &PLVideoView::replaced__shouldShowSlalomEditor,
-                   PLVideoView::original__shouldShowSlalomEditor),
+      instanceHook(PLVideoView::method__shouldShowSlalomEditor()),
   };
   return rows;
 }

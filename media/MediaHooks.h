@@ -17,10 +17,12 @@ inline constexpr unsigned kSlowMotionSavedAssetType = 3;
 namespace PFSlowMotionUtilities {
 
 // A mail preset becomes the highest quality with mailMax 1; everything else passthrough.
-QV_REPLACED_METHOD(id, exportPresetForAsset_preferredPreset_, id asset, id preferredPreset);
+QV_REPLACED_METHOD(id, exportPresetForAsset_preferredPreset_,
+                   "exportPresetForAsset:preferredPreset:", id asset, id preferredPreset);
 
 // After the stock configuration, one frame at MogulFramerate as the minimum frame duration.
-QV_REPLACED_METHOD(void, configureExportSession_forcePreciseConversion_, id session,
+QV_REPLACED_METHOD(void, configureExportSession_forcePreciseConversion_,
+                   "configureExportSession:forcePreciseConversion:", id session,
                    BOOL forcePreciseConversion);
 
 }  // namespace PFSlowMotionUtilities
@@ -28,8 +30,8 @@ QV_REPLACED_METHOD(void, configureExportSession_forcePreciseConversion_, id sess
 namespace PFSlowMotionConfiguration {
 
 // Both answer the volumeRamp setting.
-QV_REPLACED_METHOD(float, volumeDuringSlowMotion);
-QV_REPLACED_METHOD(float, volumeDuringRampToSlowMotion);
+QV_REPLACED_METHOD(float, volumeDuringSlowMotion, "volumeDuringSlowMotion");
+QV_REPLACED_METHOD(float, volumeDuringRampToSlowMotion, "volumeDuringRampToSlowMotion");
 
 }  // namespace PFSlowMotionConfiguration
 
@@ -37,7 +39,8 @@ namespace PFVideoAVObjectBuilder {
 
 // With ForceSlalom, every video gets the default slow-motion range (and, without adjustments,
 // new ones at the rate setting).
-QV_REPLACED_METHOD(id, initWithVideoAsset_videoAdjustments_, id asset, id adjustments);
+QV_REPLACED_METHOD(id, initWithVideoAsset_videoAdjustments_,
+                   "initWithVideoAsset:videoAdjustments:", id asset, id adjustments);
 
 }  // namespace PFVideoAVObjectBuilder
 
@@ -47,19 +50,20 @@ namespace PFVideoAdjustments {
 Class videoAdjustmentsClass();
 
 // The rate setting, whatever the clip's rate (class method).
-QV_REPLACED_METHOD(float, defaultSlowMotionRateForNominalFrameRate_, float frameRate);
+QV_REPLACED_METHOD(float, defaultSlowMotionRateForNominalFrameRate_,
+                   "defaultSlowMotionRateForNominalFrameRate:", float frameRate);
 
-QV_REPLACED_METHOD(float, slowMotionRate);
+QV_REPLACED_METHOD(float, slowMotionRate, "slowMotionRate");
 
 // Stores the rate setting in place of the argument.
-QV_REPLACED_METHOD(void, setSlowMotionRate_, float rate);
+QV_REPLACED_METHOD(void, setSlowMotionRate_, "setSlowMotionRate:", float rate);
 
 }  // namespace PFVideoAdjustments
 
 namespace PUVideoBannerView {
 
 // The slow-motion badge for every subtype with ForceSlalom.
-QV_REPLACED_METHOD(id, _badgeImageForVideoSubtype_, long subtype);
+QV_REPLACED_METHOD(id, _badgeImageForVideoSubtype_, "_badgeImageForVideoSubtype:", long subtype);
 
 }  // namespace PUVideoBannerView
 
@@ -68,17 +72,18 @@ namespace PLManagedAsset {
 // Marks a clip whose readable rate reaches MogulFramerate, a forced one, and an adjusted
 // slow-motion save, as slow motion.
 QV_REPLACED_METHOD(BOOL, setVideoInfoFromFileAtURL_fullSizeRenderURL_overwriteOriginalProperties_,
+                   "setVideoInfoFromFileAtURL:fullSizeRenderURL:overwriteOriginalProperties:",
                    id fileURL, id renderURL, BOOL overwrite);
 
 // YES for every video with ForceSlalom.
-QV_REPLACED_METHOD(BOOL, isMogul);
+QV_REPLACED_METHOD(BOOL, isMogul, "isMogul");
 
 }  // namespace PLManagedAsset
 
 namespace PLVideoView {
 
 // The editor for forced or slow-motion videos, or where the platform offers it.
-QV_REPLACED_METHOD(BOOL, _shouldShowSlalomEditor);
+QV_REPLACED_METHOD(BOOL, _shouldShowSlalomEditor, "_shouldShowSlalomEditor");
 
 }  // namespace PLVideoView
 

@@ -126,12 +126,8 @@ id replaced_initWithVideoAsset_videoAdjustments_(id self, SEL _cmd, id asset, id
 std::span<const MethodHook> slowMotionUtilitiesHooks() {
   namespace utilities = PFSlowMotionUtilities;
   static const std::array<MethodHook, 2> rows{
-      classHook("exportPresetForAsset:preferredPreset:",
-                &utilities::replaced_exportPresetForAsset_preferredPreset_,
-                utilities::original_exportPresetForAsset_preferredPreset_),
-      classHook("configureExportSession:forcePreciseConversion:",
-                &utilities::replaced_configureExportSession_forcePreciseConversion_,
-                utilities::original_configureExportSession_forcePreciseConversion_),
+      classHook(utilities::method_exportPresetForAsset_preferredPreset_()),
+      classHook(utilities::method_configureExportSession_forcePreciseConversion_()),
   };
   return rows;
 }
@@ -139,11 +135,8 @@ std::span<const MethodHook> slowMotionUtilitiesHooks() {
 std::span<const MethodHook> slowMotionConfigurationHooks() {
   namespace configuration = PFSlowMotionConfiguration;
   static const std::array<MethodHook, 2> rows{
-      instanceHook("volumeDuringSlowMotion", &configuration::replaced_volumeDuringSlowMotion,
-                   configuration::original_volumeDuringSlowMotion),
-      instanceHook("volumeDuringRampToSlowMotion",
-                   &configuration::replaced_volumeDuringRampToSlowMotion,
-                   configuration::original_volumeDuringRampToSlowMotion),
+      instanceHook(configuration::method_volumeDuringSlowMotion()),
+      instanceHook(configuration::method_volumeDuringRampToSlowMotion()),
   };
   return rows;
 }
@@ -151,9 +144,7 @@ std::span<const MethodHook> slowMotionConfigurationHooks() {
 std::span<const MethodHook> videoObjectBuilderHooks() {
   namespace builder = PFVideoAVObjectBuilder;
   static const std::array<MethodHook, 1> rows{
-      instanceHook("initWithVideoAsset:videoAdjustments:",
-                   &builder::replaced_initWithVideoAsset_videoAdjustments_,
-                   builder::original_initWithVideoAsset_videoAdjustments_),
+      instanceHook(builder::method_initWithVideoAsset_videoAdjustments_()),
   };
   return rows;
 }
@@ -161,13 +152,9 @@ std::span<const MethodHook> videoObjectBuilderHooks() {
 std::span<const MethodHook> videoAdjustmentsHooks() {
   namespace adjustments = PFVideoAdjustments;
   static const std::array<MethodHook, 3> rows{
-      classHook("defaultSlowMotionRateForNominalFrameRate:",
-                &adjustments::replaced_defaultSlowMotionRateForNominalFrameRate_,
-                adjustments::original_defaultSlowMotionRateForNominalFrameRate_),
-      instanceHook("slowMotionRate", &adjustments::replaced_slowMotionRate,
-                   adjustments::original_slowMotionRate),
-      instanceHook("setSlowMotionRate:", &adjustments::replaced_setSlowMotionRate_,
-                   adjustments::original_setSlowMotionRate_),
+      classHook(adjustments::method_defaultSlowMotionRateForNominalFrameRate_()),
+      instanceHook(adjustments::method_slowMotionRate()),
+      instanceHook(adjustments::method_setSlowMotionRate_()),
   };
   return rows;
 }

@@ -199,13 +199,10 @@ void qv_video_didFinishSavingWithError_contextInfo_(id, SEL, id, id error, void*
 std::span<const MethodHook> photoBrowserHooks() {
   namespace browser = PLPhotoBrowserController;
   static const std::array<MethodHook, 4> rows{
-      instanceHook("updateOverlaysAnimated:", &browser::replaced_updateOverlaysAnimated_,
-                   browser::original_updateOverlaysAnimated_),
-      addedMethod<"v@:">("qv_saveSlomo", &browser::qv_saveSlomo),
-      addedMethod<"v@:">("qv_multipleOptions", &browser::qv_multipleOptions),
-      instanceHook(
-          "actionSheet:clickedButtonAtIndex:", &browser::replaced_actionSheet_clickedButtonAtIndex_,
-          browser::original_actionSheet_clickedButtonAtIndex_),
+      instanceHook(browser::method_updateOverlaysAnimated_()),
+      addedMethod<"v@:">(browser::method_qv_saveSlomo()),
+      addedMethod<"v@:">(browser::method_qv_multipleOptions()),
+      instanceHook(browser::method_actionSheet_clickedButtonAtIndex_()),
   };
   return rows;
 }
@@ -213,11 +210,8 @@ std::span<const MethodHook> photoBrowserHooks() {
 std::span<const MethodHook> publishingAgentHooks() {
   namespace agent = PLPublishingAgent;
   static const std::array<MethodHook, 2> rows{
-      addedMethod<"v@:@@^v">("qv_video:didFinishSavingWithError:contextInfo:",
-                             &agent::qv_video_didFinishSavingWithError_contextInfo_),
-      instanceHook("videoRemakerDidEndRemaking:temporaryPath:",
-                   &agent::replaced_videoRemakerDidEndRemaking_temporaryPath_,
-                   agent::original_videoRemakerDidEndRemaking_temporaryPath_),
+      addedMethod<"v@:@@^v">(agent::method_qv_video_didFinishSavingWithError_contextInfo_()),
+      instanceHook(agent::method_videoRemakerDidEndRemaking_temporaryPath_()),
   };
   return rows;
 }

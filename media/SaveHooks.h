@@ -23,26 +23,28 @@ namespace PLPhotoBrowserController {
 
 // Puts "Save Slo-mo" ("..." in Camera) on every navigation item while a slow-motion video shows
 // and the browser is not editing.
-QV_REPLACED_METHOD(void, updateOverlaysAnimated_, BOOL animated);
+QV_REPLACED_METHOD(void, updateOverlaysAnimated_, "updateOverlaysAnimated:", BOOL animated);
 
 // The "..." sheet's buttons: save, close the browser, or nothing; other sheets pass through.
-QV_REPLACED_METHOD(void, actionSheet_clickedButtonAtIndex_, id sheet, long index);
+QV_REPLACED_METHOD(void, actionSheet_clickedButtonAtIndex_,
+                   "actionSheet:clickedButtonAtIndex:", id sheet, long index);
 
 // Added: starts a save of the clip on screen, or says why it cannot.
-void qv_saveSlomo(id self, SEL _cmd);
+QV_ADDED_METHOD(void, qv_saveSlomo, "qv_saveSlomo");
 // Added: the "..." button's sheet.
-void qv_multipleOptions(id self, SEL _cmd);
+QV_ADDED_METHOD(void, qv_multipleOptions, "qv_multipleOptions");
 
 }  // namespace PLPhotoBrowserController
 
 namespace PLPublishingAgent {
 
 // Saves the remake of the agent our save configured; every remake then ends as it would.
-QV_REPLACED_METHOD(void, videoRemakerDidEndRemaking_temporaryPath_, id remaker, id path);
+QV_REPLACED_METHOD(void, videoRemakerDidEndRemaking_temporaryPath_,
+                   "videoRemakerDidEndRemaking:temporaryPath:", id remaker, id path);
 
 // Added: the album save has ended; the overlay goes, with a notice when the save failed.
-void qv_video_didFinishSavingWithError_contextInfo_(id self, SEL _cmd, id path, id error,
-                                                    void* context);
+QV_ADDED_METHOD(void, qv_video_didFinishSavingWithError_contextInfo_,
+                "qv_video:didFinishSavingWithError:contextInfo:", id path, id error, void* context);
 
 }  // namespace PLPublishingAgent
 
