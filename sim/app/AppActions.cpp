@@ -8,12 +8,12 @@
 #include "host/ios8/PhotosUI.h"
 #include "platform/UIKit/Snapshot.h"
 #include "platform/UIKit/UIKit.h"
-#include "sim/AppSide.h"
-#include "sim/AppState.h"
-#include "sim/BrowserSide.h"
-#include "sim/CameraScreenSide.h"
-#include "sim/MediaSide.h"
-#include "sim/MediaState.h"
+#include "sim/app/AppSide.h"
+#include "sim/app/AppState.h"
+#include "sim/app/BrowserSide.h"
+#include "sim/app/CameraScreenSide.h"
+#include "sim/app/MediaSide.h"
+#include "sim/app/MediaState.h"
 
 namespace qv::sim::app {
 namespace {

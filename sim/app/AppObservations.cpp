@@ -15,12 +15,12 @@
 #include "platform/UIKit/UIKit.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
-#include "sim/AppSide.h"
-#include "sim/AppState.h"
-#include "sim/BrowserSide.h"
-#include "sim/CameraScreenSide.h"
-#include "sim/InstallationLines.h"
-#include "sim/MediaSide.h"
+#include "sim/app/AppSide.h"
+#include "sim/app/AppState.h"
+#include "sim/app/BrowserSide.h"
+#include "sim/app/CameraScreenSide.h"
+#include "sim/app/InstallationLines.h"
+#include "sim/app/MediaSide.h"
 
 namespace qv::sim::app {
 namespace {

@@ -1,4 +1,4 @@
-#include "sim/AppProcess.h"
+#include "sim/app/AppProcess.h"
 
 #include <unistd.h>
 
@@ -15,8 +15,8 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/objc/AutoreleasePool.h"
 #include "platform/objc/Message.h"
-#include "sim/AppSide.h"
-#include "sim/Protocol.h"
+#include "sim/app/AppSide.h"
+#include "sim/supervisor/Protocol.h"
 
 extern "C" int __lsan_do_recoverable_leak_check() __attribute__((weak));
 

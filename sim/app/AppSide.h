@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/UIKit/UIKit.h"
-#include "sim/Value.h"
+#include "sim/language/Value.h"
 
 namespace qv::sim::app {
 

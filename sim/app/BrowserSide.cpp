@@ -1,4 +1,4 @@
-#include "sim/BrowserSide.h"
+#include "sim/app/BrowserSide.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -10,8 +10,8 @@
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
-#include "sim/AppSide.h"
-#include "sim/MediaSide.h"
+#include "sim/app/AppSide.h"
+#include "sim/app/MediaSide.h"
 
 namespace qv::sim::app {
 namespace {

@@ -1,11 +1,11 @@
-#include "sim/CameraScreenSide.h"
+#include "sim/app/CameraScreenSide.h"
 
 #include <vector>
 
 #include "host/ios7/CameraView.h"
 #include "platform/UIKit/UIKit.h"
-#include "sim/AppSide.h"
-#include "sim/AppState.h"
+#include "sim/app/AppSide.h"
+#include "sim/app/AppState.h"
 
 namespace qv::sim::app {
 namespace {

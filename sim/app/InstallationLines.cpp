@@ -1,4 +1,4 @@
-#include "sim/InstallationLines.h"
+#include "sim/app/InstallationLines.h"
 
 #include <algorithm>
 #include <array>

@@ -8,11 +8,11 @@
 #include "host/ios8/PhotosUI.h"
 #include "host/ios8/VideoRecording.h"
 #include "platform/Foundation/Foundation.h"
-#include "sim/AppSide.h"
-#include "sim/AppState.h"
-#include "sim/MediaSide.h"
-#include "sim/MediaState.h"
-#include "sim/Trace.h"
+#include "sim/app/AppSide.h"
+#include "sim/app/AppState.h"
+#include "sim/app/MediaSide.h"
+#include "sim/app/MediaState.h"
+#include "sim/supervisor/Trace.h"
 
 namespace qv::sim::app {
 namespace {

@@ -14,8 +14,8 @@
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
-#include "sim/MediaSide.h"
-#include "sim/MediaState.h"
+#include "sim/app/MediaSide.h"
+#include "sim/app/MediaState.h"
 
 namespace qv::sim::app {
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "sim/Value.h"
+#include "sim/language/Value.h"
 
 namespace qv::sim::app {
 

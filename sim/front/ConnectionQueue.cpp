@@ -1,4 +1,4 @@
-#include "sim/ConnectionQueue.h"
+#include "sim/front/ConnectionQueue.h"
 
 namespace qv::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "sim/LineReader.h"
+#include "sim/front/LineReader.h"
 
 #include <editline/readline.h>
 #include <unistd.h>

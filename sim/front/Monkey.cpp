@@ -1,4 +1,4 @@
-#include "sim/Monkey.h"
+#include "sim/front/Monkey.h"
 
 #include <glib.h>
 
@@ -12,14 +12,14 @@
 #include "host/AppWindow.h"
 #include "platform/AVFoundation/Media.h"
 #include "platform/dispatch/Clock.h"
-#include "sim/InstallationLines.h"
-#include "sim/MonkeyActions.h"
-#include "sim/MonkeySaves.h"
-#include "sim/MonkeyTouches.h"
-#include "sim/Sandbox.h"
-#include "sim/ScenarioParser.h"
-#include "sim/Supervisor.h"
-#include "sim/YamlWriting.h"
+#include "sim/app/InstallationLines.h"
+#include "sim/front/MonkeyActions.h"
+#include "sim/front/MonkeySaves.h"
+#include "sim/front/MonkeyTouches.h"
+#include "sim/language/ScenarioParser.h"
+#include "sim/language/YamlWriting.h"
+#include "sim/supervisor/Sandbox.h"
+#include "sim/supervisor/Supervisor.h"
 
 namespace qv::sim {
 namespace {

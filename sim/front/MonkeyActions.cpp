@@ -1,10 +1,10 @@
-#include "sim/MonkeyActions.h"
+#include "sim/front/MonkeyActions.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 
-#include "sim/YamlWriting.h"
+#include "sim/language/YamlWriting.h"
 
 namespace qv::sim {
 namespace {

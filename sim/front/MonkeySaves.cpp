@@ -1,4 +1,4 @@
-#include "sim/MonkeySaves.h"
+#include "sim/front/MonkeySaves.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/Value.h"
+#include "sim/language/Value.h"
 
 namespace qv::sim {
 

@@ -1,10 +1,10 @@
-#include "sim/MonkeyTouches.h"
+#include "sim/front/MonkeyTouches.h"
 
 #include <algorithm>
 
 #include "host/App.h"
-#include "sim/MonkeyActions.h"
-#include "sim/YamlWriting.h"
+#include "sim/front/MonkeyActions.h"
+#include "sim/language/YamlWriting.h"
 
 namespace qv::sim {
 namespace {

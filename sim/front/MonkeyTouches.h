@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "sim/MonkeySaves.h"
-#include "sim/Scenario.h"
+#include "sim/front/MonkeySaves.h"
+#include "sim/language/Scenario.h"
 
 namespace qv::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/Report.h"
+#include "sim/front/Report.h"
 
 #include <glib.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/Trace.h"
+#include "sim/supervisor/Trace.h"
 
 namespace qv::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/Serve.h"
+#include "sim/front/Serve.h"
 
 #include <httplib.h>
 #include <sys/socket.h>
@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "host/AppWindow.h"
-#include "sim/ConnectionQueue.h"
-#include "sim/PageFiles.h"
+#include "sim/front/ConnectionQueue.h"
+#include "sim/front/PageFiles.h"
 
 namespace qv::sim {
 namespace {

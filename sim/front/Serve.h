@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/devices/Catalog.h"
-#include "sim/ServedDevice.h"
+#include "sim/front/ServedDevice.h"
 
 namespace qv::sim {
 

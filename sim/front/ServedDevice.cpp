@@ -1,4 +1,4 @@
-#include "sim/ServedDevice.h"
+#include "sim/front/ServedDevice.h"
 
 #include <yaml-cpp/yaml.h>
 
@@ -10,10 +10,10 @@
 
 #include "host/App.h"
 #include "platform/dispatch/Clock.h"
-#include "sim/Sandbox.h"
-#include "sim/ScenarioParser.h"
-#include "sim/SettingsScreen.h"
-#include "sim/YamlWriting.h"
+#include "sim/language/ScenarioParser.h"
+#include "sim/language/YamlWriting.h"
+#include "sim/settings/SettingsScreen.h"
+#include "sim/supervisor/Sandbox.h"
 
 namespace qv::sim {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "host/devices/Catalog.h"
-#include "sim/Scenario.h"
-#include "sim/Supervisor.h"
+#include "sim/language/Scenario.h"
+#include "sim/supervisor/Supervisor.h"
 
 namespace qv::sim {
 

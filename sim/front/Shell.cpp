@@ -1,4 +1,4 @@
-#include "sim/Shell.h"
+#include "sim/front/Shell.h"
 
 #include <unistd.h>
 
@@ -11,11 +11,11 @@
 
 #include "host/App.h"
 #include "platform/dispatch/Clock.h"
-#include "sim/Help.h"
-#include "sim/LineReader.h"
-#include "sim/Report.h"
-#include "sim/ScenarioParser.h"
-#include "sim/YamlWriting.h"
+#include "sim/front/LineReader.h"
+#include "sim/front/Report.h"
+#include "sim/language/Help.h"
+#include "sim/language/ScenarioParser.h"
+#include "sim/language/YamlWriting.h"
 
 namespace qv::sim {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/devices/Catalog.h"
-#include "sim/Supervisor.h"
+#include "sim/supervisor/Supervisor.h"
 
 namespace qv::sim {
 

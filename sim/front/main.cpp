@@ -6,13 +6,13 @@
 
 #include "host/devices/Catalog.h"
 #include "platform/dispatch/Clock.h"
-#include "sim/Help.h"
-#include "sim/Monkey.h"
-#include "sim/Report.h"
-#include "sim/ScenarioParser.h"
-#include "sim/Serve.h"
-#include "sim/Shell.h"
-#include "sim/Supervisor.h"
+#include "sim/front/Monkey.h"
+#include "sim/front/Report.h"
+#include "sim/front/Serve.h"
+#include "sim/front/Shell.h"
+#include "sim/language/Help.h"
+#include "sim/language/ScenarioParser.h"
+#include "sim/supervisor/Supervisor.h"
 
 namespace {
 

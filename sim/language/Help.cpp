@@ -1,9 +1,9 @@
-#include "sim/Help.h"
+#include "sim/language/Help.h"
 
 #include <algorithm>
 
-#include "sim/Observables.h"
-#include "sim/ScenarioParser.h"
+#include "sim/language/Observables.h"
+#include "sim/language/ScenarioParser.h"
 
 namespace qv::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/Observables.h"
+#include "sim/language/Observables.h"
 
 #include <algorithm>
 #include <regex>

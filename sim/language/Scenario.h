@@ -7,8 +7,8 @@
 
 #include "host/Removals.h"
 #include "host/devices/Catalog.h"
-#include "sim/Observables.h"
-#include "sim/Value.h"
+#include "sim/language/Observables.h"
+#include "sim/language/Value.h"
 
 namespace qv::sim {
 

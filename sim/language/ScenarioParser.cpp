@@ -1,4 +1,4 @@
-#include "sim/ScenarioParser.h"
+#include "sim/language/ScenarioParser.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "host/App.h"
-#include "sim/SettingsScreen.h"
-#include "sim/YamlReading.h"
-#include "sim/YamlWriting.h"
+#include "sim/language/YamlReading.h"
+#include "sim/language/YamlWriting.h"
+#include "sim/settings/SettingsScreen.h"
 
 namespace qv::sim {
 namespace {

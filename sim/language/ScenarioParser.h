@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/devices/Catalog.h"
-#include "sim/Scenario.h"
+#include "sim/language/Scenario.h"
 
 namespace qv::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/Value.h"
+#include "sim/language/Value.h"
 
 #include <algorithm>
 #include <cctype>

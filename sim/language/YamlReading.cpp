@@ -1,10 +1,10 @@
-#include "sim/YamlReading.h"
+#include "sim/language/YamlReading.h"
 
 #include <charconv>
 #include <cmath>
 #include <regex>
 
-#include "sim/ScenarioParser.h"
+#include "sim/language/ScenarioParser.h"
 
 namespace qv::sim {
 namespace {

@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "sim/Scenario.h"
-#include "sim/Value.h"
+#include "sim/language/Scenario.h"
+#include "sim/language/Value.h"
 
 namespace qv::sim {
 

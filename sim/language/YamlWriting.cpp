@@ -1,6 +1,6 @@
-#include "sim/YamlWriting.h"
+#include "sim/language/YamlWriting.h"
 
-#include "sim/YamlReading.h"
+#include "sim/language/YamlReading.h"
 
 namespace qv::sim {
 namespace {

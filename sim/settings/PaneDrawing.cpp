@@ -1,4 +1,4 @@
-#include "sim/PaneDrawing.h"
+#include "sim/settings/PaneDrawing.h"
 
 #include <algorithm>
 #include <cctype>

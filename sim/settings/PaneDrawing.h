@@ -8,8 +8,8 @@
 
 #include "platform/CoreGraphics/Bitmap.h"
 #include "platform/CoreGraphics/CGGeometry.h"
-#include "sim/SpecifierList.h"
-#include "sim/Value.h"
+#include "sim/language/Value.h"
+#include "sim/settings/SpecifierList.h"
 
 namespace qv::sim {
 

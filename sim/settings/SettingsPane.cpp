@@ -1,4 +1,4 @@
-#include "sim/SettingsPane.h"
+#include "sim/settings/SettingsPane.h"
 
 #include <plist/plist.h>
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "sim/Sandbox.h"
-#include "sim/Scenario.h"
+#include "sim/language/Scenario.h"
+#include "sim/supervisor/Sandbox.h"
 
 namespace qv::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/SettingsScreen.h"
+#include "sim/settings/SettingsScreen.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,8 +12,8 @@
 #include "platform/Foundation/Foundation.h"
 #include "platform/Foundation/PropertyList.h"
 #include "platform/objc/AutoreleasePool.h"
-#include "sim/PaneDrawing.h"
-#include "sim/SettingsPane.h"
+#include "sim/settings/PaneDrawing.h"
+#include "sim/settings/SettingsPane.h"
 
 namespace qv::sim {
 namespace {

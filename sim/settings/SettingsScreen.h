@@ -13,9 +13,9 @@
 #include <string>
 
 #include "platform/CoreGraphics/CGGeometry.h"
-#include "sim/Sandbox.h"
-#include "sim/SpecifierList.h"
-#include "sim/Value.h"
+#include "sim/language/Value.h"
+#include "sim/settings/SpecifierList.h"
+#include "sim/supervisor/Sandbox.h"
 
 namespace qv::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/SpecifierList.h"
+#include "sim/settings/SpecifierList.h"
 
 #include <plist/plist.h>
 

@@ -1,4 +1,4 @@
-#include "sim/AppDefaults.h"
+#include "sim/supervisor/AppDefaults.h"
 
 #include <filesystem>
 

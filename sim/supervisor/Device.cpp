@@ -1,4 +1,4 @@
-#include "sim/Device.h"
+#include "sim/supervisor/Device.h"
 
 #include <signal.h>
 #include <sys/socket.h>
@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "sim/AppProcess.h"
+#include "sim/app/AppProcess.h"
 
 namespace qv::sim {
 namespace {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "host/App.h"
-#include "sim/Protocol.h"
-#include "sim/Trace.h"
+#include "sim/supervisor/Protocol.h"
+#include "sim/supervisor/Trace.h"
 
 namespace qv::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/Protocol.h"
+#include "sim/supervisor/Protocol.h"
 
 #include <poll.h>
 #include <sys/socket.h>

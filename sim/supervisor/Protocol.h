@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/Value.h"
+#include "sim/language/Value.h"
 
 namespace qv::sim {
 

@@ -1,10 +1,10 @@
-#include "sim/Sandbox.h"
+#include "sim/supervisor/Sandbox.h"
 
 #include <cstdlib>
 #include <stdexcept>
 
 #include "host/loader/Loader.h"
-#include "sim/SpecifierList.h"
+#include "sim/settings/SpecifierList.h"
 
 namespace qv::sim {
 

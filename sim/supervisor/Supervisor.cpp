@@ -1,4 +1,4 @@
-#include "sim/Supervisor.h"
+#include "sim/supervisor/Supervisor.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,11 +11,11 @@
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/dispatch/Clock.h"
-#include "sim/AppDefaults.h"
-#include "sim/Device.h"
-#include "sim/Sandbox.h"
-#include "sim/SettingsPane.h"
-#include "sim/SettingsScreen.h"
+#include "sim/settings/SettingsPane.h"
+#include "sim/settings/SettingsScreen.h"
+#include "sim/supervisor/AppDefaults.h"
+#include "sim/supervisor/Device.h"
+#include "sim/supervisor/Sandbox.h"
 
 namespace qv::sim {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "host/loader/Loader.h"
-#include "sim/Scenario.h"
-#include "sim/Trace.h"
+#include "sim/language/Scenario.h"
+#include "sim/supervisor/Trace.h"
 
 namespace qv::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/Trace.h"
+#include "sim/supervisor/Trace.h"
 
 #include <unistd.h>
 

@@ -9,7 +9,7 @@
 #include <ostream>
 #include <string>
 
-#include "sim/Value.h"
+#include "sim/language/Value.h"
 
 namespace qv::sim {
 

@@ -20,8 +20,8 @@ foreach(entry IN LISTS FILES)
   string(APPEND entries "      {\"${address}\", \"${type}${charset}\", {kFile${index}, ${size}}},\n")
   math(EXPR index "${index} + 1")
 endforeach()
-file(WRITE "${OUTPUT}.new" "// Written by sim/page/Embed.cmake from the files of sim/page.
-#include \"sim/PageFiles.h\"
+file(WRITE "${OUTPUT}.new" "// Written by sim/front/page/Embed.cmake from the files of sim/front/page.
+#include \"sim/front/PageFiles.h\"
 
 namespace qv::sim {
 namespace {
