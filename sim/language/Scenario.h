@@ -1,6 +1,7 @@
 // A scenario as read from its file: the device and what is on it at the start, then the steps.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -17,6 +18,16 @@ struct Location {
   std::string file;
   int line = 0;
   std::string describe() const { return file + ":" + std::to_string(line); }
+};
+
+// A scenario that cannot be read: the file, the line and what is wrong there.
+class ScenarioError : public std::runtime_error {
+ public:
+  // "file:line: problem"
+  ScenarioError(const Location& where, const std::string& problem)
+      : std::runtime_error(where.describe() + ": " + problem) {}
+  // A message that already names its file and line.
+  explicit ScenarioError(const std::string& message) : std::runtime_error(message) {}
 };
 
 // The settings file as the pane leaves it.

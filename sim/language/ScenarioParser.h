@@ -3,7 +3,6 @@
 #pragma once
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,15 +10,6 @@
 #include "sim/language/Scenario.h"
 
 namespace qv::sim {
-
-class ScenarioError : public std::runtime_error {
- public:
-  // "file:line: problem"
-  ScenarioError(const Location& where, const std::string& problem)
-      : std::runtime_error(where.describe() + ": " + problem) {}
-  // A message that already names its file and line.
-  explicit ScenarioError(const std::string& message) : std::runtime_error(message) {}
-};
 
 Scenario readScenario(const std::string& path, const host::Catalog& catalog);
 

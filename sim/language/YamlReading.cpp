@@ -4,8 +4,6 @@
 #include <cmath>
 #include <regex>
 
-#include "sim/language/ScenarioParser.h"
-
 namespace qv::sim {
 namespace {
 
