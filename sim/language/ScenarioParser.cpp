@@ -10,16 +10,15 @@
 #include <sstream>
 
 #include "host/App.h"
+#include "sim/language/StepKinds.h"
 #include "sim/language/YamlReading.h"
 #include "sim/language/YamlWriting.h"
-#include "sim/settings/SettingsScreen.h"
 
 namespace qv::sim {
 namespace {
 
 using YAML::Node;
 
-constexpr double kLongestWait = 24 * 3600;
 // Clips are made at set-up, frame by frame: these keep that to seconds.
 constexpr int kLargestSide = 4096;
 constexpr int kMostFrames = 36'000;
@@ -28,356 +27,16 @@ constexpr std::uintmax_t kLargestSettingsFile = 1 << 20;
 // Minutes of a phone's video; the album copies a clip whole.
 constexpr std::uintmax_t kLargestClipFile = std::uintmax_t{200} << 20;
 
-std::string names(const std::vector<std::string>& all) {
-  std::string out;
-  for (const std::string& name : all) out += (out.empty() ? "" : ", ") + name;
-  return out;
-}
-
 std::string unknownDevice(const host::Catalog& catalog, const std::string& name) {
   std::vector<std::string> known;
   for (const host::Device& device : catalog.devices()) known.push_back(device.name);
-  return "unknown device '" + name + "' (the catalog has: " + names(known) + ")";
+  return "unknown device '" + name + "' (the catalog has: " + listNames(known) + ")";
 }
 
 std::string unknownSystem(const host::Catalog& catalog, const std::string& version) {
   std::vector<std::string> known;
   for (const host::SystemRelease& release : catalog.systems()) known.push_back(release.version);
-  return "unknown system version '" + version + "' (the catalog has: " + names(known) + ")";
-}
-constexpr double kLongestClip = 600;
-// A recording is written frame by frame when it stops: at 240 fps, a minute takes a while.
-constexpr double kLongestRecording = 60;
-// Screen points a tap may name: whether one is on the screen is the device's to say.
-constexpr double kFarthestPoint = 100'000;
-
-// A step's fields, from its map or from the one value of its short form.
-struct Fields {
-  const YamlReading& yaml;
-  Node step;  // the step's node, for messages about the step as a whole
-  std::string name;
-  std::map<std::string, Node> given;
-  // Fields whose value a step takes from where it was read (a default name from its line): the
-  // step's written form spells them out. Builders settle them while reading.
-  mutable std::vector<std::pair<std::string, std::string>> settled;
-
-  bool has(const std::string& field) const { return given.count(field) != 0; }
-  Node operator[](const std::string& field) const { return given.at(field); }
-
-  std::string app(const char* fallback = host::kCameraApp) const {
-    if (!has("app")) return fallback;
-    const std::string written = yaml.text(given.at("app"), name + " app");
-    const std::optional<std::string> app = appName(written);
-    if (!app) yaml.fail(given.at("app"), unknownApp(written));
-    return *app;
-  }
-
-  void settle(const std::string& field, const std::string& value) const {
-    settled.emplace_back(field, value);
-  }
-};
-
-struct StepKind {
-  std::string name;
-  std::vector<std::string> fields;  // the first one is what the short form gives
-  std::vector<std::string> required;
-  Action (*build)(const Fields& fields);
-  std::string usage;
-};
-
-long cameraMode(const Fields& fields) {
-  static const std::map<std::string, long> kModes{{"photo", 0}, {"video", 1}, {"slow_motion", 2}};
-  const std::string mode = fields.yaml.text(fields["mode"], "camera_mode mode");
-  const auto found = kModes.find(mode);
-  if (found == kModes.end()) {
-    fields.yaml.fail(fields["mode"],
-                     "unknown camera mode '" + mode + "' (modes: photo, video, slow_motion)");
-  }
-  return found->second;
-}
-
-// Any scalar, the empty text included: typing can empty the field.
-std::string typedText(const Fields& fields) {
-  const Node node = fields["text"];
-  if (!node.IsScalar()) fields.yaml.fail(node, "type takes the text to type");
-  return node.Scalar();
-}
-
-bool defaultsFlag(const Fields& fields) {
-  const Value value = fields.yaml.value(fields["value"]);
-  const bool* flag = std::get_if<bool>(&value.data);
-  if (flag == nullptr) {
-    fields.yaml.fail(fields["value"],
-                     "defaults value should be true or false, not " + toText(value));
-  }
-  return *flag;
-}
-
-// tap and double_tap: {x: X, y: Y} in screen points.
-Action tapStep(const Fields& f, unsigned taps) {
-  const std::string& step = f.name;
-  const double x = f.yaml.number(f["x"], step + " x", -kFarthestPoint, kFarthestPoint);
-  const double y = f.yaml.number(f["y"], step + " y", -kFarthestPoint, kFarthestPoint);
-  // The Settings screen is the supervisor's own, not an app's.
-  if (f.has("app") && f.yaml.text(f["app"], step + " app") == kSettingsScreen) {
-    return PaneStep{PaneStep::Kind::Tap, "", "", x, y, taps};
-  }
-  return AppStep{f.app(), "tap",
-                 ValueMap{{"x", x}, {"y", y}, {"taps", static_cast<long long>(taps)}},
-                 step + " at (" + toText(x) + ", " + toText(y) + ")"};
-}
-
-// settings_pane: open | close | {scroll_to: ROW} | {toggle: ROW} | {type: {ROW: TEXT}} |
-// {type: TEXT} (into the field being edited).
-PaneStep paneStep(const Fields& f) {
-  if (f.given.size() != 1) {
-    f.yaml.fail(f.step, "settings_pane takes one of open, close, scroll_to, toggle or type");
-  }
-  const auto& [field, node] = *f.given.begin();
-  if (field == "screen") {
-    const std::string screen = f.yaml.text(node, "settings_pane");
-    if (screen != "open" && screen != "close" && screen != "flush") {
-      f.yaml.fail(node,
-                  "settings_pane takes open, close, flush, or a map with scroll_to, toggle or "
-                  "type, not '" +
-                      screen + "'");
-    }
-    if (screen == "flush") return {PaneStep::Kind::Flush, "", ""};
-    return {screen == "open" ? PaneStep::Kind::Open : PaneStep::Kind::Close, "", ""};
-  }
-  if (field != "type") {
-    const std::string row = f.yaml.text(node, "settings_pane " + field + " row");
-    return {field == "toggle" ? PaneStep::Kind::Toggle : PaneStep::Kind::ScrollTo, row, ""};
-  }
-  if (node.IsScalar()) return {PaneStep::Kind::Type, "", node.Scalar()};
-  if (!node.IsMap() || node.size() != 1 || !node.begin()->second.IsScalar()) {
-    f.yaml.fail(node,
-                "settings_pane type takes one row and its text, such as "
-                "{type: {MogulFramerate: \"120\"}}, or the text for the field being edited");
-  }
-  return {PaneStep::Kind::Type, f.yaml.text(node.begin()->first, "settings_pane type row"),
-          node.begin()->second.Scalar()};
-}
-
-const std::vector<StepKind>& stepKinds() {
-  static const std::vector<StepKind> kinds{
-      {"launch",
-       {"app"},
-       {"app"},
-       [](const Fields& f) -> Action { return Launch{f.app()}; },
-       "launch: APP                     start Camera or MobileSlideShow (Photos)"},
-      {"quit",
-       {"app"},
-       {"app"},
-       [](const Fields& f) -> Action { return Quit{f.app()}; },
-       "quit: APP                       end the app as the app switcher does"},
-      {"camera_mode",
-       {"mode", "app"},
-       {"mode"},
-       [](const Fields& f) -> Action {
-         return SetCameraMode{f.app(), cameraMode(f)};
-       },
-       "camera_mode: MODE               photo, video or slow_motion (configures the session)"},
-      {"start_preview",
-       {"app"},
-       {},
-       [](const Fields& f) -> Action {
-         return Preview{f.app(), true};
-       },
-       "start_preview [: APP]           the camera screen's kickoff of the preview"},
-      {"stop_preview",
-       {"app"},
-       {},
-       [](const Fields& f) -> Action {
-         return Preview{f.app(), false};
-       },
-       "stop_preview [: APP]            stop the capture controller's preview"},
-      {"wait",
-       {"seconds"},
-       {"seconds"},
-       [](const Fields& f) -> Action {
-         return Wait{f.yaml.number(f["seconds"], "wait", 0, kLongestWait)};
-       },
-       "wait: SECONDS                   let virtual time pass, every app in lock step"},
-      {"snapshot",
-       {"name", "app"},
-       {},
-       [](const Fields& f) -> Action {
-         const std::string written = f.has("app") ? f.yaml.text(f["app"], "snapshot app") : "";
-         if (f.has("app") && written != kSettingsScreen && !appName(written)) {
-           f.yaml.fail(f["app"], "unknown screen '" + written +
-                                     "' (snapshot takes Camera, MobileSlideShow or Settings)");
-         }
-         const std::string app = written == kSettingsScreen ? kSettingsScreen : f.app();
-         const std::string name = f.has("name")
-                                      ? f.yaml.text(f["name"], "snapshot name")
-                                      : app + "-" + std::to_string(f.yaml.at(f.step).line);
-         if (!f.has("name")) f.settle("name", name);
-         if (name.find('/') != std::string::npos || name[0] == '.') {
-           f.yaml.fail(f["name"], "a snapshot name is a plain file name, not '" + name + "'");
-         }
-         return Snapshot{app, name};
-       },
-       "snapshot [: NAME]               write the app's screen (or Settings) as NAME.png"},
-      {"tap",
-       {"x", "y", "app"},
-       {"x", "y"},
-       [](const Fields& f) { return tapStep(f, 1); },
-       "tap: {x: X, y: Y}               a finger's tap at that point of the screen (points)"},
-      {"double_tap",
-       {"x", "y", "app"},
-       {"x", "y"},
-       [](const Fields& f) { return tapStep(f, 2); },
-       "double_tap: {x: X, y: Y}        a double tap there"},
-      {"tap_indicator",
-       {"app"},
-       {},
-       [](const Fields& f) -> Action {
-         return AppStep{f.app(), "tap_indicator", {}, "tap the indicator"};
-       },
-       "tap_indicator [: APP]           tap the slow-motion indicator"},
-      {"double_tap_indicator",
-       {"app"},
-       {},
-       [](const Fields& f) -> Action {
-         return AppStep{f.app(), "double_tap_indicator", {}, "double-tap the indicator"};
-       },
-       "double_tap_indicator [: APP]    double-tap the slow-motion indicator"},
-      {"type",
-       {"text", "app"},
-       {"text"},
-       [](const Fields& f) -> Action {
-         const std::string text = typedText(f);
-         return AppStep{f.app(), "type", text, "type " + toText(Value(text))};
-       },
-       "type: TEXT                      the field being edited (the alert's) now holds TEXT"},
-      {"press_alert",
-       {"button", "app"},
-       {"button"},
-       [](const Fields& f) -> Action {
-         const std::string button = f.yaml.text(f["button"], "press_alert button");
-         return AppStep{f.app(), "press_alert", button, "press " + toText(Value(button))};
-       },
-       "press_alert: BUTTON             press the alert's button of that title"},
-      {"record",
-       {"seconds", "app"},
-       {"seconds"},
-       [](const Fields& f) -> Action {
-         return Record{f.app(), f.yaml.number(f["seconds"], "record", 0.01, kLongestRecording)};
-       },
-       "record: SECONDS                 record a video into the album (Camera)"},
-      {"defaults",
-       {"key", "value", "app"},
-       {"key", "value"},
-       [](const Fields& f) -> Action {
-         return StoreDefault{f.app(), f.yaml.text(f["key"], "defaults key"), defaultsFlag(f)};
-       },
-       "defaults: {app: APP, key: KEY, value: BOOL}\n" + std::string(34, ' ') +
-           "store a bool in the app's own defaults (read when it next starts)"},
-      {"settings_pane",
-       {"screen", "scroll_to", "toggle", "type"},
-       {},
-       [](const Fields& f) -> Action { return paneStep(f); },
-       "settings_pane: open|close       show the Settings screen with the pane, or leave it\n"
-       "  settings_pane: flush           cfprefsd writes what it holds (plain pane, iOS 8 on)\n"
-       "  settings_pane: {toggle: ROW} | {type: {ROW: TEXT}} | {type: TEXT} | {scroll_to: ROW}\n" +
-           std::string(34, ' ') +
-           "flip a switch or type into a field (by key or label, or the one being edited)"},
-      {"open_clip",
-       {"clip", "app"},
-       {"clip"},
-       [](const Fields& f) -> Action {
-         const std::string clip = f.yaml.text(f["clip"], "open_clip clip");
-         return AppStep{f.app(host::kPhotosApp), "open_clip", clip, "open_clip " + clip};
-       },
-       "open_clip: NAME                 show the album's clip in Photos"},
-      {"play",
-       {"app"},
-       {},
-       [](const Fields& f) -> Action {
-         return AppStep{f.app(host::kPhotosApp), "play", {}, "play"};
-       },
-       "play [: APP]                    play the open clip"},
-      {"seek",
-       {"seconds", "app"},
-       {"seconds"},
-       [](const Fields& f) -> Action {
-         const double seconds = f.yaml.number(f["seconds"], "seek", 0, kLongestClip);
-         return AppStep{f.app(host::kPhotosApp), "seek", seconds,
-                        "seek to " + toText(seconds) + " s"};
-       },
-       "seek: SECONDS                   move the open clip's playhead there"},
-      {"export",
-       {"preset", "app"},
-       {"preset"},
-       [](const Fields& f) -> Action {
-         const std::string preset = f.yaml.text(f["preset"], "export preset");
-         return AppStep{f.app(host::kPhotosApp), "export", preset, "export with " + preset};
-       },
-       "export: PRESET                  export the open clip, preferring the preset"},
-      {"edit_slow_motion",
-       {"start", "end", "app"},
-       {"start", "end"},
-       [](const Fields& f) -> Action {
-         const double start = f.yaml.number(f["start"], "edit_slow_motion start", 0, kLongestClip);
-         const double end = f.yaml.number(f["end"], "edit_slow_motion end", 0, kLongestClip);
-         if (!(end > start)) f.yaml.fail(f["end"], "the slow-motion section ends after its start");
-         return AppStep{f.app(host::kPhotosApp), "edit_slow_motion", ValueList{start, end},
-                        "edit_slow_motion " + toText(start) + "-" + toText(end) + " s"};
-       },
-       "edit_slow_motion: {start: S, end: S}  save the open clip's slow-motion section"},
-      {"press_bar",
-       {"button", "app"},
-       {"button"},
-       [](const Fields& f) -> Action {
-         const std::string button = f.yaml.text(f["button"], "press_bar button");
-         return AppStep{f.app(host::kPhotosApp), "press_bar", button,
-                        "press the bar's " + toText(Value(button))};
-       },
-       "press_bar: BUTTON               press the photo browser's bar button of that title"},
-      {"press_sheet",
-       {"button", "app"},
-       {"button"},
-       [](const Fields& f) -> Action {
-         const std::string button = f.yaml.text(f["button"], "press_sheet button");
-         return AppStep{f.app(host::kPhotosApp), "press_sheet", button,
-                        "press the sheet's " + toText(Value(button))};
-       },
-       "press_sheet: BUTTON             press the action sheet's button of that title"},
-      {"publish",
-       {"app"},
-       {},
-       [](const Fields& f) -> Action {
-         return AppStep{f.app(host::kPhotosApp), "publish", {}, "publish the open clip"};
-       },
-       "publish [: APP]                 the platform's own publishing of the open clip"},
-      {"fail_next",
-       {"what", "app"},
-       {"what"},
-       [](const Fields& f) -> Action {
-         const std::string what = f.yaml.text(f["what"], "fail_next what");
-         if (what != "remake" && what != "album_save") {
-           f.yaml.fail(f["what"], "fail_next takes remake or album_save, not '" + what + "'");
-         }
-         return AppStep{f.app(host::kPhotosApp), "fail_next", what, "the next " + what + " fails"};
-       },
-       "fail_next: remake|album_save    the app's next remake or album save fails"},
-      {"hold_remakes",
-       {"app"},
-       {},
-       [](const Fields& f) -> Action {
-         return AppStep{f.app(host::kPhotosApp), "hold_remakes", {}, "hold the remakes that start"};
-       },
-       "hold_remakes [: APP]            remakes wait, under their overlay, until released"},
-      {"release_remakes",
-       {"app"},
-       {},
-       [](const Fields& f) -> Action {
-         return AppStep{f.app(host::kPhotosApp), "release_remakes", {}, "release the remakes"};
-       },
-       "release_remakes [: APP]         held remakes run to their end"},
-  };
-  return kinds;
+  return "unknown system version '" + version + "' (the catalog has: " + listNames(known) + ")";
 }
 
 class Parser {
@@ -657,7 +316,7 @@ class Parser {
     }
     Step step{yaml_.at(item), name, {}, stepLine(item)};
     if (name == "expect") {
-      step.action = expect(item, body);
+      step.action = readExpect(yaml_, item, body);
     } else if (name == "settings") {
       if (item.IsScalar() || body.IsNull())
         yaml_.fail(item, "the settings step takes values, raw, file or none");
@@ -684,7 +343,7 @@ class Parser {
       std::vector<std::string> known{"settings", "expect", "add_clip"};
       for (const StepKind& k : kinds) known.push_back(k.name);
       std::sort(known.begin(), known.end());
-      yaml_.fail(item, "unknown step '" + name + "' (steps: " + names(known) + ")");
+      yaml_.fail(item, "unknown step '" + name + "' (steps: " + listNames(known) + ")");
     }
     Fields fields{yaml_, item, name, {}, {}};
     if (body && body.IsMap()) {
@@ -692,7 +351,7 @@ class Parser {
         const std::string field = entry.first.Scalar();
         if (std::find(kind->fields.begin(), kind->fields.end(), field) == kind->fields.end()) {
           yaml_.fail(entry.first, "unknown field '" + field + "' in " + name +
-                                      " (fields: " + names(kind->fields) + ")");
+                                      " (fields: " + listNames(kind->fields) + ")");
         }
         fields.given[field] = entry.second;
       }
@@ -706,36 +365,6 @@ class Parser {
     Action action = kind->build(fields);
     if (!fields.settled.empty()) written = stepLine(name, fields.given, fields.settled);
     return action;
-  }
-
-  Action expect(const Node& item, const Node& body) {
-    if (!body || !body.IsMap() || body.size() == 0) {
-      yaml_.fail(item,
-                 "expect takes a map of observable state, such as 'expect: {preview: running}'");
-    }
-    Expect expect{host::kCameraApp, {}};
-    for (const auto& entry : body) {
-      const std::string key = entry.first.Scalar();
-      if (key == "app") {
-        Fields fields{yaml_, item, "expect", {{"app", entry.second}}, {}};
-        expect.app = fields.app();
-        continue;
-      }
-      const Observable* observable = findObservable(key);
-      if (observable == nullptr) {
-        std::vector<std::string> known{"app"};
-        for (const Observable& o : observables()) known.push_back(o.key);
-        yaml_.fail(entry.first,
-                   "unknown state '" + key + "' in expect (known: " + names(known) + ")");
-      }
-      const Value expected = yaml_.value(entry.second);
-      const std::string problem = shapeProblem(*observable, expected);
-      if (!problem.empty()) yaml_.fail(entry.second, key + " " + problem);
-      expect.checks.push_back(
-          {observable, normalized(*observable, expected), yaml_.at(entry.second)});
-    }
-    if (expect.checks.empty()) yaml_.fail(item, "expect has nothing to check");
-    return expect;
   }
 
   const std::string& text_;
@@ -787,24 +416,6 @@ host::Device catalogDevice(const host::Catalog& catalog, const std::string& name
   if (release == nullptr) throw ScenarioError(unknownSystem(catalog, system));
   device.system = *release;
   return device;
-}
-
-std::vector<StepUsage> stepUsages() {
-  std::vector<StepUsage> usages;
-  for (const StepKind& kind : stepKinds()) usages.push_back({kind.name, kind.usage});
-  // Long forms: the summary goes on the next line, under the other summaries.
-  const std::string under(34, ' ');
-  usages.push_back({"settings",
-                    "settings: {values: {KEY: VALUE}, format: xml|binary} | {raw: TEXT} | {file: "
-                    "PATH} | none\n" +
-                        under + "the settings pane writes the file and posts its notification"});
-  usages.push_back(
-      {"add_clip",
-       "add_clip: {file: PATH, name: NAME} | {frame_rate: F, duration: S, size: WxH}\n" + under +
-           "put a clip into the album, as syncing does"});
-  usages.push_back({"expect", "expect: {app: APP, STATE: VALUE...}\n" + under +
-                                  "check observable state (app defaults to Camera)"});
-  return usages;
 }
 
 }  // namespace qv::sim
