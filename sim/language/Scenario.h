@@ -126,6 +126,14 @@ struct AddClip {
 using Action = std::variant<Launch, Quit, SetCameraMode, Preview, ChangeSettings, Wait, Snapshot,
                             Expect, AppStep, Record, StoreDefault, PaneStep, AddClip>;
 
+// For std::visit over an Action: one handler per kind of step.
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+  using Handlers::operator()...;
+};
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
 struct Step {
   Location where;
   std::string name;  // as written: "launch", "expect"...

@@ -15,105 +15,12 @@
 #include "sim/settings/SettingsScreen.h"
 #include "sim/supervisor/AppDefaults.h"
 #include "sim/supervisor/Device.h"
+#include "sim/supervisor/DeviceSetup.h"
 #include "sim/supervisor/Sandbox.h"
+#include "sim/supervisor/StepDescriptions.h"
 
 namespace qv::sim {
 namespace {
-
-constexpr const char* kModeNames[] = {"photo", "video", "slow_motion"};
-
-std::string describePane(const PaneStep& step) {
-  switch (step.kind) {
-    case PaneStep::Kind::Open:
-      return "settings_pane open";
-    case PaneStep::Kind::Close:
-      return "settings_pane close";
-    case PaneStep::Kind::ScrollTo:
-      return "settings_pane scroll to " + step.row;
-    case PaneStep::Kind::Toggle:
-      return "settings_pane toggle " + step.row;
-    case PaneStep::Kind::Type:
-      return "settings_pane type " + toText(Value(step.text)) + " into " +
-             (step.row.empty() ? "the field being edited" : step.row);
-    case PaneStep::Kind::Tap:
-      return std::string(step.taps == 2 ? "double_tap" : "tap") + " at (" + toText(step.x) + ", " +
-             toText(step.y) + ") on Settings";
-    case PaneStep::Kind::Flush:
-      return "settings_pane flush";
-  }
-  return "settings_pane";
-}
-
-template <typename... Handlers>
-struct Overloaded : Handlers... {
-  using Handlers::operator()...;
-};
-template <typename... Handlers>
-Overloaded(Handlers...) -> Overloaded<Handlers...>;
-
-std::string describe(const Action& action) {
-  return std::visit(
-      Overloaded{
-          [](const Launch& step) { return "launch " + step.app; },
-          [](const Quit& step) { return "quit " + step.app; },
-          [](const SetCameraMode& step) {
-            return std::string("camera_mode ") + kModeNames[step.mode] + " on " + step.app;
-          },
-          [](const Preview& step) {
-            return std::string(step.start ? "start_preview" : "stop_preview") + " on " + step.app;
-          },
-          [](const ChangeSettings&) { return std::string("settings pane"); },
-          [](const Wait& step) { return "wait " + toText(step.seconds) + " s"; },
-          [](const Snapshot& step) { return "snapshot " + step.name + " of " + step.app; },
-          [](const Expect& step) {
-            const bool asksApp = std::any_of(
-                step.checks.begin(), step.checks.end(),
-                [](const Expectation& check) { return check.observable->scope != Scope::Device; });
-            return asksApp ? "expect on " + step.app : std::string("expect");
-          },
-          [](const AppStep& step) { return step.summary + " on " + step.app; },
-          [](const Record& step) { return "record " + toText(step.seconds) + " s on " + step.app; },
-          [](const StoreDefault& step) { return "defaults " + step.key + " of " + step.app; },
-          [](const PaneStep& step) { return describePane(step); },
-          [](const AddClip& step) { return "add_clip " + step.clip.name; },
-      },
-      action);
-}
-
-// "1280x720, 120 fps, 3 s" for the file's video, or what it lacks.
-std::string summary(const media::MediaInfo& info) {
-  for (const media::TrackInfo& track : info.tracks) {
-    if (track.mediaType != "vide") continue;
-    return std::to_string(track.width) + "x" + std::to_string(track.height) + ", " +
-           toText(static_cast<double>(track.nominalFrameRate)) + " fps, " +
-           toText(CMTimeGetSeconds(info.duration)) + " s";
-  }
-  return info.tracks.empty() ? "no readable track: " + info.problem : "no video track";
-}
-
-// A clip of the setup: written as the camera records, or copied from the file it names.
-void putInAlbum(const Clip& clip, const Sandbox& sandbox, Trace& trace, std::int64_t instant) {
-  const std::string devicePath = std::string(kAlbumPath) + "/" + clip.name;
-  const std::string path = sandbox.hostPath(devicePath);
-  if (!clip.file.empty()) {
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    if (!std::filesystem::copy_file(clip.file, path, error)) {
-      throw std::runtime_error("cannot copy " + clip.fileAsWritten +
-                               " into the album: " + error.message());
-    }
-    const media::MediaInfo info = media::readMediaInfo(path);
-    trace.event(
-        instant, "sim", "clip",
-        "clip " + devicePath + ": copied from " + clip.fileAsWritten + " (" + summary(info) + ")");
-    return;
-  }
-  media::writeClip(path, {clip.frameRate, clip.duration, clip.width, clip.height});
-  trace.event(instant, "sim", "clip",
-              "clip " + devicePath + ": " + std::to_string(clip.width) + "x" +
-                  std::to_string(clip.height) + ", " + toText(clip.frameRate) + " fps, " +
-                  toText(clip.duration) + " s");
-}
 
 class Runner {
  public:
@@ -504,41 +411,6 @@ class Runner {
   int checks_ = 0;
   std::string snapshotFolder_;
 };
-
-// The device's files before any app starts: the libraries, the settings, the album.
-void setUp(const Scenario& scenario, const RunOptions& options, const Sandbox& sandbox,
-           Trace& trace) {
-  const std::vector<std::string> installed = sandbox.installLibraries(options.libraryFolder);
-  sandbox.installSettingsPane(options.libraryFolder);
-  std::string names;
-  for (const std::string& name : installed) names += (names.empty() ? "" : ", ") + name;
-  const bool iOS7Wanted = options.library == host::LibraryChoice::iOS7;
-  if (iOS7Wanted &&
-      std::find(installed.begin(), installed.end(), "QuorvaneiOS7") == installed.end()) {
-    throw std::runtime_error("--library ios7: QuorvaneiOS7.dylib is not built in " +
-                             options.libraryFolder);
-  }
-  const std::int64_t start = Clock::kVirtualStart;
-  trace.event(start, "sim", "device",
-              scenario.device.name + ", iOS " + scenario.device.system.version + "; root " +
-                  sandbox.root() + "; installed " + (names.empty() ? "no library" : names),
-              {{"device", scenario.device.name},
-               {"system", scenario.device.system.version},
-               {"root", sandbox.root()}});
-  if (!scenario.description.empty()) trace.event(start, "sim", "description", scenario.description);
-  trace.event(start, "settings", "settings", writeSettingsFile(sandbox, scenario.settings));
-  // What libav says of a clip's file belongs in the trace, not on the terminal.
-  setDiagnosticSink([&trace](const std::string& line) {
-    trace.event(Clock::kVirtualStart, "sim", "debug", line);
-  });
-  try {
-    for (const Clip& clip : scenario.clips) putInAlbum(clip, sandbox, trace, start);
-  } catch (...) {
-    setDiagnosticSink({});
-    throw;
-  }
-  setDiagnosticSink({});
-}
 
 }  // namespace
 
