@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/System/TemporaryRoot.h"
 #include "sim/front/MonkeyActions.h"
 #include "sim/front/MonkeyEpisode.h"
 #include "sim/front/MonkeySaves.h"
@@ -245,9 +246,8 @@ fs::path monkeyFolder(const MonkeyOptions& options) {
     fs::create_directories(*options.root);
     return fs::absolute(*options.root);
   }
-  std::string pattern = (fs::temp_directory_path() / "quorvane-monkey-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a root folder");
-  return pattern;
+  // Kept past the run when an episode fails, with its files; the run removes it when empty.
+  return TemporaryRoot("quorvane-monkey-").keep();
 }
 
 }  // namespace

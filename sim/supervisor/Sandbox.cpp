@@ -1,9 +1,9 @@
 #include "sim/supervisor/Sandbox.h"
 
-#include <cstdlib>
 #include <stdexcept>
 
 #include "host/loader/Loader.h"
+#include "platform/System/TemporaryRoot.h"
 #include "sim/settings/SpecifierList.h"
 
 namespace qv::sim {
@@ -21,9 +21,9 @@ Sandbox::Sandbox(const std::optional<std::string>& folder) {
     while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
     return;
   }
-  std::string pattern = (fs::temp_directory_path() / "quorvane-sim-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a root folder");
-  root_ = pattern;
+  // Kept after the run, as a root the user names is: the trace gives its path, and the snapshots
+  // go there unless told otherwise.
+  root_ = TemporaryRoot("quorvane-sim-").keep();
 }
 
 fs::path Sandbox::hostPath(const std::string& devicePath) const {
