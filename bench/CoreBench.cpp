@@ -65,16 +65,15 @@ double mapLibraryInChild(const char* library, const std::string& root, ProcessSe
 
 void mapEachIteration(benchmark::State& state, const char* library,
                       ProcessSetUp setUp = &bareProcess) {
-  const std::string root = qv::bench::makeSettingsRoot();
+  const qv::TemporaryRoot root = qv::bench::makeSettingsRoot();
   for (auto _ : state) {
-    const double seconds = mapLibraryInChild(library, root, setUp);
+    const double seconds = mapLibraryInChild(library, root.path(), setUp);
     if (seconds < 0) {
       state.SkipWithError("the library did not map");
       break;
     }
     state.SetIterationTime(seconds);
   }
-  std::filesystem::remove_all(root);
 }
 
 void BM_LibraryConstructor(benchmark::State& state) {

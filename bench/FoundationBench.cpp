@@ -13,6 +13,7 @@
 
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
+#include "platform/System/TemporaryRoot.h"
 #include "platform/objc/AutoreleasePool.h"
 
 namespace {
@@ -54,24 +55,18 @@ std::string settingsBytes(bool binary) {
 // A sandbox root holding the settings file, for as long as the benchmark runs.
 class SettingsRoot {
  public:
-  explicit SettingsRoot(bool binary) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qv-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-    root_ = pattern;
-    const std::filesystem::path file = root_ + kSettingsPath;
+  explicit SettingsRoot(bool binary) : root_(qv::TemporaryRoot::orAbort("qv-bench-")) {
+    const std::filesystem::path file = root_.path() + kSettingsPath;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << settingsBytes(binary);
-    qv::setFileSystemRoot(root_);
+    qv::setFileSystemRoot(root_.path());
   }
-  ~SettingsRoot() {
-    qv::setFileSystemRoot("");
-    std::filesystem::remove_all(root_);
-  }
+  ~SettingsRoot() { qv::setFileSystemRoot(""); }
   SettingsRoot(const SettingsRoot&) = delete;
   SettingsRoot& operator=(const SettingsRoot&) = delete;
 
  private:
-  std::string root_;
+  qv::TemporaryRoot root_;
 };
 
 void readSettings(benchmark::State& state, bool binary) {

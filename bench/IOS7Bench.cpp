@@ -12,6 +12,7 @@
 #include "platform/Foundation/UserDefaults.h"
 #include "platform/Substrate/Substrate.h"
 #include "platform/System/FileSystem.h"
+#include "platform/System/TemporaryRoot.h"
 #include "platform/objc/AutoreleasePool.h"
 
 namespace {
@@ -20,8 +21,8 @@ namespace {
 id defaults() {
   static const id instance = [] {
     // The store's file goes to a root of its own, never the machine's /var.
-    std::string root = "/tmp/quorvane-bench-XXXXXX";
-    if (mkdtemp(root.data()) != nullptr) qv::setFileSystemRoot(root);
+    static const qv::TemporaryRoot root = qv::TemporaryRoot::orAbort("quorvane-bench-");
+    qv::setFileSystemRoot(root.path());
     qv::registerUserDefaults("com.example.bench");
     Class cls = objc_getClass("NSUserDefaults");
     const Method stock = class_getInstanceMethod(cls, "boolForKey:"_sel);

@@ -22,11 +22,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s LIBRARY [--in-camera]\n", argv[0]);
     return 2;
   }
-  const std::string root = qv::bench::makeSettingsRoot();
-  setenv("QUORVANE_ROOT", root.c_str(), 1);
+  const qv::TemporaryRoot root = qv::bench::makeSettingsRoot();
+  setenv("QUORVANE_ROOT", root.path().c_str(), 1);
   if (inCamera) qv::bench::becomeCamera();
   void* library = mapLibrary(argv[1]);
   if (library == nullptr) std::fprintf(stderr, "%s\n", dlerror());
-  std::filesystem::remove_all(root);
   return library != nullptr ? 0 : 1;
 }

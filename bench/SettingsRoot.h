@@ -1,22 +1,22 @@
 // A sandbox root holding a real settings file, as the settings pane writes it (binary), for the
-// benchmarks that map the library.
+// benchmarks that map the library; removed with the value answered.
 #pragma once
 
 #include <plist/plist.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "platform/System/TemporaryRoot.h"
+
 namespace qv::bench {
 
-inline std::string makeSettingsRoot() {
-  std::string root = (std::filesystem::temp_directory_path() / "quorvane-bench-XXXXXX").string();
-  if (mkdtemp(root.data()) == nullptr) std::abort();
+inline TemporaryRoot makeSettingsRoot() {
+  TemporaryRoot root = TemporaryRoot::orAbort("quorvane-bench-");
   const std::filesystem::path file =
-      root + "/var/mobile/Library/Preferences/com.Tovi.Halvenor.plist";
+      root.path() + "/var/mobile/Library/Preferences/com.Tovi.Halvenor.plist";
   std::filesystem::create_directories(file.parent_path());
   plist_t settings = plist_new_dict();
   plist_dict_set_item(settings, "EnableSlalom", plist_new_bool(1));

@@ -2,38 +2,24 @@
 // removed when the run ends.
 #pragma once
 
-#include <stdlib.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
 
 #include "platform/System/FileSystem.h"
+#include "platform/System/TemporaryRoot.h"
 
 namespace qv::fuzz {
 
 class FileRoot {
  public:
-  explicit FileRoot(const std::string& devicePath) {
-    std::string folder = (std::filesystem::temp_directory_path() / "quorvane-fuzz-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) {
-      std::perror("quorvane fuzz root");
-      std::abort();
-    }
-    folder_ = folder;
-    setFileSystemRoot(folder_);
+  explicit FileRoot(const std::string& devicePath)
+      : folder_(TemporaryRoot::orAbort("quorvane-fuzz-")) {
+    setFileSystemRoot(folder_.path());
     file_ = resolvePath(devicePath);
     std::filesystem::create_directories(std::filesystem::path(file_).parent_path());
   }
-  ~FileRoot() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  FileRoot(const FileRoot&) = delete;
-  FileRoot& operator=(const FileRoot&) = delete;
 
   void write(std::string_view bytes) const {
     std::ofstream(file_, std::ios::binary | std::ios::trunc)
@@ -41,7 +27,7 @@ class FileRoot {
   }
 
  private:
-  std::string folder_;
+  TemporaryRoot folder_;
   std::string file_;
 };
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host/devices/Catalog.h"
-#include "sim/ScenarioParser.h"
+#include "sim/language/ScenarioParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const qv::host::Catalog catalog =

@@ -16,9 +16,9 @@
 
 #include "host/devices/Catalog.h"
 #include "platform/AVFoundation/Media.h"
-#include "sim/Sandbox.h"
-#include "sim/ScenarioParser.h"
-#include "sim/SettingsPane.h"
+#include "sim/language/ScenarioParser.h"
+#include "sim/settings/SettingsPane.h"
+#include "sim/supervisor/Sandbox.h"
 
 namespace {
 

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/System/TemporaryRoot.h"
 
 namespace qv::host {
 namespace {
@@ -146,14 +149,10 @@ TEST(SystemsFile, RefusesDuplicatesAndBadNumbers) {
 class CatalogFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quorvane-catalog-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
     write("systems.yaml",
           "systems:\n  - {version: \"8.4\", core_foundation: 1145.15, "
           "foundation: 1144.17, generation: ios8}\n");
   }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
 
   void write(const std::string& name, const std::string& text) const {
     std::ofstream(folder_ / name) << text;
@@ -167,7 +166,8 @@ class CatalogFolder : public ::testing::Test {
     return "";
   }
 
-  std::filesystem::path folder_;
+  qv::TemporaryRoot root_{"quorvane-catalog-"};
+  std::filesystem::path folder_{root_.path()};
 };
 
 TEST_F(CatalogFolder, ReadsEveryDeviceFileInNameOrder) {

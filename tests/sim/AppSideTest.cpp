@@ -12,7 +12,7 @@
 #include "platform/UIKit/UIKit.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
-#include "sim/AppSide.h"
+#include "sim/app/AppSide.h"
 #include "tests/support/Forked.h"
 
 namespace qv::sim {

@@ -1,6 +1,6 @@
 // The lines the monkey expects of an app, drawn from each library's own table and identity: which
 // classes it looks up, in which order, and how many lines a missing one costs.
-#include "sim/InstallationLines.h"
+#include "sim/app/InstallationLines.h"
 
 #include <gtest/gtest.h>
 

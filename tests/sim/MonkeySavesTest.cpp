@@ -1,6 +1,6 @@
 // The monkey's save invariants against apps as their looks describe them: what a press of
 // "Save Slo-mo" may come to, and the overlay that outlives its remake.
-#include "sim/MonkeySaves.h"
+#include "sim/front/MonkeySaves.h"
 
 #include <gtest/gtest.h>
 

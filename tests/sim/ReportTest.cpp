@@ -10,7 +10,7 @@
 #include <memory>
 #include <regex>
 
-#include "sim/Report.h"
+#include "sim/front/Report.h"
 #include "tests/sim/SimCommand.h"
 
 namespace qv::test {

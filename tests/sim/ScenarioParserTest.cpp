@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "sim/ScenarioParser.h"
+#include "sim/language/ScenarioParser.h"
 
 namespace qv::sim {
 namespace {

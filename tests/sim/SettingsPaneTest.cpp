@@ -11,10 +11,10 @@
 
 #include "host/loader/Loader.h"
 #include "platform/System/FileSystem.h"
-#include "sim/Sandbox.h"
-#include "sim/SettingsPane.h"
-#include "sim/SettingsScreen.h"
-#include "sim/SpecifierList.h"
+#include "sim/settings/SettingsPane.h"
+#include "sim/settings/SettingsScreen.h"
+#include "sim/settings/SpecifierList.h"
+#include "sim/supervisor/Sandbox.h"
 
 namespace qv::sim {
 namespace {

@@ -10,8 +10,8 @@
 #include <chrono>
 #include <cstring>
 
-#include "sim/Observables.h"
-#include "sim/ScenarioParser.h"
+#include "sim/language/Observables.h"
+#include "sim/language/ScenarioParser.h"
 #include "tests/sim/SimCommand.h"
 
 namespace qv::test {

@@ -13,17 +13,6 @@
 
 namespace qv::test {
 
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quorvane-sim-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder");
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 std::string TempFolder::write(const std::string& name, const std::string& bytes) const {
   const std::filesystem::path file = path_ / name;
   std::filesystem::create_directories(file.parent_path());

@@ -6,16 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/System/TemporaryRoot.h"
+
 namespace qv::test {
 
 // A new temporary folder, removed with everything in it at the end.
 class TempFolder {
  public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
   const std::filesystem::path& path() const { return path_; }
   std::string at(const std::string& name) const { return (path_ / name).string(); }
   // Writes the file (and its folders); answers its path.
@@ -23,7 +20,8 @@ class TempFolder {
   std::string read(const std::string& name) const;
 
  private:
-  std::filesystem::path path_;
+  TemporaryRoot root_{"quorvane-sim-"};
+  std::filesystem::path path_{root_.path()};
 };
 
 // In a forked child: becomes the program (`argv[0]`, a path), run in `folder`.

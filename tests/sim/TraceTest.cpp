@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "sim/Trace.h"
+#include "sim/supervisor/Trace.h"
 
 namespace qv::sim {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
-#include "sim/Protocol.h"
-#include "sim/Value.h"
+#include "sim/language/Value.h"
+#include "sim/supervisor/Protocol.h"
 
 namespace qv::sim {
 namespace {

@@ -3,22 +3,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 #include "platform/System/FileSystem.h"
 
 namespace qv::test {
 
-SandboxRoot::SandboxRoot() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quorvane-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a sandbox root");
-  path_ = pattern;
+SandboxRoot::SandboxRoot() : root_("quorvane-test-"), path_(root_.path()) {
   setFileSystemRoot(path_);
-}
-
-SandboxRoot::~SandboxRoot() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
 }
 
 void SandboxRoot::writeFile(const std::string& devicePath, const std::string& bytes) const {

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+#include "platform/System/TemporaryRoot.h"
+
 namespace qv::test {
 
 struct PlistFree {
@@ -24,9 +26,6 @@ inline void PrintTo(PlistFormat format, std::ostream* out) {
 class SandboxRoot {
  public:
   SandboxRoot();  // a new folder, made the platform's file-system root
-  ~SandboxRoot();
-  SandboxRoot(const SandboxRoot&) = delete;
-  SandboxRoot& operator=(const SandboxRoot&) = delete;
 
   const std::string& path() const { return path_; }
   std::string hostPath(const std::string& devicePath) const { return path_ + devicePath; }
@@ -36,6 +35,7 @@ class SandboxRoot {
   void remove(const std::string& devicePath) const;
 
  private:
+  TemporaryRoot root_;
   std::string path_;
 };
 
