@@ -3,7 +3,7 @@
 // calls the slot with the same receiver and selector.
 #pragma once
 
-#include "platform/objc/Message.h"
+#include "port/objc/Message.h"
 
 namespace quorvane {
 

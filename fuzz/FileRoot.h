@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 
 namespace qv::fuzz {

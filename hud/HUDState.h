@@ -7,8 +7,8 @@
 #include <functional>
 #include <mutex>
 
-#include "platform/CoreGraphics/CGGeometry.h"
-#include "platform/Foundation/FoundationRuntime.h"
+#include "port/CoreGraphics/CGGeometry.h"
+#include "port/Foundation/FoundationRuntime.h"
 
 namespace quorvane::hud {
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/CoreGraphics/CGGeometry.h"
+#include "port/CoreGraphics/CGGeometry.h"
 #include "sim/Sandbox.h"
 #include "sim/SpecifierList.h"
 #include "sim/Value.h"

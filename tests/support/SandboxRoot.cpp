@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 
 namespace qv::test {
