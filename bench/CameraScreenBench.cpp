@@ -9,9 +9,9 @@
 
 #include "bench/ReplacedMessage.h"
 #include "capture/CameraScreenHooks.h"
-#include "platform/Substrate/Substrate.h"
 #include "platform/UIKit/UIKit.h"
 #include "platform/objc/AutoreleasePool.h"
+#include "port/Substrate/Substrate.h"
 
 namespace {
 

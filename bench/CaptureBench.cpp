@@ -9,8 +9,8 @@
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureHooksIOS8.h"
 #include "core/Settings.h"
-#include "platform/Substrate/Substrate.h"
 #include "platform/objc/Object.h"
+#include "port/Substrate/Substrate.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "bench/CameraProcess.h"
 #include "bench/SettingsRoot.h"
 #include "platform/CoreMedia/CoreMedia.h"
-#include "platform/Substrate/Substrate.h"
+#include "port/Substrate/Substrate.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Seams.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
 

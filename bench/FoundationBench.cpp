@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/Foundation/Foundation.h"
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 #include "platform/System/TemporaryRoot.h"
 #include "platform/objc/AutoreleasePool.h"

@@ -10,10 +10,11 @@
 #include "ios7/IOS7Hooks.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/Foundation/UserDefaults.h"
-#include "platform/Substrate/Substrate.h"
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 #include "platform/System/TemporaryRoot.h"
 #include "platform/objc/AutoreleasePool.h"
+#include "port/Substrate/Substrate.h"
 
 namespace {
 

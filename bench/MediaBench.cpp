@@ -13,6 +13,7 @@
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/AVFoundation/Media.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 #include "platform/objc/AutoreleasePool.h"
 

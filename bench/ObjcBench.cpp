@@ -3,9 +3,9 @@
 // method (BM_HookedMethodForwardingToOriginal against BM_Send).
 #include <benchmark/benchmark.h>
 
-#include "platform/Substrate/Substrate.h"
 #include "platform/objc/AutoreleasePool.h"
 #include "platform/objc/Object.h"
+#include "port/Substrate/Substrate.h"
 
 namespace {
 

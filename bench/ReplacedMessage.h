@@ -4,8 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "platform/Substrate/Substrate.h"
 #include "platform/objc/Object.h"
+#include "port/Substrate/Substrate.h"
 
 namespace qv::bench {
 

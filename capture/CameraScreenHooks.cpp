@@ -8,9 +8,9 @@
 #include "capture/ScopedFlag.h"
 #include "core/Settings.h"
 #include "hud/Notice.h"
-#include "platform/CoreFoundation/CoreFoundation.h"
-#include "platform/Foundation/Foundation.h"
-#include "platform/dispatch/dispatch.h"
+#include "port/CoreFoundation/CoreFoundation.h"
+#include "port/Foundation/Foundation.h"
+#include "port/dispatch/dispatch.h"
 
 namespace quorvane {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/CoreGraphics/CGGeometry.h"
-#include "platform/CoreMedia/CoreMedia.h"
+#include "port/CoreGraphics/CGGeometry.h"
+#include "port/CoreMedia/CoreMedia.h"
 
 namespace quorvane {
 

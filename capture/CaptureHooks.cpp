@@ -7,10 +7,10 @@
 #include "capture/DeviceFormats.h"
 #include "capture/FrameRateChoice.h"
 #include "core/Settings.h"
-#include "platform/AVFoundation/AVFoundation.h"
-#include "platform/CoreFoundation/CoreFoundation.h"
-#include "platform/Foundation/Foundation.h"
-#include "platform/Foundation/Saturate.h"
+#include "port/AVFoundation/AVFoundation.h"
+#include "port/CoreFoundation/CoreFoundation.h"
+#include "port/Foundation/Foundation.h"
+#include "port/Foundation/Saturate.h"
 
 namespace quorvane {
 

@@ -6,7 +6,7 @@
 #include "core/Export.h"
 #include "core/HookTable.h"
 #include "core/Original.h"
-#include "platform/CoreMedia/CoreMedia.h"
+#include "port/CoreMedia/CoreMedia.h"
 
 extern "C" {
 // The default video device's frame-rate range with the greatest maxFrameRate (the earliest of

@@ -9,7 +9,7 @@
 #include "capture/FrameRateChoice.h"
 #include "capture/ScopedFlag.h"
 #include "core/Settings.h"
-#include "platform/Foundation/Foundation.h"
+#include "port/Foundation/Foundation.h"
 
 extern "C" {
 BOOL noHigh = NO;

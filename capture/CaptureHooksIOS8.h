@@ -8,7 +8,7 @@
 #include "core/Export.h"
 #include "core/HookTable.h"
 #include "core/Original.h"
-#include "platform/CoreMedia/CoreMedia.h"
+#include "port/CoreMedia/CoreMedia.h"
 
 extern "C" {
 // YES while the capture controller configures its session.

@@ -1,8 +1,8 @@
 #include "capture/DeviceFormats.h"
 
 #include "capture/CameraScreenRules.h"
-#include "platform/AVFoundation/AVFoundation.h"
-#include "platform/Foundation/Foundation.h"
+#include "port/AVFoundation/AVFoundation.h"
+#include "port/Foundation/Foundation.h"
 
 namespace quorvane {
 

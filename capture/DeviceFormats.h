@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "capture/FrameRateChoice.h"
-#include "platform/CoreMedia/CoreMedia.h"
+#include "port/CoreMedia/CoreMedia.h"
 
 namespace quorvane {
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/CoreMedia/CoreMedia.h"
+#include "port/CoreMedia/CoreMedia.h"
 
 namespace quorvane {
 

@@ -8,9 +8,9 @@
 #include "capture/CaptureHooks.h"
 #include "capture/DeviceFormats.h"
 #include "core/Settings.h"
-#include "platform/CoreMedia/CoreMedia.h"
-#include "platform/Foundation/Foundation.h"
-#include "platform/UIKit/UIKit.h"
+#include "port/CoreMedia/CoreMedia.h"
+#include "port/Foundation/Foundation.h"
+#include "port/UIKit/UIKit.h"
 
 namespace quorvane::CAMSlalomIndicatorView {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "core/HookTable.h"
 #include "core/Original.h"
-#include "platform/CoreGraphics/CGGeometry.h"
-#include "platform/Foundation/Foundation.h"
+#include "port/CoreGraphics/CGGeometry.h"
+#include "port/Foundation/Foundation.h"
 
 namespace quorvane::CAMSlalomIndicatorView {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/Original.h"
-#include "platform/objc/Encoding.h"
+#include "port/objc/Encoding.h"
 
 namespace quorvane {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/Settings.h"
-#include "platform/Substrate/Substrate.h"
+#include "port/Substrate/Substrate.h"
 
 namespace quorvane {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "platform/objc/Message.h"
+#include "port/objc/Message.h"
 
 namespace quorvane {
 

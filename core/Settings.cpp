@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/Foundation/Saturate.h"
-#include "platform/System/System.h"
+#include "port/Foundation/Saturate.h"
+#include "port/System/System.h"
 
 extern "C" {
 // The exported constants, nil until the library starts; then the HUD in flight and the save's

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "core/Export.h"
-#include "platform/CoreFoundation/CoreFoundation.h"
-#include "platform/Foundation/Foundation.h"
+#include "port/CoreFoundation/CoreFoundation.h"
+#include "port/Foundation/Foundation.h"
 
 extern "C" {
 QV_EXPORT extern id ident;

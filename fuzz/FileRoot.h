@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 #include "platform/System/TemporaryRoot.h"
 

@@ -23,9 +23,9 @@
 #include "core/Settings.h"
 #include "fuzz/FileRoot.h"
 #include "platform/Foundation/PropertyList.h"
-#include "platform/Foundation/Saturate.h"
 #include "platform/System/FileSystem.h"
 #include "platform/objc/AutoreleasePool.h"
+#include "port/Foundation/Saturate.h"
 
 namespace {
 

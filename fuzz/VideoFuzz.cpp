@@ -15,11 +15,11 @@
 #include <string>
 
 #include "fuzz/FileRoot.h"
-#include "platform/CoreGraphics/CGGeometry.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/objc/AutoreleasePool.h"
+#include "port/CoreGraphics/CGGeometry.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <objc/runtime.h>
 
-#include "platform/CoreGraphics/CGGeometry.h"
+#include "port/CoreGraphics/CGGeometry.h"
 
 #include "host/devices/Catalog.h"
 

@@ -4,6 +4,7 @@
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/FoundationRuntime.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
+#include "platform/Seams.h"
 
 namespace qv::host {
 

@@ -1,6 +1,7 @@
 #include <string_view>
 
 #include "host/Removals.h"
+#include "platform/Seams.h"
 #include "platform/objc/Object.h"
 
 namespace qv::host {

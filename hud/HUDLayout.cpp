@@ -13,8 +13,8 @@
 
 #include "hud/HUDState.h"
 #include "hud/RuvelProgressHUD.h"
-#include "platform/UIKit/UIKit.h"
-#include "platform/objc/AutoreleasePool.h"
+#include "port/UIKit/UIKit.h"
+#include "port/objc/AutoreleasePool.h"
 
 namespace quorvane::hud {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "hud/HUDState.h"
 #include "hud/RuvelProgressHUD.h"
-#include "platform/UIKit/UIKit.h"
-#include "platform/dispatch/dispatch.h"
-#include "platform/objc/AutoreleasePool.h"
+#include "port/UIKit/UIKit.h"
+#include "port/dispatch/dispatch.h"
+#include "port/objc/AutoreleasePool.h"
 
 namespace quorvane::hud {
 namespace {

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "hud/RuvelProgressHUD.h"
-#include "platform/UIKit/UIKit.h"
-#include "platform/dispatch/dispatch.h"
-#include "platform/objc/AutoreleasePool.h"
+#include "port/UIKit/UIKit.h"
+#include "port/dispatch/dispatch.h"
+#include "port/objc/AutoreleasePool.h"
 
 namespace quorvane {
 namespace {

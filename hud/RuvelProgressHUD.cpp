@@ -10,8 +10,8 @@
 
 #include "core/Export.h"
 #include "hud/HUDState.h"
-#include "platform/UIKit/UIKit.h"
-#include "platform/objc/AutoreleasePool.h"
+#include "port/UIKit/UIKit.h"
+#include "port/objc/AutoreleasePool.h"
 
 // The runtime's convention for a class a library exports.
 extern "C" QV_EXPORT const char __objc_class_name_RuvelProgressHUD = 0;

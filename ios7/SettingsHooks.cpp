@@ -3,7 +3,7 @@
 
 #include "core/Settings.h"
 #include "ios7/IOS7Hooks.h"
-#include "platform/Foundation/Foundation.h"
+#include "port/Foundation/Foundation.h"
 
 namespace quorvane {
 

@@ -4,7 +4,7 @@
 #include "hud/RuvelProgressHUD.h"
 #include "libraries/QuorvaneiOS7.h"
 #include "libraries/QuorvaneiOS8.h"
-#include "platform/objc/Object.h"
+#include "port/objc/Object.h"
 
 __attribute__((constructor)) static void QuorvaneLoaded() {
   // Code finds the HUD by name whether or not EnableSlalom lets the hooks in. Where the runtime

@@ -9,7 +9,7 @@
 #include "capture/IndicatorChooser.h"
 #include "media/MediaHooks.h"
 #include "media/SaveHooks.h"
-#include "platform/MobileGestalt/MobileGestalt.h"
+#include "port/MobileGestalt/MobileGestalt.h"
 
 namespace quorvane::ios8 {
 

@@ -6,7 +6,7 @@
 
 #include "core/HookTable.h"
 #include "core/Original.h"
-#include "platform/CoreMedia/CMTimeRange.h"
+#include "port/CoreMedia/CMTimeRange.h"
 
 namespace quorvane {
 

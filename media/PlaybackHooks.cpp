@@ -7,8 +7,8 @@
 
 #include "core/Settings.h"
 #include "media/MediaHooks.h"
-#include "platform/AVFoundation/AVFoundation.h"
-#include "platform/Foundation/Foundation.h"
+#include "port/AVFoundation/AVFoundation.h"
+#include "port/Foundation/Foundation.h"
 
 namespace quorvane {
 

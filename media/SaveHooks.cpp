@@ -10,9 +10,9 @@
 #include "core/Settings.h"
 #include "hud/Notice.h"
 #include "media/MediaHooks.h"
-#include "platform/Foundation/Foundation.h"
-#include "platform/UIKit/UIKit.h"
-#include "platform/dispatch/dispatch.h"
+#include "port/Foundation/Foundation.h"
+#include "port/UIKit/UIKit.h"
+#include "port/dispatch/dispatch.h"
 
 namespace quorvane {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <objc/runtime.h>
 
-#include "platform/CoreFoundation/CoreFoundation.h"
-#include "platform/Foundation/Foundation.h"
+#include "port/CoreFoundation/CoreFoundation.h"
+#include "port/Foundation/Foundation.h"
 
 namespace quorvane::pane {
 

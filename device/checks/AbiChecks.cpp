@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "platform/CoreGraphics/CGGeometry.h"
-#include "platform/CoreMedia/CMTimeRange.h"
-#include "platform/Foundation/Foundation.h"
+#include "port/CoreGraphics/CGGeometry.h"
+#include "port/CoreMedia/CMTimeRange.h"
+#include "port/Foundation/Foundation.h"
 
 static_assert(offsetof(CMTime, value) == 0 && offsetof(CMTime, timescale) == 8 &&
               offsetof(CMTime, flags) == 12 && offsetof(CMTime, epoch) == 16);

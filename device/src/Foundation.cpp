@@ -1,7 +1,7 @@
 // Foundation's value classes made and read through their messages.
-#include "platform/Foundation/Foundation.h"
+#include "port/Foundation/Foundation.h"
 
-#include "platform/CoreFoundation/CoreFoundation.h"
+#include "port/CoreFoundation/CoreFoundation.h"
 
 namespace qv {
 

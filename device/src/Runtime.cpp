@@ -5,10 +5,10 @@
 #include <array>
 #include <string>
 
-#include "platform/CoreFoundation/CoreFoundation.h"
-#include "platform/Foundation/Foundation.h"
-#include "platform/objc/AutoreleasePool.h"
-#include "platform/objc/Object.h"
+#include "port/CoreFoundation/CoreFoundation.h"
+#include "port/Foundation/Foundation.h"
+#include "port/objc/AutoreleasePool.h"
+#include "port/objc/Object.h"
 
 extern "C" {
 id objc_retain(id object);

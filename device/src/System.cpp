@@ -1,6 +1,6 @@
 // The C library's `system`, through posix_spawn: the shell runs the command and the caller waits
 // for it, so the command has ended when the call returns.
-#include "platform/System/System.h"
+#include "port/System/System.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -2,8 +2,8 @@
 
 #include "host/ios8/ControllerCore.h"
 #include "platform/Foundation/Foundation.h"
-#include "platform/Foundation/Saturate.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
+#include "port/Foundation/Saturate.h"
 
 namespace qv::host {
 namespace {

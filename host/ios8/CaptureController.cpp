@@ -7,8 +7,8 @@
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
-#include "platform/Foundation/Saturate.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
+#include "port/Foundation/Saturate.h"
 
 namespace qv::host {
 namespace {

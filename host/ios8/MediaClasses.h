@@ -19,7 +19,7 @@
 
 #include <objc/runtime.h>
 
-#include "platform/CoreMedia/CMTimeRange.h"
+#include "port/CoreMedia/CMTimeRange.h"
 
 namespace qv::host {
 

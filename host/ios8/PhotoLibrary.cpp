@@ -8,12 +8,12 @@
 
 #include "host/ios8/MediaClasses.h"
 #include "platform/AVFoundation/AVFoundation.h"
-#include "platform/CoreMedia/CMTimeRange.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/Foundation/PropertyList.h"
 #include "platform/System/Faults.h"
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
+#include "port/CoreMedia/CMTimeRange.h"
 
 namespace qv::host {
 namespace {

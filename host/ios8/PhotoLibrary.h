@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "host/devices/Catalog.h"
-#include "platform/CoreMedia/CMTimeRange.h"
+#include "port/CoreMedia/CMTimeRange.h"
 
 namespace qv::host {
 

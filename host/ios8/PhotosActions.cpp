@@ -8,9 +8,9 @@
 #include "host/ios8/PhotoLibrary.h"
 #include "host/ios8/PhotosUI.h"
 #include "platform/AVFoundation/AVFoundation.h"
-#include "platform/CoreMedia/CMTimeRange.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
+#include "port/CoreMedia/CMTimeRange.h"
 
 namespace qv::host {
 namespace {

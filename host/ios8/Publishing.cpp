@@ -12,8 +12,8 @@
 #include "platform/System/Faults.h"
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
-#include "platform/dispatch/dispatch.h"
 #include "platform/objc/AutoreleasePool.h"
+#include "port/dispatch/dispatch.h"
 
 namespace qv::host {
 namespace {

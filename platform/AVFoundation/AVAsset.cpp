@@ -5,9 +5,9 @@
 
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/AVFoundation/Media.h"
-#include "platform/CoreGraphics/CGGeometry.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
+#include "port/CoreGraphics/CGGeometry.h"
 
 namespace qv::avfoundation {
 namespace {

@@ -9,7 +9,7 @@
 #include "platform/AVFoundation/Media.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
-#include "platform/dispatch/dispatch.h"
+#include "port/dispatch/dispatch.h"
 
 // The preset names and the file type, nil until the platform loads.
 id AVAssetExportPresetPassthrough, AVAssetExportPresetHighestQuality,

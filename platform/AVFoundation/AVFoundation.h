@@ -31,8 +31,8 @@
 #include <string>
 
 #include "platform/AVFoundation/AVCapture.h"
-#include "platform/AVFoundation/AVFoundationBase.h"
 #include "platform/objc/Object.h"
+#include "port/AVFoundation/AVFoundation.h"
 
 namespace qv {
 // Why a failed export failed (the platform's error, as text); empty otherwise.

@@ -5,7 +5,7 @@
 
 #include "platform/AVFoundation/AVCapture.h"
 #include "platform/CoreMedia/CoreMedia.h"
-#include "platform/objc/Ref.h"
+#include "port/objc/Ref.h"
 
 namespace qv::avfoundation {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/CoreGraphics/CGContext.h"
+#include "port/CoreGraphics/CGContext.h"
 
 namespace qv::media {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/CoreGraphics/CGContext.h"
+#include "port/CoreGraphics/CGContext.h"
 
 namespace qv::media {
 

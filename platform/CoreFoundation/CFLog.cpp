@@ -5,6 +5,7 @@
 
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Seams.h"
 #include "platform/System/ForkSafety.h"
 
 namespace qv {

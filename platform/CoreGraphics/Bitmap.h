@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/CoreGraphics/CGContext.h"
 #include "platform/CoreGraphics/CairoHandles.h"
+#include "port/CoreGraphics/CGContext.h"
 
 namespace qv {
 

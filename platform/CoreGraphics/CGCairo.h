@@ -4,7 +4,7 @@
 
 #include <cairo.h>
 
-#include "platform/CoreGraphics/CGContext.h"
+#include "port/CoreGraphics/CGContext.h"
 
 namespace qv {
 

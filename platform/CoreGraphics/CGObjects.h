@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/CoreGraphics/CGContext.h"
 #include "platform/CoreGraphics/CairoHandles.h"
+#include "port/CoreGraphics/CGContext.h"
 
 namespace qv {
 

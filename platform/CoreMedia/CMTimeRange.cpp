@@ -1,4 +1,4 @@
-#include "platform/CoreMedia/CMTimeRange.h"
+#include "port/CoreMedia/CMTimeRange.h"
 
 #include <cmath>
 #include <limits>

@@ -9,8 +9,8 @@
 #include <cstdarg>
 #include <string>
 
-#include "platform/Foundation/FoundationValues.h"
 #include "platform/objc/Object.h"
+#include "port/Foundation/Foundation.h"
 
 namespace qv {
 

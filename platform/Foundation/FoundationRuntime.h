@@ -6,31 +6,14 @@
 // cancelPreviousPerformRequestsWithTarget:, performSelectorOnMainThread:withObject:waitUntilDone:,
 // addObserver:forKeyPath:options:context:, removeObserver:forKeyPath:[context:],
 // willChangeValueForKey:, didChangeValueForKey:, valueForKey:, setValue:forKey:) answer the
-// platform's selectors. The functions below are their C++ side.
+// platform's selectors. The functions below are their C++ side beyond the tweak's part
+// (port/Foundation/FoundationRuntime.h).
 #pragma once
 
 #include "platform/Foundation/Foundation.h"
-
-// The Foundation version of the running system; the host sets it at start from its device.
-extern "C" double NSFoundationVersionNumber;
-
-// Key-value observation options and change dictionary keys ("new", "old", "kind").
-inline constexpr NSUInteger NSKeyValueObservingOptionNew = 1;
-inline constexpr NSUInteger NSKeyValueObservingOptionOld = 2;
-inline constexpr NSUInteger NSKeyValueObservingOptionInitial = 4;
-inline constexpr NSInteger NSKeyValueChangeSetting = 1;
-extern id NSKeyValueChangeNewKey;
-extern id NSKeyValueChangeOldKey;
-extern id NSKeyValueChangeKindKey;
+#include "port/Foundation/FoundationRuntime.h"
 
 namespace qv {
-
-// Observation is explicit: a setter of an observable property calls `notifyObservers` after it
-// has stored the new value (and `willChangeValue` before, when observers may ask for the old
-// value). Every observer of the key then gets observeValueForKeyPath:ofObject:change:context:
-// synchronously, on the setter's thread, in registration order.
-void willChangeValue(id object, const char* key);
-void notifyObservers(id object, const char* key);
 
 // How many observations are registered on the object (tests and diagnostics).
 std::size_t observationCount(id object);

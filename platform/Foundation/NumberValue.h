@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/Foundation/Saturate.h"
+#include "port/Foundation/Saturate.h"
 
 namespace qv::foundation {
 

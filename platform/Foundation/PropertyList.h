@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/objc/Ref.h"
+#include "port/objc/Ref.h"
 
 namespace qv::foundation {
 

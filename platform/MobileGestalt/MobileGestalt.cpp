@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/Foundation/Foundation.h"
+#include "platform/Seams.h"
 #include "platform/Substrate/Replaceable.h"
 
 namespace qv {

@@ -1,4 +1,4 @@
-#include "platform/Substrate/Substrate.h"
+#include "port/Substrate/Substrate.h"
 
 #include <dlfcn.h>
 #include <sys/mman.h>

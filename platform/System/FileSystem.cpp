@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/Seams.h"
 #include "platform/System/ForkSafety.h"
 
 namespace qv {

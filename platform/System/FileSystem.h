@@ -7,12 +7,9 @@
 
 namespace qv {
 
-// The root: the one set with setFileSystemRoot, else the environment variable QUORVANE_ROOT,
-// else "/".
+// The root: the one set with setFileSystemRoot (platform/Seams.h), else the environment
+// variable QUORVANE_ROOT, else "/".
 std::string fileSystemRoot();
-
-// Seam for the simulator and the tests. An empty path goes back to the default above.
-void setFileSystemRoot(const std::string& path);
 
 // Where a device path lives on this machine. An absolute path is taken as seen from the device,
 // so "." and ".." are resolved first and ".." never climbs above the root; relative paths are

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/Seams.h"
 #include "platform/System/ForkSafety.h"
 
 namespace qv {

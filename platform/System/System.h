@@ -5,20 +5,16 @@
 // command does nothing and succeeds.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "port/System/System.h"
+
 namespace qv {
 
-// Records the command, then answers the handler's result, or 0 without a handler. A null
-// command asks whether a command processor exists, as the C library's does: there is none
-// unless a handler is installed.
-int system(const char* command);
-
-// Seam for the simulator: receives every command and answers its exit status. An empty
-// function removes the handler.
-void setSystemHandler(std::function<int(const std::string& command)> handler);
+// `qv::system` (port/System/System.h) records the command, then answers the handler's result
+// (platform/Seams.h), or 0 without a handler. A null command asks whether a command processor
+// exists: there is none unless a handler is installed.
 
 // Every command passed to `system` in this process, oldest first.
 std::vector<std::string> recordedSystemCommands();

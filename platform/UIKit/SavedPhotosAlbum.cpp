@@ -7,7 +7,7 @@
 
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKitPrivate.h"
-#include "platform/dispatch/dispatch.h"
+#include "port/dispatch/dispatch.h"
 
 namespace qv::ui {
 namespace {

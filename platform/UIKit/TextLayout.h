@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/CoreGraphics/CGContext.h"
+#include "port/CoreGraphics/CGContext.h"
 
 namespace qv::text {
 

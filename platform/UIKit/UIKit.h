@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/CoreGraphics/CGContext.h"
 #include "platform/Foundation/Foundation.h"
-#include "platform/UIKit/UIKitBase.h"
+#include "port/CoreGraphics/CGContext.h"
+#include "port/UIKit/UIKit.h"
 
 namespace qv::ui {
 

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "platform/objc/AutoreleasePoolScope.h"
+#include "port/objc/AutoreleasePool.h"
 
 namespace qv {
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/Seams.h"
 #include "platform/objc/Object.h"
 
 namespace qv {

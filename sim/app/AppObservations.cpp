@@ -11,6 +11,7 @@
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/CoreMedia/CoreMedia.h"
+#include "platform/Seams.h"
 #include "platform/System/System.h"
 #include "platform/UIKit/UIKit.h"
 #include "platform/dispatch/Clock.h"

@@ -9,6 +9,7 @@
 #include <typeinfo>
 
 #include "platform/CoreFoundation/CoreFoundation.h"
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 #include "platform/System/System.h"
 #include "platform/dispatch/Clock.h"

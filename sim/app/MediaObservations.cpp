@@ -10,10 +10,10 @@
 #include "host/ios8/VideoRecording.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/AVFoundation/Media.h"
-#include "platform/CoreMedia/CMTimeRange.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/UIKit/UIKit.h"
+#include "port/CoreMedia/CMTimeRange.h"
 #include "sim/app/MediaSide.h"
 #include "sim/app/MediaState.h"
 

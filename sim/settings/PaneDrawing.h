@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/CoreGraphics/Bitmap.h"
-#include "platform/CoreGraphics/CGGeometry.h"
+#include "port/CoreGraphics/CGGeometry.h"
 #include "sim/language/Value.h"
 #include "sim/settings/SpecifierList.h"
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/CoreGraphics/CGGeometry.h"
+#include "port/CoreGraphics/CGGeometry.h"
 #include "sim/language/Value.h"
 #include "sim/settings/SpecifierList.h"
 #include "sim/supervisor/Sandbox.h"

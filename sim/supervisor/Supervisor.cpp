@@ -9,6 +9,7 @@
 #include "host/ios8/PhotoLibrary.h"
 #include "platform/AVFoundation/Media.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 #include "platform/dispatch/Clock.h"
 #include "sim/settings/SettingsPane.h"

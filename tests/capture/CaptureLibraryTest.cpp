@@ -13,6 +13,7 @@
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
+#include "platform/Seams.h"
 #include "tests/capture/TweakedCamera.h"
 #include "tests/host/CameraHost.h"
 #include "tests/support/Forked.h"

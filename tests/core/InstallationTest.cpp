@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/Settings.h"
+#include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/System/System.h"
 #include "platform/dispatch/RunLoop.h"

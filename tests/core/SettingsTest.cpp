@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Seams.h"
 #include "platform/System/System.h"
 #include "platform/dispatch/RunLoop.h"
 #include "tests/support/SandboxRoot.h"

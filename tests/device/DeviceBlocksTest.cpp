@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/objc/Blocks.h"
+#include "backend/objc/Blocks.h"
 
 namespace {
 

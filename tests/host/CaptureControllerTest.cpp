@@ -8,6 +8,7 @@
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/FoundationRuntime.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
+#include "platform/Seams.h"
 #include "tests/host/CameraHost.h"
 #include "tests/support/Forked.h"
 

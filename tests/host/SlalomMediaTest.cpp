@@ -10,11 +10,11 @@
 #include "host/ios8/PhotosUI.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/AVFoundation/Media.h"
-#include "platform/CoreGraphics/CGGeometry.h"
-#include "platform/CoreMedia/CMTimeRange.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/System/FileSystem.h"
 #include "platform/objc/AutoreleasePool.h"
+#include "port/CoreGraphics/CGGeometry.h"
+#include "port/CoreMedia/CMTimeRange.h"
 #include "tests/support/Forked.h"
 #include "tests/support/SandboxRoot.h"
 

@@ -7,7 +7,7 @@
 #include "platform/Foundation/FoundationRuntime.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
-#include "platform/dispatch/dispatch.h"
+#include "port/dispatch/dispatch.h"
 #include "tests/hud/HUDTestSupport.h"
 
 namespace quorvane::test {

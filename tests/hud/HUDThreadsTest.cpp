@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/dispatch/RunLoop.h"
-#include "platform/dispatch/dispatch.h"
+#include "port/dispatch/dispatch.h"
 #include "tests/hud/HUDTestSupport.h"
 
 namespace quorvane::test {

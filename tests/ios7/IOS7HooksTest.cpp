@@ -15,6 +15,7 @@
 #include "core/Settings.h"
 #include "libraries/QuorvaneiOS7.h"
 #include "platform/AVFoundation/AVFoundation.h"
+#include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/Foundation/UserDefaults.h"
 #include "platform/objc/Object.h"

@@ -15,6 +15,7 @@
 #include "host/ios8/PhotosUI.h"
 #include "platform/AVFoundation/AVFoundation.h"
 #include "platform/AVFoundation/Media.h"
+#include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/UIKit/UIKit.h"
 #include "platform/objc/AutoreleasePool.h"

@@ -15,6 +15,7 @@
 #include "core/Installation.h"
 #include "core/Settings.h"
 #include "hud/RuvelProgressHUD.h"
+#include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/UIKit/UIKit.h"
 #include "platform/dispatch/RunLoop.h"

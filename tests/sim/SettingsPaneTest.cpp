@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "host/loader/Loader.h"
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 #include "sim/settings/SettingsPane.h"
 #include "sim/settings/SettingsScreen.h"

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 
 namespace qv::test {

@@ -7,11 +7,12 @@
 #include <tuple>
 
 #include "platform/CoreFoundation/CoreFoundation.h"
-#include "platform/CoreMedia/CMTime.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
-#include "platform/Substrate/Substrate.h"
+#include "platform/Seams.h"
 #include "platform/System/System.h"
+#include "port/CoreMedia/CMTime.h"
+#include "port/Substrate/Substrate.h"
 #include "tests/device/emulation/Json.h"
 
 namespace quorvane::emulation {

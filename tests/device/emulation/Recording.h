@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/CoreFoundation/CFBase.h"
+#include "port/CoreFoundation/CoreFoundation.h"
 
 namespace quorvane::emulation {
 

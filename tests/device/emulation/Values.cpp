@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/AVFoundation/AVFoundationBase.h"
 #include "platform/Foundation/Foundation.h"
+#include "port/AVFoundation/AVFoundation.h"
 #include "tests/device/emulation/Recording.h"
 
 namespace quorvane::emulation {

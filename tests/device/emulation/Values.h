@@ -10,7 +10,7 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/CoreMedia/CMTime.h"
+#include "port/CoreMedia/CMTime.h"
 #include "tests/device/emulation/Json.h"
 
 namespace quorvane::emulation {

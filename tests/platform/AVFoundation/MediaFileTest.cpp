@@ -11,6 +11,7 @@
 #include "platform/AVFoundation/Media.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Seams.h"
 #include "platform/objc/AutoreleasePool.h"
 #include "tests/support/MediaFiles.h"
 #include "tests/support/SandboxRoot.h"

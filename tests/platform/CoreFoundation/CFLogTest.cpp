@@ -3,6 +3,7 @@
 
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Seams.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "platform/CoreFoundation/CoreFoundation.h"
 #include "platform/Foundation/Foundation.h"
+#include "platform/Seams.h"
 #include "platform/dispatch/RunLoop.h"
 
 namespace {

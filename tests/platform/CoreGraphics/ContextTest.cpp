@@ -7,7 +7,7 @@
 #include <numbers>
 
 #include "platform/CoreGraphics/Bitmap.h"
-#include "platform/CoreGraphics/CGContext.h"
+#include "port/CoreGraphics/CGContext.h"
 
 namespace qv {
 namespace {

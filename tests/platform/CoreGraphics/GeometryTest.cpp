@@ -2,7 +2,7 @@
 
 #include <numbers>
 
-#include "platform/CoreGraphics/CGGeometry.h"
+#include "port/CoreGraphics/CGGeometry.h"
 
 namespace {
 

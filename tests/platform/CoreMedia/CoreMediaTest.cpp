@@ -1,5 +1,5 @@
-#include "platform/CoreMedia/CMTimeRange.h"
 #include "platform/CoreMedia/CoreMedia.h"
+#include "port/CoreMedia/CMTimeRange.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/Foundation/Saturate.h"
+#include "port/Foundation/Saturate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/Substrate/Substrate.h"
+#include "port/Substrate/Substrate.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include "platform/CoreMedia/CoreMedia.h"
 #include "platform/Foundation/Foundation.h"
 #include "platform/MobileGestalt/MobileGestalt.h"
+#include "platform/Seams.h"
 #include "platform/objc/Object.h"
 #include "tests/support/Forked.h"
 

@@ -1,3 +1,4 @@
+#include "platform/Seams.h"
 #include "platform/System/FileSystem.h"
 
 #include <gtest/gtest.h>

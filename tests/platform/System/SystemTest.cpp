@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/Seams.h"
 #include "platform/System/ForkSafety.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/dispatch/dispatch.h"
+#include "port/dispatch/dispatch.h"
 #include "tests/platform/dispatch/LoopFixture.h"
 #include "tests/support/Forked.h"
 

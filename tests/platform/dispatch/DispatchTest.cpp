@@ -1,4 +1,4 @@
-#include "platform/dispatch/dispatch.h"
+#include "port/dispatch/dispatch.h"
 
 #include <stdexcept>
 

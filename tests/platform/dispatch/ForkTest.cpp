@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/dispatch/Threads.h"
-#include "platform/dispatch/dispatch.h"
+#include "port/dispatch/dispatch.h"
 #include "tests/platform/dispatch/LoopFixture.h"
 
 namespace qv::test {

@@ -7,8 +7,8 @@
 
 #include "platform/dispatch/GlobalQueue.h"
 #include "platform/dispatch/Threads.h"
-#include "platform/dispatch/dispatch.h"
 #include "platform/objc/Object.h"
+#include "port/dispatch/dispatch.h"
 #include "tests/platform/dispatch/LoopFixture.h"
 
 namespace qv::test {
