@@ -195,10 +195,13 @@ class Checker:
 
     def linked_branch(self, slot, thumb):
         """(destination, runs as Thumb, problem) of the linked branch at slot, through the
-        shim a Thumb branch that cannot change state goes through; None if it is gone."""
+        shim a Thumb branch that cannot change state goes through; the problem is a branch that
+        is gone or a broken shim."""
         found = arm.branch_destination(self.linked.bytes_at(slot, 4) or bytes(4), slot, thumb)
-        if found is None or not found[1]:
-            return found and (*found, None)
+        if found is None:
+            return None, None, f"the branch at {slot:#x} is gone"
+        if not found[1]:
+            return (*found, None)
         shim = arm.shim_destination(self.linked.bytes_at(found[0], arm.SHIM_SIZE) or b"",
                                     found[0])
         if shim is None:
@@ -208,12 +211,9 @@ class Checker:
         return shim[0], False, broken
 
     def branch_problem(self, slot, thumb, target):
-        found = self.linked_branch(slot, thumb)
-        if found is None:
-            return f"the branch at {slot:#x} is gone"
-        destination, into_thumb, broken = found
-        if broken:
-            return broken
+        destination, into_thumb, problem = self.linked_branch(slot, thumb)
+        if problem:
+            return problem
         if destination not in target.addresses:
             return f"branch at {slot:#x}: " + _value_problem(destination, target)
         if into_thumb != target.thumb:
@@ -221,12 +221,9 @@ class Checker:
         return None
 
     def stub_problem(self, slot, thumb, pointer):
-        found = self.linked_branch(slot, thumb)
-        if found is None:
-            return f"the branch at {slot:#x} is gone"
-        stub, into_thumb, broken = found
-        if broken:
-            return broken
+        stub, into_thumb, problem = self.linked_branch(slot, thumb)
+        if problem:
+            return problem
         section = self.linked.section_at(stub)
         lazy = arm.stub_lazy_pointer(self.linked.bytes_at(stub, arm.STUB_SIZE) or b"", stub)
         if section is None or section.flags & objects.SECTION_TYPE != objects.S_SYMBOL_STUBS \
