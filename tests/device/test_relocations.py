@@ -179,7 +179,7 @@ class RelocationsTest(unittest.TestCase):
         self.assertTrue(any("has no __DATA,__objc_classlist" in p
                             for p in self.problems(stripped, [obj])))
 
-    def test_a_corrupted_movw_is_caught_where_it_is(self):
+    def test_corrupted_code_is_caught_where_it_is(self):
         obj = self.compile("movw", CORRECT, "-marm")
         image = self.link_objects([obj], "movw.dylib")
         start = self.address_of(image, "_address_of_import")
@@ -190,6 +190,13 @@ class RelocationsTest(unittest.TestCase):
         self.assertEqual(len(problems), 1, problems)
         self.assertIn(f"movw at {movw:#x}", problems[0])
         self.assertIn("movw.o: __TEXT,__text+", problems[0])
+        # A call to an import (through its stub) overwritten by a nop.
+        start = self.address_of(image, "_grow")
+        call = next(a for a in range(start, start + 64, 4)
+                    if arm.branch_destination(linked.bytes_at(a, 4), a, False))
+        problems = self.problems(self.patched(image, call, lambda word: 0xE320F000), [obj])
+        self.assertEqual(len(problems), 1, problems)
+        self.assertIn(f"the branch at {call:#x} is gone", problems[0])
 
     def test_input_that_is_no_armv7_object_is_refused_in_a_line(self):
         with self.assertRaisesRegex(objects.ObjectError, "not a 32-bit ARM Mach-O object"):
