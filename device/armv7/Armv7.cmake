@@ -61,8 +61,8 @@ add_custom_target(QuorvaneArmv7Stubs DEPENDS ${stub_dylibs})
 # -dead_strip: it drops the no_dead_strip sections (the class list, the image info) with the
 # rest. __text starts a page of its own, so the load commands always have room for the
 # signature's, which the signer adds (the old linker takes no header padding option).
-set(ARMV7_LINK_TOOLS link.py imageinfo.py relocations.py objects.py arm.py ../emulator/image.py
-                     ../tapi.py)
+set(ARMV7_LINK_TOOLS link.py imageinfo.py relocations.py linked_image.py placement.py
+                     relocation_checks.py objects.py arm.py ../emulator/image.py ../tapi.py)
 list(TRANSFORM ARMV7_LINK_TOOLS PREPEND ${ARMV7_TOOLS}/)
 function(quorvane_armv7_link name symbols)
   add_dependencies(${name} QuorvaneArmv7Stubs)

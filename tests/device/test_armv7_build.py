@@ -12,7 +12,6 @@ import unittest
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path[:0] = [os.path.join(REPOSITORY, "device"), os.path.join(REPOSITORY, "device", "armv7")]
 import imageinfo  # noqa: E402
-import relocations  # noqa: E402
 import slots  # noqa: E402
 import stubs  # noqa: E402
 import weak  # noqa: E402

@@ -13,6 +13,7 @@ REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 ARMV7 = os.path.join(REPOSITORY, "device", "armv7")
 sys.path.insert(0, ARMV7)
 import arm  # noqa: E402
+import linked_image  # noqa: E402
 import objects  # noqa: E402
 import relocations  # noqa: E402
 import slots  # noqa: E402
@@ -113,7 +114,7 @@ class RelocationsTest(unittest.TestCase):
 
     def patched(self, image, address, change):
         """A copy of image with the word at address replaced by change(word)."""
-        linked = relocations.Linked(image)
+        linked = linked_image.Linked(image)
         section = linked.section_at(address)
         offset = section.offset + address - section.addr
         with open(image, "rb") as source:
@@ -126,7 +127,7 @@ class RelocationsTest(unittest.TestCase):
         return copy
 
     def address_of(self, image, name):
-        return relocations.Linked(image).definitions[name][0]
+        return linked_image.Linked(image).definitions[name][0]
 
     # The checks.
 
@@ -178,17 +179,24 @@ class RelocationsTest(unittest.TestCase):
         self.assertTrue(any("has no __DATA,__objc_classlist" in p
                             for p in self.problems(stripped, [obj])))
 
-    def test_a_corrupted_movw_is_caught_where_it_is(self):
+    def test_corrupted_code_is_caught_where_it_is(self):
         obj = self.compile("movw", CORRECT, "-marm")
         image = self.link_objects([obj], "movw.dylib")
         start = self.address_of(image, "_address_of_import")
-        linked = relocations.Linked(image)
+        linked = linked_image.Linked(image)
         movw = next(a for a in range(start, start + 64, 4)
                     if (arm.move_immediate(linked.bytes_at(a, 4), False) or ("",))[0] == arm.MOVW)
         problems = self.problems(self.patched(image, movw, lambda word: word ^ 0x4), [obj])
         self.assertEqual(len(problems), 1, problems)
         self.assertIn(f"movw at {movw:#x}", problems[0])
         self.assertIn("movw.o: __TEXT,__text+", problems[0])
+        # A call to an import (through its stub) overwritten by a nop.
+        start = self.address_of(image, "_grow")
+        call = next(a for a in range(start, start + 64, 4)
+                    if arm.branch_destination(linked.bytes_at(a, 4), a, False))
+        problems = self.problems(self.patched(image, call, lambda word: 0xE320F000), [obj])
+        self.assertEqual(len(problems), 1, problems)
+        self.assertIn(f"the branch at {call:#x} is gone", problems[0])
 
     def test_input_that_is_no_armv7_object_is_refused_in_a_line(self):
         with self.assertRaisesRegex(objects.ObjectError, "not a 32-bit ARM Mach-O object"):

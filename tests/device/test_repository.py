@@ -5,7 +5,6 @@ scratch root and removing it again. Run after scripts/build-device.sh and script
 import base64
 import glob
 import os
-import shutil
 import stat
 import subprocess
 import tempfile

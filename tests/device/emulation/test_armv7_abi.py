@@ -13,7 +13,7 @@ import unittest
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__)))))
 sys.path.insert(0, os.path.join(REPOSITORY, "device", "emulator"))
-from abi import Arm32  # noqa: E402
+from armv7_abi import Arm32  # noqa: E402
 from image import Image  # noqa: E402
 from loader import map_image  # noqa: E402
 from machine import EmulationError, Machine  # noqa: E402
