@@ -6,6 +6,7 @@
 
 #include "platform/AVFoundation/Media.h"
 #include "platform/CoreFoundation/CoreFoundation.h"
+#include "platform/Seams.h"
 #include "platform/dispatch/Clock.h"
 #include "sim/settings/SettingsPane.h"
 
