@@ -196,7 +196,8 @@ class Image:
         return exports
 
 
-def _uleb(data, at):
+def _leb(data, at):
+    """A LEB128 number's bits, how many they are, its last byte, and the offset after it."""
     value = shift = 0
     while True:
         if at >= len(data):
@@ -206,20 +207,17 @@ def _uleb(data, at):
         value |= (byte & 0x7F) << shift
         shift += 7
         if byte < 0x80:
-            return value, at
+            return value, shift, byte, at
+
+
+def _uleb(data, at):
+    value, _, _, at = _leb(data, at)
+    return value, at
 
 
 def _sleb(data, at):
-    value = shift = 0
-    while True:
-        if at >= len(data):
-            raise ImageError("a dyld opcode stream ends inside a number")
-        byte = data[at]
-        at += 1
-        value |= (byte & 0x7F) << shift
-        shift += 7
-        if byte < 0x80:
-            return value - (1 << shift) if byte & 0x40 else value, at
+    value, shift, last, at = _leb(data, at)
+    return value - (1 << shift) if last & 0x40 else value, at
 
 
 def _rebases(data, image):

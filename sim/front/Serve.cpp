@@ -13,6 +13,7 @@
 #include "host/AppWindow.h"
 #include "sim/front/ConnectionQueue.h"
 #include "sim/front/PageFiles.h"
+#include "sim/front/Session.h"
 
 namespace qv::sim {
 namespace {
@@ -314,13 +315,8 @@ int bind(httplib::Server& server, int port) {
 }  // namespace
 
 int runServe(const ServeOptions& options, const host::Catalog& catalog) {
-  std::unique_ptr<ServedDevice> device;
-  try {
-    device = std::make_unique<ServedDevice>(options, catalog);
-  } catch (const std::runtime_error& e) {  // an unknown device, a device that cannot be set up
-    std::cerr << "quorvane-sim: " << e.what() << '\n';
-    return kCannotRun;
-  }
+  const std::unique_ptr<ServedDevice> device = startSession<ServedDevice>(options, catalog);
+  if (device == nullptr) return kCannotRun;
   httplib::Server server;
   Site site(*device);
   int port = -1;

@@ -13,6 +13,7 @@
 #include "platform/dispatch/Clock.h"
 #include "sim/front/LineReader.h"
 #include "sim/front/Report.h"
+#include "sim/front/Session.h"
 #include "sim/language/Help.h"
 #include "sim/language/ScenarioParser.h"
 #include "sim/language/YamlWriting.h"
@@ -192,13 +193,8 @@ Completions completions() {
 }  // namespace
 
 int runShell(const ShellOptions& options, const host::Catalog& catalog) {
-  std::unique_ptr<Shell> shell;
-  try {
-    shell = std::make_unique<Shell>(options, catalog);
-  } catch (const std::runtime_error& e) {  // an unknown device, a device that cannot be set up
-    std::cerr << "quorvane-sim: " << e.what() << '\n';
-    return kCannotRun;
-  }
+  const std::unique_ptr<Shell> shell = startSession<Shell>(options, catalog);
+  if (shell == nullptr) return kCannotRun;
   const std::unique_ptr<LineReader> reader = openStandardInput(kPrompt, completions());
   shell->read(*reader);
   return shell->finish();

@@ -59,6 +59,8 @@ struct DeviceFlags {
   std::string library;
   std::optional<std::string> report;
 
+  DeviceFlags() { options.libraryFolder = QUORVANE_LIBRARY_DIR; }
+
   void addTo(CLI::App& command) {
     command.add_option("--snapshots", options.snapshots,
                        "write snapshots into this folder (default: snapshots in the root)");
@@ -85,11 +87,14 @@ struct DeviceFlags {
   }
 };
 
-// The catalog's device that a session of the shell or serve starts.
-void addDeviceChoice(CLI::App& command, std::string& device, std::string& system) {
-  command.add_option("--device", device, "a device of the catalog")->capture_default_str();
-  command.add_option("--system", system,
-                     "a system version of the catalog for the device to run (\"8.1\")");
+// A command that starts a session of the shell or serve on the catalog's device it names.
+CLI::App* addSessionCommand(CLI::App& app, const std::string& name, const std::string& description,
+                            std::string& device, std::string& system) {
+  CLI::App* command = app.add_subcommand(name, description);
+  command->add_option("--device", device, "a device of the catalog")->capture_default_str();
+  command->add_option("--system", system,
+                      "a system version of the catalog for the device to run (\"8.1\")");
+  return command;
 }
 
 // A scenario file that cannot be read still gets its page, so that a report left from an
@@ -141,7 +146,6 @@ int main(int argc, char** argv) {
   std::string scenarioFile;
   bool json = false;
   DeviceFlags runFlags;
-  runFlags.options.libraryFolder = QUORVANE_LIBRARY_DIR;
   CLI::App* run = app.add_subcommand("run", "run a scenario file");
   run->add_option("scenario", scenarioFile, "the scenario (YAML)")->required();
   run->add_flag("--json", json, "write the trace as JSON lines");
@@ -150,10 +154,9 @@ int main(int argc, char** argv) {
 
   ShellOptions shellOptions;
   DeviceFlags shellFlags;
-  shellFlags.options.libraryFolder = QUORVANE_LIBRARY_DIR;
-  CLI::App* shell = app.add_subcommand(
-      "shell", "an interactive session: type steps one a line, each taken at once");
-  addDeviceChoice(*shell, shellOptions.device, shellOptions.system);
+  CLI::App* shell = addSessionCommand(
+      app, "shell", "an interactive session: type steps one a line, each taken at once",
+      shellOptions.device, shellOptions.system);
   shellFlags.addTo(*shell);
   shell->footer(
       "\nEach line is one step of the scenario language (launch: Camera, expect: {preview: "
@@ -163,10 +166,9 @@ int main(int argc, char** argv) {
 
   ServeOptions serveOptions;
   DeviceFlags serveFlags;
-  serveFlags.options.libraryFolder = QUORVANE_LIBRARY_DIR;
-  CLI::App* serve = app.add_subcommand(
-      "serve", "the device in a web page on this machine: click to tap, type, watch the trace");
-  addDeviceChoice(*serve, serveOptions.device, serveOptions.system);
+  CLI::App* serve = addSessionCommand(
+      app, "serve", "the device in a web page on this machine: click to tap, type, watch the trace",
+      serveOptions.device, serveOptions.system);
   serveFlags.addFilesTo(*serve);
   serve->add_option("--port", serveOptions.port, "the port on 127.0.0.1; 0 takes a free one")
       ->capture_default_str()
