@@ -3,10 +3,7 @@
 // machine's own root. Not for the tweak: it is the simulator's and the tests' seam.
 #pragma once
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,54 +13,16 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
-#include <vector>
 
 namespace qv {
 
-namespace temporary_root_detail {
-
-bool removeEntry(int parent, const std::string& name);
-
-// Removes what the open folder `folder` holds, and closes it. The names are read first: a
-// listing that changes while it is read may skip entries.
-inline bool removeContents(int folder) {
-  DIR* listing = fdopendir(folder);
-  if (listing == nullptr) {
-    close(folder);
-    return false;
-  }
-  std::vector<std::string> names;
-  while (const dirent* entry = readdir(listing)) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
-  }
-  bool removed = true;
-  for (const std::string& name : names) removed = removeEntry(dirfd(listing), name) && removed;
-  closedir(listing);
-  return removed;
-}
-
-// A file or a symbolic link goes with unlink, which never follows the link; only what is still a
-// real folder when it is opened (O_NOFOLLOW) is emptied and removed.
-inline bool removeEntry(int parent, const std::string& name) {
-  if (unlinkat(parent, name.c_str(), 0) == 0) return true;
-  if (errno == ENOENT) return true;
-  if (errno != EISDIR && errno != EPERM) return false;
-  const int child = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (child < 0) return false;
-  const bool emptied = removeContents(child);
-  return unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0 && emptied;
-}
-
-}  // namespace temporary_root_detail
-
-// Removes the folder `path` and all it holds, never following a symbolic link out of it: a link
-// is removed, not what it names. Answers whether everything went (a missing folder counts).
+// Removes the folder `path` and all it holds. A symbolic link inside goes as a link: remove_all
+// never follows one, so nothing outside the folder is touched. Answers whether everything went (a
+// missing folder counts).
 inline bool removeFolderTree(const std::string& path) {
-  const int folder = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (folder < 0) return errno == ENOENT;
-  const bool emptied = temporary_root_detail::removeContents(folder);
-  return rmdir(path.c_str()) == 0 && emptied;
+  std::error_code error;
+  std::filesystem::remove_all(path, error);
+  return !error;
 }
 
 class TemporaryRoot {
